@@ -1,0 +1,214 @@
+// Serial layer on pseudo-terminals: open and lock, settings round trip with
+// odd baud rates, read time-outs, writes through a failing system-call table,
+// restore on close, and the COM-name table.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <chrono>
+#include <fcntl.h>
+#include <pty.h>
+#include <string>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/serial.h"
+
+namespace {
+
+using plat::Parity;
+using plat::SerialSettings;
+
+struct Pty {
+    int master = -1;
+    int slave = -1;
+    std::string path;
+    Pty() {
+        char name[128];
+        if (openpty(&master, &slave, name, nullptr, nullptr) == 0) path = name;
+        // Keep the slave open so the master never sees a hang-up between opens.
+    }
+    ~Pty() {
+        if (slave >= 0) close(slave);
+        if (master >= 0) close(master);
+    }
+};
+
+TEST(Serial, OpenRefusesMissingAndBusyDevices) {
+    int fd = 123;
+    EXPECT_EQ(plat::ser_open("/dev/does-not-exist-vq", &fd), plat::SER_NO_DEVICE);
+    EXPECT_EQ(fd, -1);
+    EXPECT_EQ(plat::ser_open("/dev/null", &fd), plat::SER_NO_DEVICE);  // not a terminal
+    EXPECT_EQ(plat::ser_open(nullptr, &fd), plat::SER_BAD_ARG);
+
+    Pty p;
+    ASSERT_FALSE(p.path.empty());
+    int a = -1, b = -1;
+    ASSERT_EQ(plat::ser_open(p.path.c_str(), &a), plat::SER_OK);
+    EXPECT_EQ(plat::ser_open(p.path.c_str(), &b), plat::SER_BUSY);
+    plat::ser_close(&a);
+    EXPECT_EQ(a, -1);
+    ASSERT_EQ(plat::ser_open(p.path.c_str(), &b), plat::SER_OK);  // free again
+    plat::ser_close(&b);
+    plat::ser_close(&b);  // closing twice is harmless
+    plat::ser_close(nullptr);
+}
+
+// A pseudo-terminal forces 8N into its settings, so parity is only checked
+// through the layer's own read-back; stop bits and baud are seen on the master.
+TEST(Serial, SettingsRoundTripAndAreSeenOnTheMaster) {
+    struct Row {
+        SerialSettings s;
+        speed_t master_std;  // 0: not a standard rate
+    } rows[] = {
+        {{9600, 8, Parity::Even, 1}, B9600},
+        {{57600, 8, Parity::None, 1}, B57600},
+        {{576000, 8, Parity::Even, 2}, B576000},
+        {{250000, 7, Parity::Odd, 2}, 0},
+    };
+    Pty p;
+    int fd = -1;
+    ASSERT_EQ(plat::ser_open(p.path.c_str(), &fd), plat::SER_OK);
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        SCOPED_TRACE("row " + std::to_string(i));
+        ASSERT_EQ(plat::ser_set_settings(fd, rows[i].s), plat::SER_OK);
+        SerialSettings got;
+        ASSERT_EQ(plat::ser_get_settings(fd, &got), plat::SER_OK);
+        EXPECT_EQ(got.baud, rows[i].s.baud);
+        EXPECT_EQ(got.data_bits, rows[i].s.data_bits);
+        EXPECT_EQ(got.parity, rows[i].s.parity);
+        EXPECT_EQ(got.stop_bits, rows[i].s.stop_bits);
+        struct termios m;
+        ASSERT_EQ(tcgetattr(p.master, &m), 0);
+        EXPECT_EQ((m.c_cflag & CSTOPB) != 0, rows[i].s.stop_bits == 2);
+        EXPECT_EQ(m.c_cflag & CRTSCTS, 0u);
+        EXPECT_EQ(m.c_iflag & (IXON | IXOFF), 0u);
+        if (rows[i].master_std) { EXPECT_EQ(cfgetospeed(&m), rows[i].master_std); }
+    }
+    EXPECT_EQ(plat::ser_set_settings(fd, {9600, 9, Parity::None, 1}), plat::SER_BAD_ARG);
+    EXPECT_EQ(plat::ser_set_settings(fd, {9600, 8, Parity::None, 3}), plat::SER_BAD_ARG);
+    EXPECT_EQ(plat::ser_set_settings(fd, {0, 8, Parity::None, 1}), plat::SER_BAD_ARG);
+    plat::ser_close(&fd);
+}
+
+TEST(Serial, CloseRestoresTheSettingsFoundAtOpen) {
+    Pty p;
+    struct termios before;
+    ASSERT_EQ(tcgetattr(p.slave, &before), 0);
+    int fd = -1;
+    ASSERT_EQ(plat::ser_open(p.path.c_str(), &fd), plat::SER_OK);
+    ASSERT_EQ(plat::ser_set_settings(fd, {576000, 8, Parity::Even, 2}), plat::SER_OK);
+    plat::ser_close(&fd);
+    struct termios after;
+    ASSERT_EQ(tcgetattr(p.slave, &after), 0);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+}
+
+TEST(Serial, ReadWaitsForTheTimeoutOrReturnsWhatIsThere) {
+    Pty p;
+    int fd = -1;
+    ASSERT_EQ(plat::ser_open(p.path.c_str(), &fd), plat::SER_OK);
+    ASSERT_EQ(plat::ser_set_read_timeout(fd, 50), plat::SER_OK);
+    uint32_t tmo = 0;
+    EXPECT_EQ(plat::ser_get_read_timeout(fd, &tmo), plat::SER_OK);
+    EXPECT_EQ(tmo, 50u);
+
+    uint8_t buf[16];
+    size_t got = 99;
+    auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(plat::ser_read(fd, buf, 1, &got), plat::SER_OK);
+    auto waited = std::chrono::steady_clock::now() - t0;
+    EXPECT_EQ(got, 0u);
+    EXPECT_GE(waited, std::chrono::milliseconds(45));  // it did wait
+
+    // A byte that waits is returned at once, even with a long time-out.
+    ASSERT_EQ(plat::ser_set_read_timeout(fd, 60000), plat::SER_OK);
+    ASSERT_EQ(write(p.master, "\xAA\x55", 2), 2);
+    ASSERT_EQ(plat::ser_read(fd, buf, 1, &got), plat::SER_OK);
+    ASSERT_EQ(got, 1u);
+    EXPECT_EQ(buf[0], 0xAA);
+    ASSERT_EQ(plat::ser_read(fd, buf, 1, &got), plat::SER_OK);
+    ASSERT_EQ(got, 1u);
+    EXPECT_EQ(buf[0], 0x55);
+
+    // A byte that arrives during the wait ends it.
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        (void)!write(p.master, "\x01", 1);
+    });
+    ASSERT_EQ(plat::ser_read(fd, buf, 1, &got), plat::SER_OK);
+    late.join();
+    EXPECT_EQ(got, 1u);
+    plat::ser_close(&fd);
+}
+
+TEST(Serial, WriteAllBytesAndReportFailures) {
+    Pty p;
+    int fd = -1;
+    ASSERT_EQ(plat::ser_open(p.path.c_str(), &fd), plat::SER_OK);
+    const uint8_t frame[10] = {0xAA, 0x55, 0x01, 0x8C, 0x20, 0x00, 0x00, 0xAD, 0xFF, 0x00};
+    size_t put = 0;
+    ASSERT_EQ(plat::ser_write(fd, frame, sizeof frame, &put), plat::SER_OK);
+    EXPECT_EQ(put, sizeof frame);
+    uint8_t back[10];
+    size_t n = 0;
+    while (n < sizeof back) {
+        ssize_t k = read(p.master, back + n, sizeof back - n);
+        ASSERT_GT(k, 0);
+        n += static_cast<size_t>(k);
+    }
+    EXPECT_EQ(0, memcmp(back, frame, sizeof frame));
+
+    // Short writes are continued; a failing write reports what got out.
+    static int calls;
+    calls = 0;
+    plat::ser_sys().write = [](int f, const void *b, size_t len) -> ssize_t {
+        if (++calls == 1) return ::write(f, b, len < 3 ? len : 3);
+        errno = EIO;
+        return -1;
+    };
+    EXPECT_EQ(plat::ser_write(fd, frame, sizeof frame, &put), plat::SER_IO);
+    EXPECT_EQ(put, 3u);
+    EXPECT_EQ(plat::ser_last_errno(), EIO);
+    plat::ser_sys().write = [](int f, const void *b, size_t len) -> ssize_t {
+        return ::write(f, b, len > 4 ? 4 : len);
+    };
+    EXPECT_EQ(plat::ser_write(fd, frame, sizeof frame, &put), plat::SER_OK);
+    EXPECT_EQ(put, sizeof frame);
+    plat::ser_sys_reset();
+    plat::ser_close(&fd);
+    EXPECT_EQ(plat::ser_write(-1, frame, 1, &put), plat::SER_BAD_ARG);
+}
+
+TEST(Serial, ComNamesResolveThroughThePortTable) {
+    char out[64];
+    struct Row {
+        const char *name;
+        bool ok;
+        const char *path;
+    } rows[] = {
+        {"Com1", true, "/dev/ttyS0"},   {"COM12", true, "/dev/ttyS11"}, {"com99", true, "/dev/ttyS98"},
+        {"Com0", false, ""},            {"Com100", false, ""},          {"Com", false, ""},
+        {"Com1x", false, ""},           {"ttyS0", false, ""},           {"/dev/pts/7", true, "/dev/pts/7"},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(plat::ser_resolve_name(r.name, out, sizeof out), r.ok);
+        if (r.ok) { EXPECT_STREQ(out, r.path); }
+    }
+    ASSERT_TRUE(plat::ser_set_com_path(3, "/tmp/zelb-line"));
+    EXPECT_TRUE(plat::ser_com_path_is_set(3));
+    ASSERT_TRUE(plat::ser_resolve_name("cOm3", out, sizeof out));
+    EXPECT_STREQ(out, "/tmp/zelb-line");
+    EXPECT_FALSE(plat::ser_resolve_name("Com3", out, 5));  // does not fit: refused, not cut
+    EXPECT_TRUE(plat::ser_set_com_path(3, nullptr));
+    EXPECT_FALSE(plat::ser_com_path_is_set(3));
+    EXPECT_STREQ(plat::ser_com_path(3), "/dev/ttyS2");
+    EXPECT_FALSE(plat::ser_set_com_path(0, "/x"));
+    EXPECT_EQ(plat::ser_com_path(100), nullptr);
+}
+
+}  // namespace
