@@ -1,0 +1,200 @@
+// zelbsim: a simulated chain of monitors with ZELB boards, for tests, demos and benchmarks.
+//
+// A simulation holds one or more lines. Each line has one transport, a pseudo-terminal whose
+// slave the program opens like a serial port, or a TCP listener that speaks the converter
+// protocol (code/value pairs in, plain answer bytes out), and a ring of 1..255 monitors
+// numbered 1..N. The monitors decode the 10-byte command frames that reach the line, answer
+// the ones addressed to them (address 0 reaches all of them; the last monitor of the ring
+// answers for the line) and refuse commands their firmware does not know. Faults can be
+// injected per frame, per command, per monitor or at random from a seed.
+//
+// The simulation runs on its own thread; every function below may be called from any other
+// thread while it runs. Lines are numbered from 0 in this interface (the order in which they
+// were configured) and from 1 in texts; monitors are numbered 1..N everywhere.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Result codes of the zs_ functions: 0 = success.
+enum zs_result : int {
+    ZS_OK = 0,
+    ZS_BAD_ARG = 1,   // missing pointer, unknown line or monitor, malformed option
+    ZS_SYS = 2,       // a system call failed (pty, socket, thread); see errno text in the message
+    ZS_EXISTS = 3,    // the symlink path exists and is not a symlink
+    ZS_TIMEOUT = 4,   // a wait ran out
+    ZS_HELP = 5,      // option parsing: --help was given
+    ZS_RESULT_COUNT
+};
+const char *zs_strerror(int rc);
+
+// Firmware generations: decide which identification queries a monitor answers.
+enum : uint8_t { ZS_GEN1 = 1, ZS_GEN2 = 2, ZS_GEN51 = 51 };
+
+// Identity and behaviour of one monitor. zs_monitor_default gives the defaults of number n.
+struct zs_monitor {
+    uint8_t board_type = 5;     // board type code (5 = ZELB3)
+    uint16_t disp = 0x101;      // display number (12 bits used)
+    uint16_t rev = 0x0544;      // software revision, major.minor in high.low byte (5.068)
+    uint16_t date = 0x306C;     // packed date: day bits 0-4, month 5-8, year-2000 9-15 (12.03.2024)
+    uint16_t pclk = 1080;       // pixel clock
+    uint16_t hfreq = 640;       // horizontal frequency
+    uint16_t vfreq = 600;       // vertical frequency
+    uint8_t gen = ZS_GEN51;     // firmware generation: 1, 2 or 51
+    uint8_t variant = 1;        // firmware variant code the boot loader reports (0xB002)
+    bool ext = true;            // the running firmware answers the extended information 0xB000
+    bool boot = false;          // the boot loader runs: only 0xB000..0xB003 are answered
+    int32_t b000 = -1;          // value answered to 0xB000; -1 = board type << 8 | low byte of rev
+    uint32_t restart_ms = 3000; // silence after a restart command (0x6009)
+};
+zs_monitor zs_monitor_default(int nr);
+
+// Faults. Each rule fires on the answers it matches and counts how often it fired.
+enum zs_fault_kind : uint8_t {
+    ZS_F_SILENT = 0,  // no answer at all
+    ZS_F_SHORT,       // only the first `arg` bytes of the answer (0..9)
+    ZS_F_CKS,         // the answer's checksum is wrong
+    ZS_F_END,         // the answer's end code is wrong
+    ZS_F_ECHO,        // the request comes back instead of the answer
+    ZS_F_DELAY,       // the answer comes `arg` ms late
+    ZS_F_GARBAGE,     // `arg` random bytes go on the line in front of the answer
+    ZS_F_DROP,        // TCP: the connection is dropped once it has received `arg` bytes
+                      // (per client; only `times` and `ppm` apply, the chance taken on connect)
+    ZS_F_COUNT
+};
+const char *zs_fault_name(zs_fault_kind k);
+
+struct zs_fault {
+    zs_fault_kind kind = ZS_F_SILENT;
+    uint32_t arg = 0;        // see the kinds above
+    uint32_t nth = 0;        // only the n-th valid frame received on the line (1-based); 0 = any
+    int32_t cmd = -1;        // only answers to this command word; -1 = any
+    int32_t mon = -1;        // only frames to this monitor number (0 = broadcasts); -1 = any
+    uint32_t times = 0;      // fires at most this often; 0 = no limit
+    uint32_t ppm = 1000000;  // chance per matching answer in parts per million (seeded)
+    uint32_t fired = 0;      // how often it fired (read back through zs_faults)
+};
+
+enum zs_transport : uint8_t { ZS_PTY = 0, ZS_TCP = 1 };
+
+struct zs_line_cfg {
+    zs_transport kind = ZS_PTY;
+    std::string link;              // pty: path of a symlink to the slave ("" = none)
+    std::string addr = "127.0.0.1";  // tcp: address to listen on
+    uint16_t port = 11111;         // tcp: port (0 = any free port, see zs_tcp_port)
+    bool loop = false;             // the line echoes every byte (a loop-back plug)
+    bool pace = false;             // bytes travel no faster than baud rate and byte frame allow
+    uint32_t baud = 9600;          // rate the monitors listen at; other rates garble the bytes
+    char parity = 0;               // parity the monitors expect: 'E', 'N', 0 = either
+    std::vector<zs_monitor> mons;  // monitor n is mons[n-1]; 1..255 entries
+    std::vector<zs_fault> faults;
+};
+// Sets the number of monitors of a line (1..255), new ones with their defaults.
+void zs_line_set_count(zs_line_cfg *lc, int n);
+
+struct zs_config {
+    std::vector<zs_line_cfg> lines;
+    uint32_t seed = 1;              // seed of random faults and garbage bytes
+    std::string log_path;           // traffic log: "" = none, "-" = stdout, else a file
+    size_t max_events = 50000;      // events kept in memory (oldest dropped first)
+};
+
+// What the simulation records. Every frame received and sent, with the monitor it reached.
+enum zs_event_kind : uint8_t {
+    ZS_EV_RX = 0,      // a valid frame arrived (mon = its address)
+    ZS_EV_RX_BAD,      // bytes that did not form a valid frame, or arrived garbled
+    ZS_EV_TX,          // an answer went out (mon = the answering monitor)
+    ZS_EV_REFUSE,      // a refusal went out (unknown command)
+    ZS_EV_NO_ANSWER,   // a valid frame got no answer (no such monitor, silent, restart)
+    ZS_EV_KEY,         // a monitor recorded a key (cmd = key command)
+    ZS_EV_RESTART,     // a monitor restarts and falls silent
+    ZS_EV_SETTINGS,    // the line's settings changed (see zs_get_settings)
+    ZS_EV_CONVERTER,   // a converter parameter changed or was malformed
+    ZS_EV_CONNECT,     // a TCP client connected
+    ZS_EV_DISCONNECT,  // a TCP client left or was dropped
+    ZS_EV_FAULT,       // a fault rule fired (cmd = the rule's index)
+    ZS_EV_ECHO,        // loop mode echoed bytes
+    ZS_EV_COUNT
+};
+const char *zs_event_name(zs_event_kind k);
+
+struct zs_event {
+    uint64_t seq = 0;          // 1, 2, ... in order of recording
+    uint32_t ms = 0;           // milliseconds since start
+    uint8_t line = 0;          // 0-based line
+    uint8_t mon = 0;           // monitor number, 0 = none or broadcast
+    zs_event_kind kind = ZS_EV_RX;
+    uint16_t cmd = 0, val = 0;
+    std::vector<uint8_t> bytes;  // the frame or bytes concerned (at most 64)
+    std::string note;
+};
+// One log line: time, line, monitor, kind, command and value, bytes in hexadecimal, note.
+std::string zs_event_text(const zs_event &e);
+
+struct zs_line_settings {
+    uint32_t baud = 9600;
+    uint8_t data_bits = 8;
+    char parity = 'E';       // 'N', 'E', 'O', or '?' on a pty (the kernel does not keep parity there)
+    uint8_t stop_bits = 1;
+    char flow = 'N';         // converter only
+    uint8_t code4 = 0, code5 = 0;  // converter only: last values of codes 4 and 5
+    bool client = false;     // pty slave open / TCP client connected
+};
+
+struct zs_line_stats {
+    uint64_t frames = 0;      // valid frames received
+    uint64_t bad_bytes = 0;   // bytes dropped by the frame decoder or garbled
+    uint64_t answers = 0;     // answer frames sent
+    uint64_t refusals = 0;    // refusal frames sent
+    uint64_t unanswered = 0;  // valid frames without answer
+    uint64_t echoed = 0;      // bytes echoed in loop mode
+    uint64_t bytes_in = 0, bytes_out = 0;
+};
+
+struct zs_mon_status {
+    zs_monitor cfg;
+    uint64_t keys = 0;       // keys recorded
+    uint32_t restarts = 0;
+    bool silent = false;     // restarting right now
+};
+
+struct zs_sim;
+
+// Starts a simulation on its own thread. On failure *out stays null and `err` (when given)
+// holds a message with the system's error text.
+int zs_start(const zs_config &cfg, zs_sim **out, std::string *err = nullptr);
+// Ends the thread, closes every port and removes the symlinks; *sim = null.
+void zs_stop(zs_sim **sim);
+
+int zs_line_count(zs_sim *sim);
+std::string zs_slave_path(zs_sim *sim, int line);  // "/dev/pts/N", "" for TCP lines
+uint16_t zs_tcp_port(zs_sim *sim, int line);         // the bound port, 0 for pty lines
+int zs_get_settings(zs_sim *sim, int line, zs_line_settings *out);
+int zs_get_stats(zs_sim *sim, int line, zs_line_stats *out);
+
+// Events with seq > after_seq (all that are still kept).
+std::vector<zs_event> zs_events(zs_sim *sim, uint64_t after_seq = 0);
+uint64_t zs_last_seq(zs_sim *sim);
+// Waits until an event of `kind` (and monitor `mon`, -1 = any) with seq > after_seq exists.
+int zs_wait_event(zs_sim *sim, zs_event_kind kind, int mon, uint64_t after_seq,
+                  uint32_t timeout_ms, zs_event *out = nullptr);
+
+std::vector<uint16_t> zs_keys(zs_sim *sim, int line, int mon);
+int zs_get_monitor(zs_sim *sim, int line, int mon, zs_mon_status *out);
+int zs_set_monitor(zs_sim *sim, int line, int mon, const zs_monitor &m);
+
+int zs_add_fault(zs_sim *sim, int line, const zs_fault &f);
+int zs_clear_faults(zs_sim *sim, int line);
+std::vector<zs_fault> zs_faults(zs_sim *sim, int line);
+
+// The summary printed on exit: per line the counters, per monitor keys and restarts, faults.
+std::string zs_summary(zs_sim *sim);
+// One line naming every line's port, for the "ready" message.
+std::string zs_ready_text(zs_sim *sim);
+
+// Command line. Fills `cfg` from the options (argv[0] is skipped). ZS_HELP for --help;
+// ZS_BAD_ARG with a message in `err` for a bad option.
+int zs_parse_args(int argc, const char *const *argv, zs_config *cfg, std::string *err);
+const char *zs_help_text();

@@ -1,0 +1,128 @@
+// Inside of the simulator, shared by its files but not by its users.
+//
+// zs_frame.cpp: the 10-byte command frame, a decoder that finds frames in a hostile byte
+// stream, and the converter protocol's pair decoder. zs_line.cpp: the line and its ring of
+// monitors, transport-independent: bytes go in with their arrival time, answers come out as
+// scheduled chunks. zs_sim.cpp: the transports and the thread. Times are microseconds on
+// the simulation's own monotonic clock, passed in, so that the line logic needs no clock.
+#pragma once
+
+#include "zelbsim.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <random>
+#include <string>
+#include <vector>
+
+// ---- frames -------------------------------------------------------------------------------
+
+enum : size_t { ZS_FRAME_LEN = 10 };
+enum : uint16_t {
+    ZS_START = 0x55AA,       // start code, on the line AA 55
+    ZS_END_PC = 0x00FF,      // end code of a command, FF 00
+    ZS_END_ACK = 0x00FE,     // end code of an answer, FE 00
+    ZS_END_REFUSE = 0x00FD,  // end code of a refusal: anything but FE 00 reads as "no ACK"
+};
+
+struct zs_frame {
+    uint8_t addr = 0;
+    uint16_t cmd = 0, val = 0;
+};
+
+uint8_t zs_cks(const uint8_t *f);  // sum of bytes 2..6 modulo 256
+void zs_frame_build(uint8_t out[ZS_FRAME_LEN], uint8_t addr, uint16_t cmd, uint16_t val,
+                    uint16_t end_code);
+
+// Finds frames in a byte stream. A candidate starts at AA 55; ten bytes with a correct
+// checksum and end code FF 00 are a frame; anything else is dropped byte by byte until the
+// next AA 55, so that a partial or corrupt frame cannot swallow the good one behind it.
+struct zs_scanner {
+    uint8_t buf[ZS_FRAME_LEN] = {};
+    uint8_t n = 0;
+};
+enum zs_scan_result : uint8_t { ZS_SCAN_MORE = 0, ZS_SCAN_FRAME, ZS_SCAN_BAD_CKS, ZS_SCAN_BAD_END };
+// Feeds one byte. On ZS_SCAN_FRAME `f` holds the frame and `raw` its bytes. Bytes given up
+// are appended to `junk`; on ZS_SCAN_BAD_* the dropped candidate was a whole frame shape.
+zs_scan_result zs_scan_byte(zs_scanner *s, uint8_t b, zs_frame *f, uint8_t raw[ZS_FRAME_LEN],
+                            std::vector<uint8_t> *junk);
+
+// Converter protocol: a stream of (code, value) pairs. Code 0 carries a data byte, 1 the baud
+// code, 2 the mode (bit 0 = even parity, bit 7 always set), 3 the flow control letter, 4 and 5
+// values of unknown meaning that are kept. Pairs may be split over TCP reads.
+struct zs_conv {
+    bool half = false;   // a code byte is waiting for its value
+    uint8_t code = 0;
+};
+uint32_t zs_baud_of_code(uint8_t code);  // 1..5 -> rate; 0 for an unknown code
+
+// ---- the line -----------------------------------------------------------------------------
+
+struct zs_mon_state {
+    zs_monitor cfg;
+    std::vector<uint16_t> keys;
+    uint64_t keys_total = 0;
+    uint32_t restarts = 0;
+    int64_t silent_until = 0;  // restarting until then (us)
+};
+
+struct zs_chunk {
+    int64_t due = 0;  // not before (us)
+    size_t off = 0;   // bytes of it already sent
+    std::vector<uint8_t> bytes;
+};
+
+// Recorded events and the traffic log; owned by the simulation, used by every line.
+struct zs_log {
+    std::deque<zs_event> events;
+    uint64_t seq = 0;
+    size_t max_events = 50000;
+    FILE *out = nullptr;
+    int64_t now = 0;  // time of the events being recorded (us)
+};
+void zs_log_add(zs_log *log, zs_event e);
+
+struct zs_line {
+    uint8_t index = 0;
+    zs_line_cfg cfg;                // mons is not used after start: see `mons`
+    std::vector<zs_mon_state> mons;
+    zs_log *log = nullptr;
+    zs_line_settings set;
+    zs_line_stats stats;
+    zs_scanner scan;
+    zs_conv conv;
+    std::vector<uint8_t> junk;      // dropped bytes not yet reported
+    std::mt19937 rng;
+    uint64_t frame_no = 0;          // valid frames received, for the n-th frame faults
+    int64_t rx_free = 0;            // paced: when the line is free for the next byte in (us)
+    int64_t tx_free = 0;            // paced: when the next byte out may go (us)
+    std::deque<zs_chunk> out;       // answers waiting for their time
+};
+
+void zs_line_init(zs_line *l, uint8_t index, const zs_line_cfg &cfg, uint32_t seed, zs_log *log);
+// Microseconds one byte takes on the line with its current settings.
+int64_t zs_line_byte_us(const zs_line *l);
+// Bytes the serial side of the line received at time `now` (pty data, converter data bytes).
+void zs_line_serial_in(zs_line *l, const uint8_t *p, size_t n, int64_t now);
+// Bytes from a TCP client: converter pairs.
+void zs_line_tcp_in(zs_line *l, const uint8_t *p, size_t n, int64_t now);
+// Moves the bytes that may go out at `now` to `dst`; returns the time of the next byte that
+// waits (INT64_MAX when none).
+int64_t zs_line_take_due(zs_line *l, int64_t now, std::vector<uint8_t> *dst);
+// Records a settings change of the line (pty settings read back, converter parameters).
+void zs_line_settings_changed(zs_line *l, const zs_line_settings &s, const char *why);
+// Records an event of this line.
+void zs_line_event(zs_line *l, zs_event_kind k, uint8_t mon, uint16_t cmd, uint16_t val,
+                   const uint8_t *bytes, size_t n, std::string note);
+
+// True when no command of the monitors' command table has two rows.
+bool zs_cmd_table_ok();
+
+// ---- helpers ------------------------------------------------------------------------------
+
+// Reads the slave's line settings through the pty master (termios2, any baud rate).
+int zs_pty_read_settings(int master, uint32_t *baud, uint8_t *data_bits, uint8_t *stop_bits);
+// Strict number: decimal or 0x-hexadecimal, the whole text, at most `max`.
+bool zs_parse_u32(const std::string &s, uint32_t max, uint32_t *out);
+std::string zs_hex(const uint8_t *p, size_t n);

@@ -1,0 +1,378 @@
+// Command line and state file of the simulator.
+//
+// Options are collected first and applied when all are read, so that their order does not
+// matter: --monitors and --mon may come before or after the --pty and --tcp options that
+// make the lines. A state file holds the same options, one per line, without the leading
+// dashes ("mon 2:gen=2,disp=0x123"); "#" starts a comment. Every number is strict (decimal
+// or 0x-hexadecimal, the whole word) and range-checked; a bad option names itself.
+#include "zs_internal.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct opt_fault {
+    int line;  // -1 = every line
+    zs_fault f;
+};
+
+struct opt_state {
+    zs_config cfg;
+    std::vector<std::pair<int, int>> counts;  // (line or -1, monitors)
+    std::vector<std::string> mon_sets;
+    std::vector<opt_fault> faults;
+    bool loop = false, pace = false;
+    uint32_t baud = 9600;
+    char parity = 0;
+    uint32_t restart_ms = 3000;
+    std::string err;
+};
+
+}  // namespace
+
+const char *zs_help_text() {
+    return "usage: zelbsim [options]\n"
+           "A simulated chain of monitors with ZELB boards, on a pseudo-terminal or behind a\n"
+           "serial-to-IP converter on TCP. Ends on SIGINT or SIGTERM and prints a summary.\n"
+           "\n"
+           "Lines (at least one; lines are numbered 1, 2, ... in the order given):\n"
+           "  --pty PATH            a line on a new pseudo-terminal; PATH becomes a symlink to\n"
+           "                        its slave (\"-\" = no symlink, the slave's name is printed)\n"
+           "  --tcp ADDR[:PORT]     a line behind a converter listening on ADDR (default port\n"
+           "                        11111; 0 = any free port); give several for IP lists\n"
+           "Monitors:\n"
+           "  --monitors [L:]N      N monitors (1..255) on every line, or on line L (default 1)\n"
+           "  --mon SEL:F=V[,F=V]   set fields of monitors; SEL is M (monitor M on every line),\n"
+           "                        L.M, L.* or * (all). Fields: type disp rev date pclk hfreq\n"
+           "                        vfreq gen(1|2|51) variant ext(0|1) boot(0|1) b000 restart(ms)\n"
+           "  --restart-ms MS       silence after a restart command (default 3000)\n"
+           "Line behaviour:\n"
+           "  --loop                every line echoes each byte, like a loop-back plug\n"
+           "  --pace                bytes travel no faster than the line's baud rate allows\n"
+           "  --baud N              rate the monitors listen at (default 9600)\n"
+           "  --parity E|N|any      parity the monitors expect (default any)\n"
+           "Faults (each counted in the summary):\n"
+           "  --fault KIND[:ARG][@COND[,COND]]\n"
+           "      KIND: silent, short:K (K bytes of the answer), cks, end, echo, delay:MS,\n"
+           "            garbage:K (K random bytes before the answer), drop:N (TCP: drop the\n"
+           "            connection after N received bytes)\n"
+           "      COND: n=N (the N-th frame), cmd=C, mon=M, line=L, times=N, p=FRACTION\n"
+           "  --seed N              seed of random faults (default 1)\n"
+           "Other:\n"
+           "  --log FILE|-          log every frame received and sent (\"-\" = stdout)\n"
+           "  --state FILE          read options from FILE, one per line, without \"--\"\n"
+           "  --help                this text\n"
+           "\n"
+           "Examples:\n"
+           "  zelbsim --pty /tmp/vq/ttyV0 --monitors 3\n"
+           "  zelbsim --tcp 127.0.0.2:11111 --tcp 127.0.0.3:11111 --mon 2.1:gen=2\n"
+           "  zelbsim --pty - --fault cks@cmd=0x08E5 --fault silent@p=0.1 --seed 7\n";
+}
+
+static bool fail(opt_state *st, const std::string &msg) {
+    st->err = msg;
+    return false;
+}
+
+static std::vector<std::string> split(const std::string &s, char sep) {
+    std::vector<std::string> v;
+    size_t b = 0;
+    for (;;) {
+        const size_t e = s.find(sep, b);
+        v.push_back(s.substr(b, e == std::string::npos ? std::string::npos : e - b));
+        if (e == std::string::npos) return v;
+        b = e + 1;
+    }
+}
+
+// "0.05", "1", "0" or "5%" as parts per million.
+static bool parse_chance(const std::string &s, uint32_t *ppm) {
+    if (!s.empty() && s.back() == '%') {
+        uint32_t pc;
+        if (!zs_parse_u32(s.substr(0, s.size() - 1), 100, &pc)) return false;
+        *ppm = pc * 10000;
+        return true;
+    }
+    if (s == "1") {
+        *ppm = 1000000;
+        return true;
+    }
+    if (s == "0") {
+        *ppm = 0;
+        return true;
+    }
+    if (s.size() < 3 || s.size() > 8 || s.compare(0, 2, "0.") != 0) return false;
+    uint32_t v = 0;
+    for (size_t i = 2; i < 8; ++i) {
+        const char c = i < s.size() ? s[i] : '0';
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<uint32_t>(c - '0');
+    }
+    *ppm = v;
+    return true;
+}
+
+static bool parse_fault(opt_state *st, const std::string &spec) {
+    const size_t at = spec.find('@');
+    const std::string head = spec.substr(0, at);
+    const size_t colon = head.find(':');
+    const std::string kind = head.substr(0, colon);
+    opt_fault of{-1, zs_fault{}};
+    zs_fault &f = of.f;
+    bool found = false;
+    for (int k = 0; k < ZS_F_COUNT; ++k)
+        if (kind == zs_fault_name(static_cast<zs_fault_kind>(k))) {
+            f.kind = static_cast<zs_fault_kind>(k);
+            found = true;
+        }
+    if (!found) return fail(st, "unknown fault kind: " + kind);
+    const bool needs_arg = f.kind == ZS_F_SHORT || f.kind == ZS_F_DELAY || f.kind == ZS_F_GARBAGE ||
+                           f.kind == ZS_F_DROP;
+    const uint32_t arg_max = f.kind == ZS_F_SHORT ? 9 : f.kind == ZS_F_GARBAGE ? 4096 : 3600000;
+    if (needs_arg != (colon != std::string::npos) ||
+        (needs_arg && !zs_parse_u32(head.substr(colon + 1), arg_max, &f.arg)))
+        return fail(st, "fault " + kind + ": bad or missing argument in " + spec);
+    if (at != std::string::npos) {
+        for (const std::string &c : split(spec.substr(at + 1), ',')) {
+            const size_t eq = c.find('=');
+            const std::string k = c.substr(0, eq), v = eq == std::string::npos ? "" : c.substr(eq + 1);
+            uint32_t n = 0;
+            bool ok;
+            if (k == "n") {
+                ok = zs_parse_u32(v, 0xFFFFFFFF, &f.nth) && f.nth > 0;
+            } else if (k == "cmd") {
+                ok = zs_parse_u32(v, 0xFFFF, &n);
+                f.cmd = static_cast<int32_t>(n);
+            } else if (k == "mon") {
+                ok = zs_parse_u32(v, 255, &n);
+                f.mon = static_cast<int32_t>(n);
+            } else if (k == "line") {
+                ok = zs_parse_u32(v, 255, &n) && n > 0;
+                of.line = static_cast<int>(n) - 1;
+            } else if (k == "times") {
+                ok = zs_parse_u32(v, 0xFFFFFFFF, &f.times);
+            } else if (k == "p") {
+                ok = parse_chance(v, &f.ppm);
+            } else {
+                ok = false;
+            }
+            if (!ok) return fail(st, "fault condition " + c + " in " + spec);
+        }
+    }
+    st->faults.push_back(of);
+    return true;
+}
+
+static bool set_mon_field(zs_monitor *m, const std::string &k, const std::string &v) {
+    uint32_t n;
+    if (k == "type") return zs_parse_u32(v, 255, &n) && (m->board_type = static_cast<uint8_t>(n), true);
+    if (k == "disp") return zs_parse_u32(v, 0xFFF, &n) && (m->disp = static_cast<uint16_t>(n), true);
+    if (k == "rev") return zs_parse_u32(v, 0xFFFF, &n) && (m->rev = static_cast<uint16_t>(n), true);
+    if (k == "date") return zs_parse_u32(v, 0xFFFF, &n) && (m->date = static_cast<uint16_t>(n), true);
+    if (k == "pclk") return zs_parse_u32(v, 0xFFFF, &n) && (m->pclk = static_cast<uint16_t>(n), true);
+    if (k == "hfreq") return zs_parse_u32(v, 0xFFFF, &n) && (m->hfreq = static_cast<uint16_t>(n), true);
+    if (k == "vfreq") return zs_parse_u32(v, 0xFFFF, &n) && (m->vfreq = static_cast<uint16_t>(n), true);
+    if (k == "variant") return zs_parse_u32(v, 255, &n) && (m->variant = static_cast<uint8_t>(n), true);
+    if (k == "b000") return zs_parse_u32(v, 0xFFFF, &n) && (m->b000 = static_cast<int32_t>(n), true);
+    if (k == "restart") return zs_parse_u32(v, 3600000, &n) && (m->restart_ms = n, true);
+    if (k == "ext") return zs_parse_u32(v, 1, &n) && (m->ext = n != 0, true);
+    if (k == "boot") return zs_parse_u32(v, 1, &n) && (m->boot = n != 0, true);
+    if (k == "gen")
+        return zs_parse_u32(v, 255, &n) && (n == 1 || n == 2 || n == 51) &&
+               (m->gen = static_cast<uint8_t>(n), true);
+    return false;
+}
+
+// "SEL:F=V,F=V" onto the configured lines.
+static bool apply_mon_set(opt_state *st, const std::string &spec) {
+    const size_t colon = spec.find(':');
+    if (colon == std::string::npos) return fail(st, "--mon needs SEL:FIELD=VALUE: " + spec);
+    const std::string sel = spec.substr(0, colon);
+    int line = -1, mon = -1;  // -1 = all
+    const size_t dot = sel.find('.');
+    uint32_t n;
+    const std::string ms = dot == std::string::npos ? sel : sel.substr(dot + 1);
+    if (dot != std::string::npos) {
+        if (!zs_parse_u32(sel.substr(0, dot), 255, &n) || n == 0 || n > st->cfg.lines.size())
+            return fail(st, "--mon: no such line in " + spec);
+        line = static_cast<int>(n) - 1;
+    }
+    if (ms != "*") {
+        if (!zs_parse_u32(ms, 255, &n) || n == 0) return fail(st, "--mon: bad monitor in " + spec);
+        mon = static_cast<int>(n);
+    }
+    const std::vector<std::string> fields = split(spec.substr(colon + 1), ',');
+    bool hit = false;
+    for (size_t li = 0; li < st->cfg.lines.size(); ++li) {
+        if (line >= 0 && static_cast<int>(li) != line) continue;
+        std::vector<zs_monitor> &mons = st->cfg.lines[li].mons;
+        for (size_t mi = 0; mi < mons.size(); ++mi) {
+            if (mon >= 0 && static_cast<int>(mi) + 1 != mon) continue;
+            hit = true;
+            for (const std::string &fv : fields) {
+                const size_t eq = fv.find('=');
+                if (eq == std::string::npos || !set_mon_field(&mons[mi], fv.substr(0, eq), fv.substr(eq + 1)))
+                    return fail(st, "--mon: bad field " + fv);
+            }
+        }
+    }
+    if (!hit) return fail(st, "--mon: no such monitor: " + sel);
+    return true;
+}
+
+static bool read_state(opt_state *st, const std::string &path, int depth);
+
+// One option with its value ("" for flags).
+static bool handle(opt_state *st, const std::string &name, const std::string &val, bool has_val,
+                   int depth) {
+    static const char *const flags[] = {"loop", "pace", "help"};
+    bool is_flag = false;
+    for (const char *f : flags) is_flag |= name == f;
+    if (is_flag && has_val) return fail(st, "--" + name + " takes no value");
+    if (!is_flag && !has_val) return fail(st, "--" + name + " needs a value");
+    uint32_t n;
+    if (name == "help") return true;  // answered by the caller once all options are read
+    if (name == "loop") st->loop = true;
+    else if (name == "pace") st->pace = true;
+    else if (name == "pty") {
+        zs_line_cfg l;
+        l.kind = ZS_PTY;
+        l.link = val == "-" ? "" : val;
+        st->cfg.lines.push_back(l);
+    } else if (name == "tcp") {
+        zs_line_cfg l;
+        l.kind = ZS_TCP;
+        const size_t c = val.rfind(':');
+        l.addr = val.substr(0, c);
+        if (c != std::string::npos) {
+            if (!zs_parse_u32(val.substr(c + 1), 65535, &n)) return fail(st, "--tcp: bad port in " + val);
+            l.port = static_cast<uint16_t>(n);
+        }
+        st->cfg.lines.push_back(l);
+    } else if (name == "monitors") {
+        const size_t c = val.find(':');
+        uint32_t line = 0;
+        if (c != std::string::npos && (!zs_parse_u32(val.substr(0, c), 255, &line) || line == 0))
+            return fail(st, "--monitors: bad line in " + val);
+        if (!zs_parse_u32(c == std::string::npos ? val : val.substr(c + 1), 255, &n) || n == 0)
+            return fail(st, "--monitors: 1 to 255 monitors: " + val);
+        st->counts.emplace_back(static_cast<int>(line) - 1, static_cast<int>(n));
+    } else if (name == "mon") st->mon_sets.push_back(val);
+    else if (name == "restart-ms") {
+        if (!zs_parse_u32(val, 3600000, &st->restart_ms)) return fail(st, "--restart-ms: " + val);
+    } else if (name == "baud") {
+        if (!zs_parse_u32(val, 10000000, &st->baud) || !st->baud) return fail(st, "--baud: " + val);
+    } else if (name == "parity") {
+        if (val == "E" || val == "e") st->parity = 'E';
+        else if (val == "N" || val == "n") st->parity = 'N';
+        else if (val == "any") st->parity = 0;
+        else return fail(st, "--parity: E, N or any: " + val);
+    } else if (name == "fault") return parse_fault(st, val);
+    else if (name == "seed") {
+        if (!zs_parse_u32(val, 0xFFFFFFFF, &st->cfg.seed)) return fail(st, "--seed: " + val);
+    } else if (name == "log") st->cfg.log_path = val;
+    else if (name == "state") return read_state(st, val, depth + 1);
+    else return fail(st, "unknown option --" + name);
+    return true;
+}
+
+static bool read_state(opt_state *st, const std::string &path, int depth) {
+    if (depth > 4) return fail(st, "state files nest too deep: " + path);
+    FILE *f = std::fopen(path.c_str(), "r");
+    if (!f) return fail(st, path + ": " + std::strerror(errno));
+    char buf[1024];
+    int lineno = 0;
+    bool ok = true;
+    while (ok && std::fgets(buf, sizeof buf, f)) {
+        ++lineno;
+        std::string s = buf;
+        if (s.find('\n') == std::string::npos && !std::feof(f)) {
+            ok = fail(st, path + ":" + std::to_string(lineno) + ": line too long");
+            break;
+        }
+        const size_t hash = s.find('#');
+        if (hash != std::string::npos) s.erase(hash);
+        const size_t b = s.find_first_not_of(" \t\r\n");
+        if (b == std::string::npos) continue;
+        s = s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
+        if (s.compare(0, 2, "--") == 0) s.erase(0, 2);
+        const size_t sp = s.find_first_of(" \t=");
+        std::string name = s.substr(0, sp), val;
+        if (sp != std::string::npos) {
+            const size_t vb = s.find_first_not_of(" \t=", sp);
+            val = vb == std::string::npos ? "" : s.substr(vb);
+        }
+        ok = handle(st, name, val, sp != std::string::npos, depth);
+        if (!ok) st->err = path + ":" + std::to_string(lineno) + ": " + st->err;
+    }
+    std::fclose(f);
+    return ok;
+}
+
+// Turns the collected options into the lines' configuration.
+static bool finish(opt_state *st) {
+    if (st->cfg.lines.empty()) return fail(st, "no line: give --pty PATH or --tcp ADDR[:PORT]");
+    for (zs_line_cfg &l : st->cfg.lines) {
+        l.loop = st->loop;
+        l.pace = st->pace;
+        l.baud = st->baud;
+        l.parity = st->parity;
+        zs_line_set_count(&l, 1);
+    }
+    for (const auto &[line, n] : st->counts) {
+        if (line >= static_cast<int>(st->cfg.lines.size())) return fail(st, "--monitors: no such line");
+        for (size_t i = 0; i < st->cfg.lines.size(); ++i)
+            if (line < 0 || static_cast<int>(i) == line) zs_line_set_count(&st->cfg.lines[i], n);
+    }
+    for (zs_line_cfg &l : st->cfg.lines)
+        for (zs_monitor &m : l.mons) m.restart_ms = st->restart_ms;
+    for (const std::string &s : st->mon_sets)
+        if (!apply_mon_set(st, s)) return false;
+    for (const opt_fault &f : st->faults) {
+        if (f.line >= static_cast<int>(st->cfg.lines.size())) return fail(st, "--fault: no such line");
+        for (size_t i = 0; i < st->cfg.lines.size(); ++i)
+            if (f.line < 0 || static_cast<int>(i) == f.line) st->cfg.lines[i].faults.push_back(f.f);
+    }
+    return true;
+}
+
+int zs_parse_args(int argc, const char *const *argv, zs_config *cfg, std::string *err) {
+    std::string dummy;
+    if (!err) err = &dummy;
+    if (!cfg || argc < 0 || (argc > 0 && !argv)) return ZS_BAD_ARG;
+    opt_state st;
+    bool help = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i] ? argv[i] : "";
+        if (a.compare(0, 2, "--") != 0) {
+            *err = "not an option: " + a;
+            return ZS_BAD_ARG;
+        }
+        a.erase(0, 2);
+        std::string name = a, val;
+        bool has_val = false;
+        const size_t eq = a.find('=');
+        if (eq != std::string::npos) {
+            name = a.substr(0, eq);
+            val = a.substr(eq + 1);
+            has_val = true;
+        } else if (name != "loop" && name != "pace" && name != "help" && i + 1 < argc) {
+            val = argv[++i] ? argv[i] : "";
+            has_val = true;
+        }
+        if (name == "help") help = true;
+        if (!handle(&st, name, val, has_val, 0)) {
+            *err = st.err;
+            return ZS_BAD_ARG;
+        }
+    }
+    if (help) return ZS_HELP;
+    if (!finish(&st)) {
+        *err = st.err;
+        return ZS_BAD_ARG;
+    }
+    *cfg = st.cfg;
+    return ZS_OK;
+}

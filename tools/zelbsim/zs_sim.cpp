@@ -1,0 +1,701 @@
+// The running simulation: its transports, its thread and the functions users call.
+//
+// A pty line keeps the master of a pseudo-terminal pair; the program opens the slave (through
+// a symlink when one was named). Before each read the slave's line settings are read back
+// through the master, so the bytes are judged under the settings they were sent with. While
+// no one has the slave open the master reports a hang-up; the thread then looks again every
+// 20 ms and throws away what would go out, as a serial port does with nobody listening.
+// A TCP line listens for converter clients; a new client replaces the one before it.
+//
+// One thread polls every descriptor and a wake-up eventfd. It holds the simulation's mutex
+// except while it sleeps in ppoll, so user calls from other threads see consistent state.
+//
+// Sections: ports; thread; start and stop; queries and settings; texts.
+#include "zs_internal.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+enum : size_t { ZS_WPEND_MAX = 1 << 20, ZS_READ_CHUNK = 4096 };
+enum : int64_t { ZS_HUP_RETRY_US = 20000, ZS_SETTINGS_POLL_US = 100000 };
+
+struct zs_port {
+    int master = -1;         // pty master
+    std::string slave;       // its slave's path
+    std::string link;        // the symlink made to it ("" = none)
+    bool hup = false;        // nobody has the slave open
+    int listen_fd = -1;      // TCP listener
+    int conn = -1;           // TCP client
+    uint16_t port = 0;
+    uint64_t conn_rx = 0;    // bytes received from the current client
+    std::vector<bool> drop_armed;  // per fault rule: a drop rule won its chance for this client
+    std::vector<uint8_t> wpend;  // bytes due but not yet written
+};
+
+struct zs_sim {
+    std::mutex mu;
+    std::condition_variable cv;
+    pthread_t th{};
+    bool running = false;
+    int wake = -1;
+    bool stop = false;
+    std::vector<zs_line> lines;
+    std::vector<zs_port> ports;
+    zs_log log;
+    std::chrono::steady_clock::time_point t0;
+    bool own_logf = false;
+};
+
+static int64_t sim_now(const zs_sim *s) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - s->t0)
+        .count();
+}
+
+static std::string errno_text(const char *what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+// ---- ports --------------------------------------------------------------------------------
+
+// mkdir -p of the directory part of `path`.
+static void make_parents(const std::string &path) {
+    for (size_t i = 1; i < path.size(); ++i)
+        if (path[i] == '/') mkdir(path.substr(0, i).c_str(), 0755);
+}
+
+static int make_link(const std::string &target, const std::string &link, std::string *err) {
+    make_parents(link);
+    struct stat st;
+    if (lstat(link.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            *err = link + ": exists and is not a symlink";
+            return ZS_EXISTS;
+        }
+        unlink(link.c_str());
+    }
+    if (symlink(target.c_str(), link.c_str()) < 0) {
+        *err = errno_text(("symlink " + link).c_str());
+        return ZS_SYS;
+    }
+    return ZS_OK;
+}
+
+// Removes the symlink when it still points at our slave.
+static void remove_link(const zs_port &p) {
+    if (p.link.empty()) return;
+    char buf[512];
+    const ssize_t n = readlink(p.link.c_str(), buf, sizeof buf - 1);
+    if (n < 0) return;
+    buf[n] = 0;
+    if (p.slave == buf) unlink(p.link.c_str());
+}
+
+static int open_pty(zs_port *p, const std::string &link, std::string *err) {
+    const int m = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m < 0) {
+        *err = errno_text("posix_openpt");
+        return ZS_SYS;
+    }
+    char name[128];
+    if (grantpt(m) < 0 || unlockpt(m) < 0 || ptsname_r(m, name, sizeof name) != 0) {
+        *err = errno_text("pty");
+        close(m);
+        return ZS_SYS;
+    }
+    // Raw 9600 baud until the program sets its own: a fresh pty echoes and edits lines.
+    struct termios t;
+    if (tcgetattr(m, &t) == 0) {
+        cfmakeraw(&t);
+        cfsetispeed(&t, B9600);
+        cfsetospeed(&t, B9600);
+        t.c_cflag |= CLOCAL | CREAD;
+        tcsetattr(m, TCSANOW, &t);
+    }
+    p->master = m;
+    p->slave = name;
+    if (!link.empty()) {
+        const int rc = make_link(p->slave, link, err);
+        if (rc) return rc;
+        p->link = link;
+    }
+    return ZS_OK;
+}
+
+static int open_listener(zs_port *p, const zs_line_cfg &c, std::string *err) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(c.port);
+    if (inet_pton(AF_INET, c.addr.c_str(), &a.sin_addr) != 1) {
+        *err = "not an IPv4 address: " + c.addr;
+        return ZS_BAD_ARG;
+    }
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        *err = errno_text("socket");
+        return ZS_SYS;
+    }
+    const int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    socklen_t len = sizeof a;
+    if (bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) < 0 || listen(fd, 8) < 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) < 0) {
+        *err = errno_text(("listen on " + c.addr + ":" + std::to_string(c.port)).c_str());
+        close(fd);
+        return ZS_SYS;
+    }
+    p->listen_fd = fd;
+    p->port = ntohs(a.sin_port);
+    return ZS_OK;
+}
+
+static void close_conn(zs_sim *s, size_t i, const char *why) {
+    zs_port &p = s->ports[i];
+    zs_line &l = s->lines[i];
+    if (p.conn < 0) return;
+    close(p.conn);
+    p.conn = -1;
+    p.wpend.clear();
+    l.out.clear();
+    l.set.client = false;
+    zs_line_event(&l, ZS_EV_DISCONNECT, 0, 0, 0, nullptr, 0, why);
+}
+
+static void pty_refresh_settings(zs_sim *s, size_t i) {
+    zs_port &p = s->ports[i];
+    zs_line &l = s->lines[i];
+    zs_line_settings n = l.set;
+    if (zs_pty_read_settings(p.master, &n.baud, &n.data_bits, &n.stop_bits) != ZS_OK) return;
+    n.client = !p.hup;
+    zs_line_settings_changed(&l, n, "pty");
+}
+
+// Writes what is pending; drops it when nobody listens.
+static void port_write(zs_sim *s, size_t i) {
+    zs_port &p = s->ports[i];
+    while (!p.wpend.empty()) {
+        ssize_t n;
+        if (p.master >= 0) {
+            if (p.hup) {
+                p.wpend.clear();
+                return;
+            }
+            n = write(p.master, p.wpend.data(), p.wpend.size());
+        } else if (p.conn >= 0) {
+            n = send(p.conn, p.wpend.data(), p.wpend.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        } else {
+            p.wpend.clear();
+            return;
+        }
+        if (n > 0) {
+            p.wpend.erase(p.wpend.begin(), p.wpend.begin() + n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+        if (p.master >= 0) {
+            p.hup = true;
+            p.wpend.clear();
+        } else {
+            close_conn(s, i, "write failed");
+        }
+        return;
+    }
+}
+
+// Moves due answers to the port; returns when the line next has something due.
+static int64_t line_flush(zs_sim *s, size_t i, int64_t now) {
+    zs_port &p = s->ports[i];
+    std::vector<uint8_t> due;
+    const int64_t next = zs_line_take_due(&s->lines[i], now, &due);
+    if (!due.empty()) {
+        if (p.wpend.size() + due.size() <= ZS_WPEND_MAX) p.wpend.insert(p.wpend.end(), due.begin(), due.end());
+        port_write(s, i);
+    }
+    return next;
+}
+
+static void pty_read(zs_sim *s, size_t i, int64_t now) {
+    zs_port &p = s->ports[i];
+    uint8_t buf[ZS_READ_CHUNK];
+    for (int k = 0; k < 16; ++k) {
+        pty_refresh_settings(s, i);
+        const ssize_t n = read(p.master, buf, sizeof buf);
+        if (n > 0) {
+            if (!s->lines[i].set.client) {
+                zs_line_settings n2 = s->lines[i].set;
+                n2.client = true;
+                zs_line_settings_changed(&s->lines[i], n2, "pty");
+            }
+            zs_line_serial_in(&s->lines[i], buf, static_cast<size_t>(n), now);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EIO) p.hup = true;  // the slave was closed
+        return;
+    }
+}
+
+// Drop-after-n-bytes faults: how many bytes the client may still send, SIZE_MAX = no limit.
+static size_t drop_budget(zs_sim *s, size_t i, size_t *rule) {
+    size_t best = SIZE_MAX;
+    const zs_line &l = s->lines[i];
+    for (size_t r = 0; r < l.cfg.faults.size(); ++r) {
+        const zs_fault &f = l.cfg.faults[r];
+        if (f.kind != ZS_F_DROP || (f.times && f.fired >= f.times)) continue;
+        if (r < s->ports[i].drop_armed.size() && !s->ports[i].drop_armed[r]) continue;
+        const size_t left = f.arg > s->ports[i].conn_rx ? f.arg - s->ports[i].conn_rx : 0;
+        if (left < best) {
+            best = left;
+            *rule = r;
+        }
+    }
+    return best;
+}
+
+static void tcp_read(zs_sim *s, size_t i, int64_t now) {
+    zs_port &p = s->ports[i];
+    uint8_t buf[ZS_READ_CHUNK];
+    for (int k = 0; k < 16 && p.conn >= 0; ++k) {
+        const ssize_t n = recv(p.conn, buf, sizeof buf, MSG_DONTWAIT);
+        if (n == 0) {
+            close_conn(s, i, "client closed");
+            return;
+        }
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) close_conn(s, i, "receive failed");
+            return;
+        }
+        size_t rule = 0;
+        const size_t budget = drop_budget(s, i, &rule);
+        const size_t take = std::min(static_cast<size_t>(n), budget);
+        p.conn_rx += take;
+        zs_line_tcp_in(&s->lines[i], buf, take, now);
+        if (budget != SIZE_MAX && static_cast<size_t>(n) >= budget) {
+            zs_fault &f = s->lines[i].cfg.faults[rule];
+            f.fired++;
+            zs_line_event(&s->lines[i], ZS_EV_FAULT, 0, static_cast<uint16_t>(rule), f.arg, nullptr, 0,
+                          zs_fault_name(f.kind));
+            close_conn(s, i, "fault: dropped");
+            return;
+        }
+    }
+}
+
+static void tcp_accept(zs_sim *s, size_t i) {
+    zs_port &p = s->ports[i];
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    const int fd = accept4(p.listen_fd, reinterpret_cast<sockaddr *>(&a), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return;
+    close_conn(s, i, "replaced by a new client");
+    const int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    p.conn = fd;
+    p.conn_rx = 0;
+    zs_line &l = s->lines[i];
+    // A drop rule's chance is taken once per client; rules added later are armed.
+    p.drop_armed.assign(l.cfg.faults.size(), true);
+    for (size_t r = 0; r < l.cfg.faults.size(); ++r)
+        if (l.cfg.faults[r].kind == ZS_F_DROP && l.cfg.faults[r].ppm < 1000000)
+            p.drop_armed[r] = l.rng() % 1000000 < l.cfg.faults[r].ppm;
+    l.conv = zs_conv{};
+    l.set.client = true;
+    char ip[INET_ADDRSTRLEN] = "?";
+    inet_ntop(AF_INET, &a.sin_addr, ip, sizeof ip);
+    zs_line_event(&l, ZS_EV_CONNECT, 0, 0, 0, nullptr, 0,
+                  std::string("from ") + ip + ":" + std::to_string(ntohs(a.sin_port)));
+}
+
+// ---- thread -------------------------------------------------------------------------------
+
+static void *sim_thread(void *arg) {
+    zs_sim *s = static_cast<zs_sim *>(arg);
+    std::unique_lock<std::mutex> lk(s->mu);
+    std::vector<pollfd> fds;
+    std::vector<int> owner;  // per pollfd: port index, -1 = wake-up
+    while (!s->stop) {
+        int64_t now = sim_now(s);
+        s->log.now = now;
+        int64_t next = INT64_MAX;
+        fds.clear();
+        owner.clear();
+        fds.push_back(pollfd{s->wake, POLLIN, 0});
+        owner.push_back(-1);
+        for (size_t i = 0; i < s->ports.size(); ++i) {
+            zs_port &p = s->ports[i];
+            if (p.master >= 0) {
+                if (p.hup) {  // look whether someone opened the slave again
+                    pollfd q{p.master, POLLIN, 0};
+                    if (poll(&q, 1, 0) >= 0 && !(q.revents & POLLHUP)) p.hup = false;
+                }
+                pty_refresh_settings(s, i);
+                next = std::min(next, now + (p.hup ? ZS_HUP_RETRY_US : ZS_SETTINGS_POLL_US));
+            }
+            next = std::min(next, line_flush(s, i, now));
+            if (p.master >= 0 && !p.hup) {
+                fds.push_back(pollfd{p.master, static_cast<short>(POLLIN | (p.wpend.empty() ? 0 : POLLOUT)), 0});
+                owner.push_back(static_cast<int>(i));
+            }
+            if (p.listen_fd >= 0) {
+                fds.push_back(pollfd{p.listen_fd, POLLIN, 0});
+                owner.push_back(static_cast<int>(i));
+            }
+            if (p.conn >= 0) {
+                fds.push_back(pollfd{p.conn, static_cast<short>(POLLIN | (p.wpend.empty() ? 0 : POLLOUT)), 0});
+                owner.push_back(static_cast<int>(i));
+            }
+        }
+        s->cv.notify_all();
+        int64_t wait = next == INT64_MAX ? 1000000 : std::clamp<int64_t>(next - now, 0, 1000000);
+        timespec ts{static_cast<time_t>(wait / 1000000), static_cast<long>(wait % 1000000) * 1000};
+        lk.unlock();
+        const int rc = ppoll(fds.data(), fds.size(), &ts, nullptr);
+        lk.lock();
+        if (rc <= 0) continue;
+        now = sim_now(s);
+        s->log.now = now;
+        for (size_t k = 0; k < fds.size(); ++k) {
+            const short ev = fds[k].revents;
+            if (!ev) continue;
+            if (owner[k] < 0) {
+                uint64_t v;
+                if (read(s->wake, &v, sizeof v) < 0) {}
+                continue;
+            }
+            const size_t i = static_cast<size_t>(owner[k]);
+            zs_port &p = s->ports[i];
+            if (fds[k].fd == p.master) {
+                if (ev & POLLIN) pty_read(s, i, now);
+                if (ev & POLLHUP) p.hup = true;
+                if (ev & POLLOUT) port_write(s, i);
+            } else if (fds[k].fd == p.listen_fd) {
+                tcp_accept(s, i);
+            } else if (fds[k].fd == p.conn) {
+                if (ev & (POLLIN | POLLHUP | POLLERR)) tcp_read(s, i, now);
+                if ((ev & POLLOUT) && p.conn >= 0) port_write(s, i);
+            }
+        }
+        s->cv.notify_all();
+    }
+    return nullptr;
+}
+
+// ---- start and stop -----------------------------------------------------------------------
+
+static void sim_close(zs_sim *s) {
+    for (zs_port &p : s->ports) {
+        remove_link(p);
+        if (p.master >= 0) close(p.master);
+        if (p.conn >= 0) close(p.conn);
+        if (p.listen_fd >= 0) close(p.listen_fd);
+    }
+    if (s->wake >= 0) close(s->wake);
+    if (s->own_logf && s->log.out) std::fclose(s->log.out);
+    s->log.out = nullptr;
+}
+
+static int check_config(const zs_config &cfg, std::string *err) {
+    if (cfg.lines.empty() || cfg.lines.size() > 255) {
+        *err = "a simulation needs 1 to 255 lines";
+        return ZS_BAD_ARG;
+    }
+    for (size_t i = 0; i < cfg.lines.size(); ++i) {
+        const zs_line_cfg &l = cfg.lines[i];
+        const std::string where = "line " + std::to_string(i + 1) + ": ";
+        if (l.mons.empty() || l.mons.size() > 255) {
+            *err = where + "needs 1 to 255 monitors";
+            return ZS_BAD_ARG;
+        }
+        if (l.baud == 0 || (l.parity && l.parity != 'E' && l.parity != 'N')) {
+            *err = where + "bad baud rate or parity";
+            return ZS_BAD_ARG;
+        }
+        for (const zs_monitor &m : l.mons)
+            if (m.gen != ZS_GEN1 && m.gen != ZS_GEN2 && m.gen != ZS_GEN51) {
+                *err = where + "firmware generation must be 1, 2 or 51";
+                return ZS_BAD_ARG;
+            }
+        for (const zs_fault &f : l.faults)
+            if (f.kind >= ZS_F_COUNT) {
+                *err = where + "unknown fault";
+                return ZS_BAD_ARG;
+            }
+    }
+    return ZS_OK;
+}
+
+int zs_start(const zs_config &cfg, zs_sim **out, std::string *err) {
+    std::string dummy;
+    if (!err) err = &dummy;
+    if (!out) return ZS_BAD_ARG;
+    *out = nullptr;
+    int rc = check_config(cfg, err);
+    if (rc) return rc;
+
+    zs_sim *s = new zs_sim;
+    s->t0 = std::chrono::steady_clock::now();
+    s->log.max_events = std::max<size_t>(cfg.max_events, 16);
+    if (cfg.log_path == "-") {
+        s->log.out = stdout;
+    } else if (!cfg.log_path.empty()) {
+        s->log.out = std::fopen(cfg.log_path.c_str(), "w");
+        if (!s->log.out) {
+            *err = errno_text(cfg.log_path.c_str());
+            delete s;
+            return ZS_SYS;
+        }
+        s->own_logf = true;
+    }
+    s->lines.resize(cfg.lines.size());
+    s->ports.resize(cfg.lines.size());
+    for (size_t i = 0; i < cfg.lines.size() && !rc; ++i) {
+        zs_line_init(&s->lines[i], static_cast<uint8_t>(i), cfg.lines[i], cfg.seed, &s->log);
+        rc = cfg.lines[i].kind == ZS_TCP ? open_listener(&s->ports[i], cfg.lines[i], err)
+                                         : open_pty(&s->ports[i], cfg.lines[i].link, err);
+    }
+    if (!rc) {
+        s->wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (s->wake < 0) {
+            *err = errno_text("eventfd");
+            rc = ZS_SYS;
+        }
+    }
+    if (!rc) {
+        const int e = pthread_create(&s->th, nullptr, sim_thread, s);
+        if (e) {
+            *err = std::string("thread: ") + std::strerror(e);
+            rc = ZS_SYS;
+        }
+    }
+    if (rc) {
+        sim_close(s);
+        delete s;
+        return rc;
+    }
+    s->running = true;
+    *out = s;
+    return ZS_OK;
+}
+
+void zs_stop(zs_sim **sim) {
+    if (!sim || !*sim) return;
+    zs_sim *s = *sim;
+    {
+        std::lock_guard<std::mutex> lk(s->mu);
+        s->stop = true;
+    }
+    const uint64_t one = 1;
+    if (write(s->wake, &one, sizeof one) < 0) {}
+    if (s->running) pthread_join(s->th, nullptr);
+    sim_close(s);
+    delete s;
+    *sim = nullptr;
+}
+
+// ---- queries and settings -----------------------------------------------------------------
+
+static bool line_ok(zs_sim *s, int line) {
+    return s && line >= 0 && static_cast<size_t>(line) < s->lines.size();
+}
+
+static bool mon_ok(zs_sim *s, int line, int mon) {
+    return line_ok(s, line) && mon >= 1 && static_cast<size_t>(mon) <= s->lines[line].mons.size();
+}
+
+int zs_line_count(zs_sim *s) {
+    if (!s) return 0;
+    std::lock_guard<std::mutex> lk(s->mu);
+    return static_cast<int>(s->lines.size());
+}
+
+std::string zs_slave_path(zs_sim *s, int line) {
+    if (!line_ok(s, line)) return "";
+    std::lock_guard<std::mutex> lk(s->mu);
+    return s->ports[line].slave;
+}
+
+uint16_t zs_tcp_port(zs_sim *s, int line) {
+    if (!line_ok(s, line)) return 0;
+    std::lock_guard<std::mutex> lk(s->mu);
+    return s->ports[line].port;
+}
+
+int zs_get_settings(zs_sim *s, int line, zs_line_settings *out) {
+    if (!line_ok(s, line) || !out) return ZS_BAD_ARG;
+    std::lock_guard<std::mutex> lk(s->mu);
+    if (s->ports[line].master >= 0) pty_refresh_settings(s, static_cast<size_t>(line));
+    *out = s->lines[line].set;
+    return ZS_OK;
+}
+
+int zs_get_stats(zs_sim *s, int line, zs_line_stats *out) {
+    if (!line_ok(s, line) || !out) return ZS_BAD_ARG;
+    std::lock_guard<std::mutex> lk(s->mu);
+    *out = s->lines[line].stats;
+    return ZS_OK;
+}
+
+// Index in the event deque of the first event with seq > after.
+static size_t first_after(const zs_log &log, uint64_t after) {
+    if (log.events.empty()) return 0;
+    const uint64_t first = log.events.front().seq;
+    if (after < first) return 0;
+    return static_cast<size_t>(std::min<uint64_t>(after - first + 1, log.events.size()));
+}
+
+std::vector<zs_event> zs_events(zs_sim *s, uint64_t after_seq) {
+    std::vector<zs_event> v;
+    if (!s) return v;
+    std::lock_guard<std::mutex> lk(s->mu);
+    for (size_t i = first_after(s->log, after_seq); i < s->log.events.size(); ++i) v.push_back(s->log.events[i]);
+    return v;
+}
+
+uint64_t zs_last_seq(zs_sim *s) {
+    if (!s) return 0;
+    std::lock_guard<std::mutex> lk(s->mu);
+    return s->log.seq;
+}
+
+int zs_wait_event(zs_sim *s, zs_event_kind kind, int mon, uint64_t after_seq, uint32_t timeout_ms,
+                  zs_event *out) {
+    if (!s) return ZS_BAD_ARG;
+    std::unique_lock<std::mutex> lk(s->mu);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    uint64_t seen = after_seq;
+    for (;;) {
+        for (size_t i = first_after(s->log, seen); i < s->log.events.size(); ++i) {
+            const zs_event &e = s->log.events[i];
+            seen = e.seq;
+            if (e.kind == kind && (mon < 0 || e.mon == mon)) {
+                if (out) *out = e;
+                return ZS_OK;
+            }
+        }
+        if (s->cv.wait_until(lk, until) == std::cv_status::timeout) {
+            // one last look: the event may have come with the wake-up
+            for (size_t i = first_after(s->log, seen); i < s->log.events.size(); ++i) {
+                const zs_event &e = s->log.events[i];
+                if (e.kind == kind && (mon < 0 || e.mon == mon)) {
+                    if (out) *out = e;
+                    return ZS_OK;
+                }
+            }
+            return ZS_TIMEOUT;
+        }
+    }
+}
+
+std::vector<uint16_t> zs_keys(zs_sim *s, int line, int mon) {
+    if (!mon_ok(s, line, mon)) return {};
+    std::lock_guard<std::mutex> lk(s->mu);
+    return s->lines[line].mons[mon - 1].keys;
+}
+
+int zs_get_monitor(zs_sim *s, int line, int mon, zs_mon_status *out) {
+    if (!mon_ok(s, line, mon) || !out) return ZS_BAD_ARG;
+    std::lock_guard<std::mutex> lk(s->mu);
+    const zs_mon_state &m = s->lines[line].mons[mon - 1];
+    out->cfg = m.cfg;
+    out->keys = m.keys_total;
+    out->restarts = m.restarts;
+    out->silent = sim_now(s) < m.silent_until;
+    return ZS_OK;
+}
+
+int zs_set_monitor(zs_sim *s, int line, int mon, const zs_monitor &m) {
+    if (!mon_ok(s, line, mon)) return ZS_BAD_ARG;
+    if (m.gen != ZS_GEN1 && m.gen != ZS_GEN2 && m.gen != ZS_GEN51) return ZS_BAD_ARG;
+    std::lock_guard<std::mutex> lk(s->mu);
+    s->lines[line].mons[mon - 1].cfg = m;
+    return ZS_OK;
+}
+
+int zs_add_fault(zs_sim *s, int line, const zs_fault &f) {
+    if (!line_ok(s, line) || f.kind >= ZS_F_COUNT) return ZS_BAD_ARG;
+    std::lock_guard<std::mutex> lk(s->mu);
+    s->lines[line].cfg.faults.push_back(f);
+    return ZS_OK;
+}
+
+int zs_clear_faults(zs_sim *s, int line) {
+    if (!line_ok(s, line)) return ZS_BAD_ARG;
+    std::lock_guard<std::mutex> lk(s->mu);
+    s->lines[line].cfg.faults.clear();
+    return ZS_OK;
+}
+
+std::vector<zs_fault> zs_faults(zs_sim *s, int line) {
+    if (!line_ok(s, line)) return {};
+    std::lock_guard<std::mutex> lk(s->mu);
+    return s->lines[line].cfg.faults;
+}
+
+// ---- texts --------------------------------------------------------------------------------
+
+static std::string port_text(const zs_sim *s, size_t i) {
+    const zs_port &p = s->ports[i];
+    const zs_line &l = s->lines[i];
+    std::string t = "line " + std::to_string(i + 1) + ": ";
+    if (p.master >= 0) t += (p.link.empty() ? "" : p.link + " -> ") + p.slave;
+    else t += "tcp " + l.cfg.addr + ":" + std::to_string(p.port);
+    t += l.cfg.loop ? ", loop-back" : ", " + std::to_string(l.mons.size()) + (l.mons.size() == 1 ? " monitor" : " monitors");
+    return t;
+}
+
+std::string zs_ready_text(zs_sim *s) {
+    if (!s) return "";
+    std::lock_guard<std::mutex> lk(s->mu);
+    std::string t = "zelbsim ready: ";
+    for (size_t i = 0; i < s->ports.size(); ++i) t += (i ? "; " : "") + port_text(s, i);
+    return t;
+}
+
+std::string zs_summary(zs_sim *s) {
+    if (!s) return "";
+    std::lock_guard<std::mutex> lk(s->mu);
+    std::string t;
+    char b[256];
+    for (size_t i = 0; i < s->lines.size(); ++i) {
+        const zs_line &l = s->lines[i];
+        const zs_line_stats &st = l.stats;
+        t += port_text(s, i) + "\n";
+        std::snprintf(b, sizeof b,
+                      "  frames %llu, answers %llu, refusals %llu, unanswered %llu, bad bytes %llu, "
+                      "echoed %llu, bytes in %llu out %llu\n",
+                      (unsigned long long)st.frames, (unsigned long long)st.answers,
+                      (unsigned long long)st.refusals, (unsigned long long)st.unanswered,
+                      (unsigned long long)st.bad_bytes, (unsigned long long)st.echoed,
+                      (unsigned long long)st.bytes_in, (unsigned long long)st.bytes_out);
+        t += b;
+        for (size_t m = 0; m < l.mons.size(); ++m) {
+            if (!l.mons[m].keys_total && !l.mons[m].restarts) continue;
+            std::snprintf(b, sizeof b, "  monitor %zu: keys %llu, restarts %u\n", m + 1,
+                          (unsigned long long)l.mons[m].keys_total, l.mons[m].restarts);
+            t += b;
+        }
+        for (size_t f = 0; f < l.cfg.faults.size(); ++f) {
+            std::snprintf(b, sizeof b, "  fault %zu (%s): fired %u\n", f + 1,
+                          zs_fault_name(l.cfg.faults[f].kind), l.cfg.faults[f].fired);
+            t += b;
+        }
+    }
+    return t;
+}
