@@ -1,0 +1,123 @@
+// Ethernet side of the device link: one TCP connection to a serial-to-IP
+// converter on port 11111, sends and receives under per-call time-outs, and the
+// ICMP echo that tests an address before every connection.
+//
+// The socket calls themselves live in platform/net; this module maps their
+// outcomes to communication error ids. Linux needs no start or end of a socket
+// layer, so eth_start only tells whether a TCP socket can be created. The connect
+// is bounded by the answer time-out and can be cancelled from the main thread.
+#include "velquor/link/com_link.h"
+
+#include "platform/net.h"
+
+uint8_t is_inet = 0;
+uint8_t show_eth_init_err = 1;  // configuration module: report missing networking at start
+const char eth_init_err_text[] = "Can't find a useable \"WinSock  DLL\"!";
+
+namespace {
+
+// The five bytes of the echo payload: "Ping" and its terminating zero.
+constexpr char eth_ping_payload[] = "Ping";
+constexpr uint32_t eth_ping_wait_ms = 1000;
+
+// An address the link may connect to: a canonical dotted quad, not 0.0.0.0 and
+// not the limited broadcast address.
+bool eth_ip_ok(const char *ip, uint32_t *addr_be) {
+    uint32_t a = 0;
+    if (!ip || !*ip || !plat::net_parse_ipv4(ip, &a)) return false;
+    if (a == 0 || a == 0xFFFFFFFFu) return false;
+    if (addr_be) *addr_be = a;
+    return true;
+}
+
+}  // namespace
+
+bool eth_start(void) { return plat::net_tcp_available(); }
+
+void eth_end(void) {}
+
+uint8_t eth_probe(void) {
+    is_inet = eth_start() ? 1 : 0;
+    eth_end();
+    return is_inet;
+}
+
+char eth_sock_tcp(int *s) {
+    if (!s) return 6;
+    return plat::net_tcp_socket(s) == plat::NET_OK ? 0 : 25;
+}
+
+char eth_sock_block(int s, uint8_t block) {
+    if (s == -1) return 6;
+    return plat::net_set_blocking(s, block != 0) == plat::NET_OK ? 0 : 5;
+}
+
+char eth_set_timeout(int s, uint32_t ms) {
+    if (s == -1) return 6;
+    return plat::net_set_timeouts(s, ms ? ms : 1) == plat::NET_OK ? 0 : 9;
+}
+
+char eth_connect(int s, const char *ip, uint32_t /*port*/, uint32_t bound_ms) {
+    if (s == -1) return 6;
+    uint32_t addr = 0;
+    if (!eth_ip_ok(ip, &addr)) return 23;
+    const int rc = plat::net_connect(s, addr, uint16_t(eth_conv_port),
+                                     bound_ms ? bound_ms : eth_ping_wait_ms);
+    if (rc == plat::NET_OK) return 0;
+    if (rc == plat::NET_TIMEOUT || rc == plat::NET_CANCELLED) return 8;
+    return 3;
+}
+
+char eth_opensoc_tcp(int *s, const char *ip, uint32_t port, uint8_t to, uint32_t multi) {
+    if (!s) return 6;
+    if (!eth_ip_ok(ip, nullptr)) return 23;
+    if (!eth_start()) return 3;
+    char rv = eth_sock_tcp(s);
+    if (rv == 0 && eth_sock_block(*s, 1) != 0) rv = 3;
+    if (rv == 0) rv = eth_connect(*s, ip, port, uint32_t(to) * multi);
+    if (rv == 0 && eth_sock_block(*s, 1) != 0) rv = 3;
+    // A failed opening leaves no socket behind: the caller's variable is -1 again.
+    if (rv != 0) plat::net_close(s);
+    return rv;
+}
+
+void eth_closesoc(int *s) {
+    if (!s) return;
+    plat::net_close(s);
+    eth_end();
+}
+
+char eth_send(int s, const uint8_t *buf, uint32_t n) {
+    if (s == -1) return 7;
+    if (!buf || n == 0 || n > eth_buffer_size) return 10;
+    size_t sent = 0;
+    if (plat::net_send(s, buf, n, &sent) != plat::NET_OK) return 7;
+    return sent == n ? 0 : 7;
+}
+
+char eth_recv(int s, uint8_t *buf, uint32_t n, int32_t *got) {
+    if (!buf || n == 0) return 10;
+    if (s == -1) return 6;
+    ssize_t r = -1;
+    const int rc = plat::net_recv(s, buf, n, &r);
+    if (rc == plat::NET_CLOSED) return 8;
+    if (got) *got = int32_t(r);
+    if (rc != plat::NET_OK) return 11;
+    return r == ssize_t(n) ? 0 : 11;
+}
+
+char eth_ping_ip(const char *ip) {
+    uint32_t addr = 0;
+    if (!ip || !*ip || !plat::net_parse_ipv4(ip, &addr)) return 2;
+    const int rc = plat::net_icmp_echo(addr, eth_ping_payload, sizeof eth_ping_payload,
+                                       eth_ping_wait_ms);
+    if (rc == plat::NET_OK) return 0;
+    if (rc == plat::NET_SYS) return 10;
+    return 3;  // no reply, or the request could not even be sent (no route)
+}
+
+void eth_cancel_blocking_call(void) { plat::net_cancel_connect(); }
+
+char eth_resolve_ipv4(const char *name, char *out, uint32_t n) {
+    return plat::net_resolve_ipv4(name, out, n) == plat::NET_OK ? 0 : 23;
+}

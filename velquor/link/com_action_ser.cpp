@@ -1,0 +1,148 @@
+// Serial settings of the link: the line parameters for the monitor protocol
+// (9600 baud, 8 data bits, 1 stop bit, even parity or none) and for the boot
+// loader (57600 baud 8N1), on a local port through the platform's serial layer
+// or, through the converter parameters, on a serial-to-IP converter; the
+// per-byte read time-out; and the openings that combine both.
+//
+// Sections: helper-library primitives; port settings; interface settings;
+// openings.
+#include "velquor/link/com_link.h"
+
+#include "platform/serial.h"
+#include "velquor/link/com_ser_lib.h"
+
+// ---------------------------------------------------------------- helper-library primitives
+//
+// The start-up binding fills these pointers from the helper library's exports.
+// The weak null defaults keep the link buildable and its calls sound (result 3)
+// in programs that do not bind the library.
+
+__attribute__((weak)) char (*mc_opencom)(int *hcom, const char *intf) = nullptr;
+__attribute__((weak)) void (*mc_CloseCom)(int *cp) = nullptr;
+__attribute__((weak)) char (*set_comm_timeouts_zelb)(int hcom, uint32_t tor) = nullptr;
+__attribute__((weak)) char (*mc_read_com_buff)(int hcom, uint8_t *buff, uint32_t nbuff,
+                                               uint32_t *s_read) = nullptr;
+__attribute__((weak)) char (*mc_writecom_buff)(int hcom, const uint8_t *buff,
+                                               uint32_t n_buff) = nullptr;
+
+char mc_ser_open(int *hcom, const char *intf) { return mc_opencom ? mc_opencom(hcom, intf) : 3; }
+
+void mc_ser_close(int *hcom) {
+    if (mc_CloseCom) mc_CloseCom(hcom);
+}
+
+char mc_ser_timeouts(int hcom, uint32_t tor) {
+    return set_comm_timeouts_zelb ? set_comm_timeouts_zelb(hcom, tor) : 3;
+}
+
+char mc_ser_write(int hcom, const uint8_t *buff, uint32_t n) {
+    return mc_writecom_buff ? mc_writecom_buff(hcom, buff, n) : 3;
+}
+
+char mc_ser_read(int hcom, uint8_t *buff, uint32_t n, uint32_t *got) {
+    if (got) *got = 0;
+    return mc_read_com_buff ? mc_read_com_buff(hcom, buff, n, got) : 3;
+}
+
+// ---------------------------------------------------------------- port settings
+
+namespace {
+
+// Reads the port's settings, sets rate and byte frame, writes them back. The
+// platform layer keeps flow control, modem-line control and character handling
+// off on every port it opens, so only rate and frame change here.
+char set_comm_state(int hcom, uint32_t baud, plat::Parity parity) {
+    if (hcom == -1) return 6;
+    plat::SerialSettings s;
+    if (plat::ser_get_settings(hcom, &s) != plat::SER_OK) return 4;
+    s.baud = baud;
+    s.data_bits = 8;
+    s.stop_bits = 1;
+    s.parity = parity;
+    if (plat::ser_set_settings(hcom, s) != plat::SER_OK) return 5;
+    return 0;
+}
+
+uint32_t conf_timeout_ms(const ip_com_configT *conf) {
+    return uint32_t(conf->timeout) * conf->timeout_multi;
+}
+
+}  // namespace
+
+char set_comm_state_zelb(int hcom, uint8_t parno) {
+    return set_comm_state(hcom, 9600, parno ? plat::Parity::None : plat::Parity::Even);
+}
+
+char set_comm_state_boot(int hcom) { return set_comm_state(hcom, 57600, plat::Parity::None); }
+
+// ---------------------------------------------------------------- interface settings
+
+char mc_set_intf_zelb(int mode, const ip_com_configT *conf) {
+    if (!conf) return 5;
+    if (mode == 0) {
+        const char rv = set_comm_state_zelb(syscom, conf->par == 'N');
+        if (rv != 0) return rv;
+        return mc_ser_timeouts(syscom, conf_timeout_ms(conf));
+    }
+    if (mode == 1) {
+        if (!ip_dat.sock) return 6;
+        const int sock = *ip_dat.sock;
+        const uint32_t ms = conf_timeout_ms(conf);
+        const char par = conf->par;
+        aknord_set_baud(sock, 9600);
+        aknord_set_flow(sock, 'N');
+        aknord_set_datamote(sock, 8, 2, par);
+        return eth_set_timeout(sock, ms);
+    }
+    return 0;
+}
+
+// The socket's time-out is set here as well: a fresh socket has none, and a
+// silent boot loader behind the converter would block the worker for good.
+char mc_set_intf_boot(int mode, const ip_com_configT *conf) {
+    if (!conf) return 5;
+    if (mode != 1) return 0;
+    if (!ip_dat.sock) return 6;
+    const int sock = *ip_dat.sock;
+    const uint32_t ms = conf_timeout_ms(conf);
+    const char par = conf->par;
+    aknord_set_baud(sock, 57600);
+    aknord_set_flow(sock, 'N');
+    aknord_set_datamote(sock, 8, 1, par);
+    return eth_set_timeout(sock, ms);
+}
+
+// ---------------------------------------------------------------- openings
+
+char mc_opencom_zelb(void) {
+    char rv;
+    if (com_mode == com_mode_rs232) {
+        rv = mc_open_mycom(&com_dat, 0);
+        return rv ? rv : mc_set_intf_zelb(0, &ipcom_conf);
+    }
+    if (com_mode == com_mode_ip || com_mode == com_mode_ipl) {
+        rv = mc_open_mycom(&ip_dat, 1);
+        return rv ? rv : mc_set_intf_zelb(1, &ipcom_conf);
+    }
+    return 0;
+}
+
+char mc_opencom_zelb_info(void) {
+    ipcom_conf.timeout_multi = 100;
+    return mc_opencom_zelb();
+}
+
+char mc_opencom_boot(void) {
+    char rv;
+    if (com_mode == com_mode_rs232) {
+        rv = mc_open_mycom(&com_dat, 0);
+        if (rv == 0) rv = set_comm_state_boot(syscom);
+        if (rv == 0) rv = mc_ser_timeouts(syscom, conf_timeout_ms(&ipcom_conf));
+        return rv;
+    }
+    if (com_mode == com_mode_ip || com_mode == com_mode_ipl) {
+        rv = mc_open_mycom(&ip_dat, 1);
+        return rv ? rv : mc_set_intf_boot(1, &ipcom_conf);
+    }
+    return 0;
+}

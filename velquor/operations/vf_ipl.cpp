@@ -1,0 +1,131 @@
+// Monitor addressing and the nine IP lists: entry access for the group walk and
+// the interface names, and the configuration keys "ik_sys_broad", "ik_ipl_<i>"
+// (first entry of list i) and "ik_ipl_<i>_<j>" (entry j, from 2 to 30).
+#include "velquor/operations/vf_ipl.h"
+
+#include "platform/net.h"
+#include "velquor/link/com_link.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+const char ipl_std_ip[] = "0.0.0.0";
+ip_list_ent ip_list[ipl_n_lists][ipl_n_entries];
+
+uint8_t sys_zelb_nr = 1;
+uint8_t sys_intf = 1;
+char sys_ip[25] = "0.0.0.0";
+int8_t sys_ipx = 0;
+uint8_t sys_to = 5;
+uint8_t parno = 0;
+uint8_t broad = 1;
+
+namespace {
+
+bool ipx_ok(int32_t ipx) { return ipx >= 0 && ipx < ipl_n_lists; }
+
+// An entry never set (before reset_ip_list_start) counts as empty as well.
+bool is_empty_ent(const ip_list_ent &e) {
+    return e.ip[0] == '\0' || std::strcmp(e.ip, ipl_std_ip) == 0;
+}
+
+void set_ip(ip_list_ent &e, const char *ip) { std::snprintf(e.ip, sizeof e.ip, "%s", ip); }
+
+void ipl_key(char *out, size_t n, int i, int j) {
+    if (j == 1)
+        std::snprintf(out, n, "ik_ipl_%d", i);
+    else
+        std::snprintf(out, n, "ik_ipl_%d_%d", i, j);
+}
+
+// Trims blanks at both ends, cuts a trailing CR or LF, turns tabs into blanks.
+void clean_value(char *s) {
+    for (char *p = s; *p; ++p)
+        if (*p == '\t') *p = ' ';
+    size_t len = std::strlen(s);
+    while (len && (s[len - 1] == '\r' || s[len - 1] == '\n' || s[len - 1] == ' ')) s[--len] = 0;
+    size_t lead = 0;
+    while (s[lead] == ' ') ++lead;
+    if (lead) std::memmove(s, s + lead, len - lead + 1);
+}
+
+}  // namespace
+
+void set_parno(void) { parno = parno ? 0 : 1; }
+
+void reset_ip_list_start(void) {
+    for (auto &list : ip_list)
+        for (auto &e : list) {
+            e.dns = nullptr;
+            set_ip(e, ipl_std_ip);
+        }
+}
+
+void reset_ip_list(void) {
+    broad = 1;
+    for (auto &list : ip_list)
+        for (auto &e : list) {
+            set_ip(e, ipl_std_ip);
+            std::free(e.dns);
+            e.dns = nullptr;
+        }
+}
+
+const char *list_get_ip(int32_t ipx) { return list_get_ip_sub(ipx, 0); }
+
+const char *list_get_ip_sub(int32_t ipx, int32_t sub) {
+    if (!ipx_ok(ipx) || sub < 0 || sub >= ipl_n_entries) return ipl_std_ip;
+    const ip_list_ent &e = ip_list[ipx][sub];
+    return e.ip[0] ? e.ip : ipl_std_ip;
+}
+
+int32_t list_get_max_sub(int32_t ipx) {
+    if (!ipx_ok(ipx) || is_empty_ent(ip_list[ipx][0])) return -1;
+    int32_t n = 0;
+    while (n < ipl_n_entries && !is_empty_ent(ip_list[ipx][n])) ++n;
+    return n;
+}
+
+void save_ip_list(FILE *f) {
+    if (!f) return;
+    std::fprintf(f, "ik_sys_broad %d\n", int(broad));
+    char key[32];
+    for (int i = 1; i <= ipl_n_lists; ++i)
+        for (int j = 1; j <= ipl_n_entries; ++j) {
+            const ip_list_ent &e = ip_list[i - 1][j - 1];
+            ipl_key(key, sizeof key, i, j);
+            std::fprintf(f, "%s %s\n", key, e.dns ? e.dns : e.ip);
+        }
+}
+
+char load_ip_list(const char *ind, const char *val) {
+    if (!ind || !val) return 1;
+    if (strcasecmp(ind, "ik_sys_broad") == 0) {
+        broad = uint8_t(std::atoi(val));
+        return 1;
+    }
+    char key[32];
+    ip_list_ent *ent = nullptr;
+    for (int i = 1; i <= ipl_n_lists && !ent; ++i)
+        for (int j = 1; j <= ipl_n_entries && !ent; ++j) {
+            ipl_key(key, sizeof key, i, j);
+            if (strcasecmp(ind, key) == 0) ent = &ip_list[i - 1][j - 1];
+        }
+    if (!ent) return 0;
+
+    char v[1027];
+    std::snprintf(v, sizeof v, "%s", val);
+    clean_value(v);
+    if (plat::net_parse_ipv4(v, nullptr)) {
+        set_ip(*ent, v);
+        return 1;
+    }
+    if (std::strlen(v) > ipl_dns_max || ent->dns) return 1;
+    ent->dns = static_cast<char *>(std::malloc(std::strlen(v) + 1));
+    if (!ent->dns) return 1;
+    std::strcpy(ent->dns, v);
+    char ip[ipl_ip_size];
+    if (v[0] && eth_resolve_ipv4(v, ip, sizeof ip) == 0) set_ip(*ent, ip);
+    return 1;
+}

@@ -1,0 +1,50 @@
+// Sessions and the two group walks of an operation: the addresses of an IP list
+// (outer walk) and the monitor numbers of a ring on one link (inner walk).
+//
+// A session is one link to one address, opened by an operation's first step and
+// closed between addresses by ipl_control or at the end of the operation.
+#pragma once
+
+#include <cstdint>
+
+// Ring state: a ring over all monitor numbers is running, the erase message
+// flag, the never-set "keep open" flag, the highest number, the numbers done,
+// the number of the current ring step, and a step hook called at each step.
+extern uint8_t ring_func;
+extern uint8_t ring_msg;
+extern uint8_t ring_no_close;
+extern int32_t ring_max;
+extern int32_t ring_ix;
+extern uint8_t del_zelb_nr;
+extern char (*ac_reset_func)(void);
+
+// IP-list walk state: the group is walked, walking is off for this operation,
+// number of addresses, addresses started.
+extern uint8_t ipl_func;
+extern uint8_t ipl_disab;
+extern int32_t ipl_max;
+extern int32_t ipl_ix;
+
+// True in IP-list mode with Group set and walking not switched off.
+bool ipl_group_mode(void);
+
+// Sessions: the interface name, the open data, the opening. Error ids.
+char open_my_zelb_noipl(void);
+char open_my_zelb_ipl(void);
+char open_my_zelb_ipl_100(void);
+// The opening an operation uses: open_my_zelb_ipl in group mode, else noipl.
+char open_my_zelb(void);
+
+// Prepares the IP-list walk: 0 ready; 1 group mode with a monitor number other
+// than 0 (the caller shows tx_mon_0); 26 the selected list is empty.
+char ipl_setup(void);
+// Step: 2 when all addresses are done; otherwise the next address (closing the
+// previous address's link from the second on), 1.
+char ipl_control(void);
+// Step: 1 in group mode, 2 when ring_no_close is set, else 0.
+char ring_close(void);
+// A ring of one monitor number (ring_func 0) for sys_zelb_nr != 0, or over
+// 1..highest with ring_func 1.
+void ring_setup(int32_t highest);
+// Clears the ring and IP-list state together (end of every operation).
+void ring_ipl_clear(void);
