@@ -1,0 +1,250 @@
+// Sequencer: the action table's shape, and how runs step, park, chain list
+// entries, drop them after an error and stop at once, over a small test table.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/loop.h"
+#include "velquor/link/com_action.h"
+#include "velquor/operations/velquor_func.h"
+#include "velquor/sequencer/sm_act.h"
+#include "velquor/ui/velquor_main.h"
+
+namespace {
+
+// ---------------------------------------------------------------- the real table
+
+TEST(ActionTable, RowsAreInOrderAndSuccessorsExist) {
+    for (size_t i = 0; i < sm_n_actions; ++i) {
+        const tm_func_table_t &r = tm_func_tab[i];
+        SCOPED_TRACE("row " + std::to_string(i + 1));
+        EXPECT_EQ(r.meiner_einer, static_cast<int32_t>(i + 1));
+        EXPECT_NE(r.do_ptr, nullptr);
+        for (int32_t s : {r.ix_doyes, r.ix_dono, r.ix_doerr})
+            EXPECT_TRUE(s >= 0 && s <= static_cast<int32_t>(sm_n_actions));
+        EXPECT_GE(r.tm_ms, 0);
+    }
+    struct Spot {
+        int32_t a, yes, no, err, ms;
+    } spots[] = {
+        {ix_zelb_send_key, ix_zelb_wait_ack_dlg, 0, ix_end_com1, 10},
+        {ix_firm_wait_baud, ix_firm_send_line, ix_firm_send_line, ix_end_com, 10000},
+        {ix_firmupd_waite, ix_firmupd_waite, 0, ix_sm_stop, 1000},
+        {ix_sm_stop, 0, 0, 0, 0},
+        {ix_wait, ix_wait, 0, ix_end_com, 1000},
+        {ix_keyb_ipl, ix_keyb_send2, ix_end_com1, ix_end_com1, 10},
+        {ix_sc_intf_end, 0, 0, 0, 100},
+    };
+    for (const Spot &s : spots) {
+        const tm_func_table_t &r = tm_func_tab[s.a - 1];
+        SCOPED_TRACE("action " + std::to_string(s.a));
+        EXPECT_EQ(r.ix_doyes, s.yes);
+        EXPECT_EQ(r.ix_dono, s.no);
+        EXPECT_EQ(r.ix_doerr, s.err);
+        EXPECT_EQ(r.tm_ms, s.ms);
+    }
+    EXPECT_EQ(tm_func_tab[ix_sm_stop - 1].do_ptr, &sm_stopme);
+    EXPECT_EQ(tm_func_tab[ix_end_com - 1].do_ptr, &end_com);
+}
+
+// ---------------------------------------------------------------- a test table
+
+std::mutex g_mu;
+std::string g_trace;  // one letter per step run
+char g_verdict = 1;   // verdict of step A
+std::atomic<int> g_parks{0};
+std::atomic<int> g_ends{0};
+std::atomic<bool> g_block{false};
+std::atomic<bool> g_in_block{false};
+
+void trace(char c) {
+    std::lock_guard<std::mutex> lk(g_mu);
+    g_trace += c;
+}
+std::string traced() {
+    std::lock_guard<std::mutex> lk(g_mu);
+    return g_trace;
+}
+
+char st_a() { trace('A'); return g_verdict; }
+char st_b() { trace('B'); return 1; }
+char st_n() { trace('N'); return 1; }
+char st_e() { trace('E'); return 1; }
+char st_fail() { trace('F'); sys_rv = 8; return 0; }
+char st_block() {
+    trace('K');
+    g_in_block = true;
+    while (g_block) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return 1;
+}
+
+enum : int32_t { tA = 1, tB, tN, tE, tEND, tFAIL, tLONG, tSTOP, tBLOCK, tC };
+
+const tm_func_table_t kTab[] = {
+    {tA, st_a, tB, tN, tE, 60},         // delay only on verdict 1
+    {tB, st_b, tEND, 0, tEND, 0},
+    {tN, st_n, tEND, 0, tEND, 0},
+    {tE, st_e, tEND, 0, tEND, 0},
+    {tEND, end_com1, 0, 0, 0, 30},      // end step with a delay, as real end rows may have
+    {tFAIL, st_fail, tEND, 0, tEND, 0},
+    {tLONG, st_a, tB, tN, tE, 60000},   // parks for a minute unless stopped
+    {tSTOP, st_e, tEND, 0, tEND, 0},
+    {tBLOCK, st_block, tB, 0, tEND, 0},
+    {tC, st_n, 0, 0, 0, 0},             // ends on a dash, no end step
+};
+
+void on_timer(int, unsigned id) {
+    if (id == sm_timer_resume) {
+        ++g_parks;
+        sm_on_timer_173();
+    } else if (id == sm_timer_end) {
+        ++g_ends;
+        sm_on_timer_165();
+    }
+}
+
+bool idle() {
+    return sm_workers_running() == 0 && !plat::loop_timer_armed(hwndMain, sm_timer_end) &&
+           !plat::loop_timer_armed(hwndMain, sm_timer_resume) && ix_act.load() == 0;
+}
+
+class Sequencer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        plat::loop_init();
+        plat::loop_reset();
+        plat::loop_set_timer_handler(on_timer);
+        hwndMain = 1;
+        sm_set_table(kTab, sizeof kTab / sizeof kTab[0]);
+        g_trace.clear();
+        g_verdict = 1;
+        g_parks = 0;
+        g_ends = 0;
+        sys_rv = 0;
+        dome = 1;
+    }
+    void TearDown() override {
+        plat::loop_run_until(idle, 10000);
+        sm_set_table(nullptr, 0);
+        plat::loop_set_timer_handler(nullptr);
+        hwndMain = -1;
+    }
+    static bool run_to_idle() {
+        // The end timer fires 100 ms after the worker left; wait for it too.
+        return plat::loop_run_until([] { return g_ends.load() > 0 && idle(); }, 20000);
+    }
+};
+
+TEST_F(Sequencer, VerdictsChooseSuccessorAndOnlySuccessParks) {
+    struct Row {
+        char verdict;
+        const char *trace;
+        int parks;  // the delay of A, then the delay of the end row
+    } rows[] = {
+        {1, "AB", 2}, {7, "AB", 2},  // any verdict but 0 and 2 counts as 1
+        {2, "AN", 1}, {0, "AE", 1},  // alternative and failure run at once
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(std::string("verdict ") + std::to_string(r.verdict));
+        g_trace.clear();
+        g_parks = 0;
+        g_ends = 0;
+        g_verdict = r.verdict;
+        dome = 1;
+        sm_start_liste1(hwndMain, tA);
+        ASSERT_TRUE(run_to_idle());
+        EXPECT_EQ(traced(), r.trace);
+        EXPECT_EQ(g_parks.load(), r.parks);
+        EXPECT_EQ(dome.load(), 0);
+    }
+}
+
+TEST_F(Sequencer, ListEntriesRunAtOnceAndEmptySlotsAreSkipped) {
+    sm_start_liste3(hwndMain, tB, 0, tN);
+    ASSERT_TRUE(run_to_idle());
+    EXPECT_EQ(traced(), "BN");
+    // The first end step handed the entry over without its delay; only the last parks.
+    EXPECT_EQ(g_parks.load(), 1);
+    EXPECT_EQ(dome.load(), 0);
+    EXPECT_EQ(sm_list_get_next(), 0);
+    // The end step ran again from the end timer and changed nothing.
+    EXPECT_EQ(g_ends.load(), 1);
+    EXPECT_EQ(ix_next.load(), 0);
+}
+
+TEST_F(Sequencer, AnErrorDropsTheRestOfTheList) {
+    sm_start_liste3(hwndMain, tB, tFAIL, tN);
+    ASSERT_TRUE(run_to_idle());
+    EXPECT_EQ(traced(), "BF");
+    EXPECT_EQ(sys_rv, 0);  // reported and reset by the end step
+    EXPECT_EQ(sm_list_get_next(), 0);
+    EXPECT_EQ(dome.load(), 0);
+}
+
+TEST_F(Sequencer, ChainEndingOnADashGetsItsEndStepFromTheTimer) {
+    sm_start_liste2(hwndMain, tC, tB);
+    // C ends on a dash; the end timer's end step finds B pending and starts it.
+    ASSERT_TRUE(plat::loop_run_until([] { return g_ends.load() >= 2 && idle(); }, 20000));
+    EXPECT_EQ(traced(), "NB");
+    EXPECT_EQ(dome.load(), 0);
+}
+
+TEST_F(Sequencer, ImmediateStopReleasesAParkedRunWithoutContinuingIt) {
+    sm_start_liste2(hwndMain, tLONG, tN);
+    ASSERT_TRUE(plat::loop_run_until([] { return sm_waitme.load() == 1; }, 10000));
+    sm_start_liste1(hwndMain, tSTOP);
+    ASSERT_TRUE(run_to_idle());
+    EXPECT_EQ(traced(), "AE");  // B of the parked chain and the queued N never ran
+    EXPECT_EQ(sm_workers_running(), 0);
+}
+
+TEST_F(Sequencer, SupersededWorkerLeavesAfterTheStepItIsIn) {
+    g_block = true;
+    g_in_block = false;
+    sm_start_liste1(hwndMain, tBLOCK);
+    ASSERT_TRUE(plat::loop_run_until([] { return g_in_block.load(); }, 10000));
+    sm_start_liste1(hwndMain, tSTOP);
+    // The stop's own run ends while the old worker is still inside its step.
+    bool stopped = plat::loop_run_until([] { return g_ends.load() > 0 && traced() == "KE"; }, 20000);
+    g_block = false;
+    ASSERT_TRUE(stopped);
+    ASSERT_TRUE(plat::loop_run_until([] { return sm_workers_running() == 0; }, 10000));
+    plat::loop_run_until(nullptr, 150);  // give a wrong end timer the chance to fire
+    EXPECT_EQ(traced(), "KE");           // the old chain's B never ran
+    EXPECT_EQ(g_ends.load(), 1);
+}
+
+TEST_F(Sequencer, StartingARunResetsTheStopFlags) {
+    sm_set_stop_request();
+    sm_set_stop_enabled();
+    sm_start_liste1(hwndMain, tB);
+    EXPECT_EQ(sm_get_stop_request(), 0);
+    EXPECT_EQ(sm_get_stop_enabled(), 0);
+    ASSERT_TRUE(run_to_idle());
+}
+
+double cpu_seconds() {
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+TEST_F(Sequencer, AParkedRunCostsNoCpu) {
+    sm_start_liste1(hwndMain, tLONG);
+    ASSERT_TRUE(plat::loop_run_until([] { return sm_waitme.load() == 1; }, 10000));
+    double c0 = cpu_seconds();
+    auto t0 = std::chrono::steady_clock::now();
+    plat::loop_run_until(nullptr, 1000);
+    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    double cpu = cpu_seconds() - c0;
+    EXPECT_LT(cpu, 0.2 * wall) << "cpu " << cpu << " s over " << wall << " s";
+    sm_start_liste1(hwndMain, tSTOP);
+    ASSERT_TRUE(run_to_idle());
+}
+
+}  // namespace
