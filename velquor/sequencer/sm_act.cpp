@@ -165,9 +165,13 @@ int SMThreadProc(uint32_t run) {
 char sm_do_cmd1(int hwnd) {
     (void)hwnd;
     char result = 1;
-    if (ix_act.load() == 0) return 1;
-    do {
-        const tm_func_table_t *row = sm_row(ix_act.load());
+    int32_t act = ix_act.load();
+    // `act` is this worker's own view of the next action: once it has parked
+    // its chain, a newer run may set ix_act at any moment, and that action
+    // belongs to the newer run's worker.
+    while (act != 0) {
+        if (sm_superseded()) return 2;
+        const tm_func_table_t *row = sm_row(act);
         if (!row) {  // an action outside the table ends the run
             ix_act.store(0);
             return 1;
@@ -184,25 +188,26 @@ char sm_do_cmd1(int hwnd) {
         }
         sys_tm_ms.store(row->tm_ms);
         if (v == 0) {
-            ix_act.store(row->ix_doerr);
+            act = row->ix_doerr;
             result = 1;
         } else if (v == 2) {
-            ix_act.store(row->ix_dono);
+            act = row->ix_dono;
             result = 1;
         } else if (ix_next.load() != 0) {
-            ix_act.store(ix_next.exchange(0));
+            act = ix_next.exchange(0);
             result = 1;
         } else if (row->tm_ms != 0) {
             ix_timer.store(row->ix_doyes);
-            ix_act.store(0);
+            act = 0;
             sm_waitme.store(1);
             plat::loop_set_timer(hwndMain, sm_timer_resume, static_cast<uint32_t>(row->tm_ms));
             result = 0;
         } else {
-            ix_act.store(row->ix_doyes);
+            act = row->ix_doyes;
             result = 1;
         }
-    } while (ix_act.load() != 0);
+        ix_act.store(act);
+    }
     return result;
 }
 
