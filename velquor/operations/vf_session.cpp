@@ -10,13 +10,15 @@
 #include "velquor/operations/vf_ring.h"
 #include "velquor/sequencer/sm_act.h"
 #include "velquor/ui/screen.h"
+#include "velquor/ui/velquor_cfg.h"
+#include "velquor/ui/velquor_dialogs.h"
+#include "velquor/ui/velquor_main.h"
+#include "velquor/ui/velquor_win.h"
 
 uint8_t sys_act = 1;
 uint8_t endcom_cwcall = 2;
 
-void (*end_show_comm_error)(uint8_t id) = nullptr;
 void (*end_show_file_error)(uint8_t id) = nullptr;
-void (*end_hide_status)(void) = nullptr;
 void (*end_close_extra)(void) = nullptr;
 
 void end_it(void) {
@@ -32,11 +34,14 @@ void end_it(void) {
     else
         ix_next.store(sm_list_get_next());
 
-    if (end_hide_status) end_hide_status();
-    if (rv != 0 && end_show_comm_error) end_show_comm_error(rv);
+    dlghide_stat();
+    if (rv != 0) mw_showerror(hwndMain, mc_get_err_msg(rv));
     if (frv != 0 && end_show_file_error) end_show_file_error(frv);
     if (end_close_extra) end_close_extra();
     mc_close_syscom();
+    set_titeltx2("");
+    set_titeltx("");
+    mw_settext(hwndMain, VER_APP_NAME);
     ring_ipl_clear();
 }
 

@@ -40,3 +40,15 @@ void debug_str_get(char *out, size_t n) {
 void CreateWindowContents(int /*mode*/) {}
 
 void paint_enab(void) {}
+
+int scr_getwnd_ix(int32_t ix) {
+    (void)ix;
+    return -1;
+}
+
+// View options (0 = group shown) and the main window's geometry; the window
+// module keeps them up to date.
+uint8_t show_keyb = 0;
+uint8_t show_mak = 0;
+uint8_t show_info = 0;
+int32_t win_left = 0, win_top = 0, win_width = 600, win_height = 370;

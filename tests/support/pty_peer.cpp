@@ -1,0 +1,275 @@
+// Test support: the scripted pty peer, the frame transport over the slave side
+// and the serial stand-in for the helper library (see pty_peer.h).
+#include "pty_peer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "platform/serial.h"
+#include "velquor/link/com_action.h"
+#include "velquor/link/com_poi.h"
+
+namespace {
+
+constexpr int slice_ms = 10;  // poll slice, so that stop requests are seen
+
+bool write_all(int fd, const uint8_t *b, size_t n) {
+    size_t put = 0;
+    while (put < n) {
+        const ssize_t w = ::write(fd, b + put, n - put);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        put += size_t(w);
+    }
+    return true;
+}
+
+// Reads one 10-byte request from the master; false when stopped or the slave
+// side went away.
+bool read_request(pty_peer *p, uint8_t *req) {
+    size_t got = 0;
+    while (got < zelb_frame_len) {
+        if (p->stop.load()) return false;
+        pollfd q{p->master, POLLIN, 0};
+        const int r = ::poll(&q, 1, slice_ms);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return false;
+        if (r == 0) continue;
+        const ssize_t n = ::read(p->master, req + got, zelb_frame_len - got);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) return false;
+        got += size_t(n);
+    }
+    return true;
+}
+
+std::vector<uint8_t> reply_bytes(const pp_step &s, const uint8_t *req) {
+    std::vector<uint8_t> a = pp_answer_frame(req, s.cmd, s.val);
+    switch (s.reply) {
+        case PP_ANSWER:
+            return a;
+        case PP_ECHO:
+            return std::vector<uint8_t>(req, req + zelb_frame_len);
+        case PP_SILENT:
+            return {};
+        case PP_SHORT:
+            a.resize(s.k < a.size() ? s.k : a.size());
+            return a;
+        case PP_BAD_CKS:
+            a[7] = uint8_t(a[7] + 1);
+            return a;
+        case PP_BAD_END:
+            a[8] = 0xFF;
+            return a;
+        case PP_BAD_CKS_END:
+            a[7] = uint8_t(a[7] + 1);
+            a[8] = 0xFF;
+            return a;
+        case PP_RAW:
+            return s.raw;
+    }
+    return {};
+}
+
+void peer_main(pty_peer *p) {
+    uint64_t rx = 0;
+    for (const pp_step &s : p->script) {
+        uint8_t req[zelb_frame_len];
+        if (!read_request(p, req)) return;
+        rx += zelb_frame_len;
+        {
+            std::lock_guard<std::mutex> lk(p->mu);
+            p->requests.emplace_back(req, req + zelb_frame_len);
+        }
+        const std::vector<uint8_t> out = reply_bytes(s, req);
+        if (!out.empty() && !write_all(p->master, out.data(), out.size())) return;
+        p->tx_total.fetch_add(out.size());
+        p->rx_handled.store(rx);
+        p->steps_done.fetch_add(1);
+    }
+}
+
+// ---- the seam over one descriptor
+
+int seam_fd = -1;
+uint32_t seam_timeout_ms = 0;
+pty_peer *seam_peer = nullptr;
+uint64_t seam_tx = 0;  // bytes written through the seam since binding
+uint64_t seam_rx = 0;  // bytes read through the seam since binding
+
+char seam_write(const uint8_t *buff, uint32_t nbuff) {
+    if (!buff || nbuff == 0) return 10;
+    if (seam_fd < 0) return 6;
+    if (!write_all(seam_fd, buff, nbuff)) return 7;
+    seam_tx += nbuff;
+    return 0;
+}
+
+// True when the peer has answered every request and all its bytes were read.
+bool peer_is_quiet(void) {
+    return seam_peer && seam_peer->rx_handled.load() >= seam_tx &&
+           seam_rx >= seam_peer->tx_total.load();
+}
+
+char seam_read(uint8_t *buff, uint32_t nbuff, uint32_t *nread) {
+    if (nread) *nread = 0;
+    if (!buff || nbuff == 0) return 10;
+    if (seam_fd < 0) return 6;
+    uint32_t got = 0;
+    auto last = std::chrono::steady_clock::now();
+    while (got < nbuff) {
+        if (peer_is_quiet()) break;
+        pollfd q{seam_fd, POLLIN, 0};
+        const int r = ::poll(&q, 1, slice_ms);
+        if (r < 0 && errno != EINTR) break;
+        if (r > 0) {
+            const ssize_t n = ::read(seam_fd, buff + got, nbuff - got);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+            if (n <= 0) break;
+            got += uint32_t(n);
+            seam_rx += uint64_t(n);
+            last = std::chrono::steady_clock::now();
+            continue;
+        }
+        const auto idle = std::chrono::steady_clock::now() - last;
+        if (idle >= std::chrono::milliseconds(seam_timeout_ms)) break;
+    }
+    if (nread) *nread = got;
+    return got == nbuff ? 0 : 12;
+}
+
+// ---- the helper library's serial contract over the platform layer
+
+char lib_opencom(int *hcom, const char *intf) {
+    if (!hcom) return 10;
+    if (!intf || !intf[0]) return 2;
+    if (*hcom != -1) return 1;
+    char path[256];
+    if (!plat::ser_resolve_name(intf, path, sizeof path)) return 3;
+    int fd = -1;
+    if (plat::ser_open(path, &fd) != plat::SER_OK) {
+        *hcom = -1;
+        return 3;
+    }
+    *hcom = fd;
+    return 0;
+}
+
+void lib_closecom(int *cp) {
+    if (cp && *cp != -1) plat::ser_close(cp);
+}
+
+char lib_timeouts(int hcom, uint32_t tor) {
+    if (hcom == -1) return 6;
+    return plat::ser_set_read_timeout(hcom, tor) == plat::SER_OK ? 0 : 9;
+}
+
+char lib_write(int hcom, const uint8_t *buff, uint32_t n) {
+    if (!buff || n == 0) return 10;
+    if (hcom == -1) return 6;
+    size_t put = 0;
+    if (plat::ser_write(hcom, buff, n, &put) != plat::SER_OK || put != n) return 7;
+    return 0;
+}
+
+char lib_read(int hcom, uint8_t *buff, uint32_t n, uint32_t *s_read) {
+    if (s_read) *s_read = 0;
+    if (!buff || n == 0) return 10;
+    if (hcom == -1) return 6;
+    uint32_t count = 0;
+    while (count < n) {
+        size_t got = 0;
+        if (plat::ser_read(hcom, buff + count, 1, &got) != plat::SER_OK || got == 0) break;
+        ++count;
+    }
+    if (s_read) *s_read = count;
+    return count == n ? 0 : 12;
+}
+
+}  // namespace
+
+bool pp_open(pty_peer *p) {
+    if (!p) return false;
+    termios t{};
+    cfmakeraw(&t);
+    if (::openpty(&p->master, &p->slave, nullptr, &t, nullptr) != 0) return false;
+    return true;
+}
+
+void pp_run(pty_peer *p, std::vector<pp_step> script) {
+    if (!p || p->master < 0 || p->th.joinable()) return;
+    p->script = std::move(script);
+    p->stop = false;
+    p->th = std::thread(peer_main, p);
+}
+
+bool pp_wait_done(pty_peer *p, uint32_t timeout_ms) {
+    if (!p) return false;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (p->steps_done.load() < p->script.size()) {
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+std::vector<std::vector<uint8_t>> pp_requests(pty_peer *p) {
+    if (!p) return {};
+    std::lock_guard<std::mutex> lk(p->mu);
+    return p->requests;
+}
+
+void pp_close(pty_peer *p) {
+    if (!p) return;
+    p->stop = true;
+    if (p->th.joinable()) p->th.join();
+    if (p->slave >= 0) ::close(p->slave);
+    if (p->master >= 0) ::close(p->master);
+    p->slave = p->master = -1;
+}
+
+std::vector<uint8_t> pp_answer_frame(const uint8_t *req, int32_t cmd, uint16_t val) {
+    std::vector<uint8_t> a(zelb_frame_len, 0);
+    if (!req) return a;
+    const uint32_t c = cmd >= 0 ? uint32_t(cmd) : uint32_t(req[3] + 256u * req[4]);
+    create_zelb_buffer(a.data(), req[2], startc, stopc_ack, val, c);
+    return a;
+}
+
+void pp_seam_bind(int fd, uint32_t timeout_ms, pty_peer *peer) {
+    seam_fd = fd;
+    seam_timeout_ms = timeout_ms;
+    seam_peer = peer;
+    seam_tx = seam_rx = 0;
+    mc_frame_write = seam_write;
+    mc_frame_read = seam_read;
+}
+
+void pp_seam_unbind(void) {
+    mc_frame_transport_reset();
+    seam_fd = -1;
+    seam_peer = nullptr;
+}
+
+void pp_bind_serial_lib(void) {
+    mc_opencom = lib_opencom;
+    mc_CloseCom = lib_closecom;
+    set_comm_timeouts_zelb = lib_timeouts;
+    mc_read_com_buff = lib_read;
+    mc_writecom_buff = lib_write;
+}
+
+void pp_unbind_serial_lib(void) {
+    mc_opencom = nullptr;
+    mc_CloseCom = nullptr;
+    set_comm_timeouts_zelb = nullptr;
+    mc_read_com_buff = nullptr;
+    mc_writecom_buff = nullptr;
+}

@@ -1,0 +1,79 @@
+// Test support: a scripted board on a pseudo-terminal pair, a transport for the
+// frame layer over the other side of the pair, and a stand-in for the helper
+// library's serial primitives over the platform's serial layer.
+//
+// The peer owns the master side. For each step of its script it waits for one
+// 10-byte request, records it and replies as the step says: a good answer, the
+// request itself, nothing, the first k bytes of an answer, an answer with a
+// wrong checksum and/or end code, or given bytes. The program side reads and
+// writes the slave.
+//
+// The seam read waits up to its time-out for each next byte. Bound to a peer,
+// it also returns as soon as the peer has handled every request written and
+// every byte the peer wrote has been read, so a silent or short answer ends
+// without waiting out the time-out, and no test depends on timing.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+enum pp_reply : uint8_t {
+    PP_ANSWER,       // a good answer: request bytes 0-2, command, value, checksum, FE 00
+    PP_ECHO,         // the request itself
+    PP_SILENT,       // nothing
+    PP_SHORT,        // the first k bytes of a good answer
+    PP_BAD_CKS,      // a good answer with its checksum off by one
+    PP_BAD_END,      // a good answer ending in FF 00
+    PP_BAD_CKS_END,  // both faults
+    PP_RAW,          // the bytes in raw
+};
+
+struct pp_step {
+    pp_reply reply = PP_ANSWER;
+    int32_t cmd = -1;          // answered command word; -1 = the request's
+    uint16_t val = 0;          // answer value
+    uint32_t k = 0;            // PP_SHORT: bytes sent
+    std::vector<uint8_t> raw;  // PP_RAW: bytes sent
+};
+
+struct pty_peer {
+    int master = -1;
+    int slave = -1;
+    std::vector<pp_step> script;
+    std::thread th;
+    std::atomic<bool> stop{false};
+    std::atomic<uint64_t> rx_handled{0};  // request bytes received and answered
+    std::atomic<uint64_t> tx_total{0};    // reply bytes written
+    std::atomic<uint32_t> steps_done{0};
+    std::mutex mu;
+    std::vector<std::vector<uint8_t>> requests;  // guarded by mu
+};
+
+// Opens a raw pty pair. False (errno kept) when no pty could be had.
+bool pp_open(pty_peer *p);
+// Starts answering `script` on the master side.
+void pp_run(pty_peer *p, std::vector<pp_step> script);
+// Waits until all steps have been handled; false after timeout_ms.
+bool pp_wait_done(pty_peer *p, uint32_t timeout_ms);
+// The requests received so far.
+std::vector<std::vector<uint8_t>> pp_requests(pty_peer *p);
+// Stops the thread and closes both sides.
+void pp_close(pty_peer *p);
+
+// The good answer to a 10-byte request with the given command (-1 = the
+// request's) and value.
+std::vector<uint8_t> pp_answer_frame(const uint8_t *req, int32_t cmd, uint16_t val);
+
+// Points mc_frame_write / mc_frame_read at fd with a per-byte read time-out;
+// with a peer, reads also end when the peer has nothing more to send.
+void pp_seam_bind(int fd, uint32_t timeout_ms, pty_peer *peer = nullptr);
+// Points the seam back at the link.
+void pp_seam_unbind(void);
+
+// Binds the link's helper-library pointers (com_poi.h) to implementations of
+// their contract over the platform serial layer; unbind sets them null again.
+void pp_bind_serial_lib(void);
+void pp_unbind_serial_lib(void);

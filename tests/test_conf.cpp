@@ -1,0 +1,389 @@
+// Configuration file: the value rules key by key, the written order, a save
+// and load round trip of every setting, and the atomic save under injected
+// failures. Every file lives in a temporary directory of its own.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "platform/file_replace.h"
+#include "platform/serial.h"
+#include "platform/win.h"
+#include "velquor/link/com_action.h"
+#include "velquor/ui/conf.h"
+
+// Settings of the main window and screen modules, which this test program does
+// not link; their own definitions take over wherever they are linked.
+#define W __attribute__((weak))
+W uint8_t show_keyb = 0;
+W uint8_t show_mak = 0;
+W uint8_t show_info = 0;
+W char fcpath[1024] = "./std.cfg";
+W int32_t win_left = 0, win_top = 0, win_width = 600, win_height = 370;
+#undef W
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Conf : public ::testing::Test {
+protected:
+    fs::path dir;
+
+    void SetUp() override {
+        char tmpl[] = "/tmp/vq_conf_XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        set_path(dir / "std.cfg");
+        plat::win_headless_set_screen(1000, 800);
+        is_inet = 0;
+        sys_f_rv = 0;
+        reset_ip_list_start();
+        set_std_cfg(cfg_grp_all, 0);
+    }
+    void TearDown() override {
+        conf_close();
+        plat::file_sys_reset();
+        set_std_cfg(cfg_grp_all, 0);
+        std::error_code ec;
+        fs::permissions(dir, fs::perms::owner_all, ec);
+        fs::remove_all(dir, ec);
+    }
+
+    void set_path(const fs::path &p) { std::snprintf(fcpath, sizeof fcpath, "%s", p.c_str()); }
+
+    void write_file(const std::string &text) {
+        std::ofstream(fcpath, std::ios::binary) << text;
+    }
+    std::string read_file() {
+        std::ifstream in(fcpath, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    // Loads text as the configuration file, the way start-up does.
+    void load_text(const std::string &text) {
+        write_file(text);
+        ASSERT_EQ(load_conf(), 0);
+        conf_close();
+        check_fnames();
+    }
+    size_t files_in_dir() {
+        size_t n = 0;
+        for ([[maybe_unused]] auto &e : fs::directory_iterator(dir)) ++n;
+        return n;
+    }
+};
+
+std::string num(int64_t v) { return std::to_string(v); }
+
+struct ValueRow {
+    int n;
+    bool inet;            // networking available
+    const char *file;     // the configuration file
+    std::string (*get)(); // the setting under test, as text
+    const char *want;
+};
+
+// Each row loads one small file over the defaults and reads one setting back.
+TEST_F(Conf, ValueRules) {
+    const ValueRow rows[] = {
+        {1, false, "IK_SYS_TO 12\n", [] { return num(sys_to); }, "12"},
+        {2, false, "ik_sys_to 0\n", [] { return num(sys_to); }, "5"},
+        {3, false, "ik_sys_to 61\n", [] { return num(sys_to); }, "5"},
+        {4, false, "ik_sys_to 12\nik_sys_to 61\n", [] { return num(sys_to); }, "12"},  // byte kept
+        {5, false, "ik_sys_to 12\nik_sys_to 05\n", [] { return num(sys_to); }, "5"},
+        {6, false, "ik_sys_to 12\nik_sys_to +5\n", [] { return num(sys_to); }, "5"},
+        {7, false, "ik_sys_to 12\nik_sys_to 5x\n", [] { return num(sys_to); }, "5"},
+        {8, false, "ik_sys_to 12\nik_sys_to 0x10\n", [] { return num(sys_to); }, "5"},
+        {9, false, "ik_sys_to 12\nik_sys_to\n", [] { return num(sys_to); }, "5"},
+        {10, false, "ik_sys_baud 2000000\n", [] { return num(sys_baud); }, "115200"},
+        {11, false, "ik_sys_baud 9600\nik_sys_baud 2000000\n", [] { return num(sys_baud); }, "115200"},
+        {12, false, "ik_sys_baud 9600\nik_sys_baud 4294967296\n", [] { return num(sys_baud); }, "115200"},
+        {13, false, "ik_syslang -1\n", [] { return num(sys_lang); }, "4294967295"},
+        {14, false, "ik_sysmode 0\n", [] { return num(sysmode); }, "129"},
+        {15, false, "ik_ddc_2 0x0278\n", [] { return num(lptport[1]); }, "632"},
+        {16, false, "ik_ddc_2 378\n", [] { return num(lptport[1]); }, "888"},
+        {17, false, "ik_ddc_2 0378\n", [] { return num(lptport[1]); }, "888"},
+        {18, false, "ik_ddc_1 0x1000\nik_ddc_1 0\n", [] { return num(lptport[0]); }, "888"},
+        {19, false, "ik_ddc_1 0x1000\nik_ddc_1 0x00378\n", [] { return num(lptport[0]); }, "888"},
+        {20, false, "ik_ddc_1s 0xabcd\n", [] { return num(lptportstat[0]); }, "43981"},
+        {21, false, "ik_ddc_1 0x1FFFFFFFF\n", [] { return num(lptport[0]); }, "888"},
+        {22, false, "ix_det_sw_cmd ffffffff\n", [] { return num(det_sw_cmd); }, "4294967295"},
+        {23, false, "ik_commode 237\n", [] { return num(com_mode); }, "238"},
+        {24, true, "ik_commode 237\n", [] { return num(com_mode); }, "237"},
+        {25, true, "ik_commode 5\n", [] { return num(com_mode); }, "238"},
+        {26, false, "ik_ipl_3_7 10.1.2.3\n", [] { return std::string(list_get_ip_sub(2, 6)); }, "10.1.2.3"},
+        {27, false, "ik_ipl_3_1 10.1.2.3\n", [] { return std::string(list_get_ip(2)); }, "0.0.0.0"},
+        {28, false, "ik_ipl_3 10.1.2.3\n", [] { return std::string(list_get_ip(2)); }, "10.1.2.3"},
+        {29, false, "ik_fn1 File:\n", [] { return std::string(fname1); }, ""},
+        {30, false, "ik_firmpath Datei:\n", [] { return std::string(firmpath); }, ""},
+        {31, false, "ik_firmpath C:\\my files\\a.h86\n", [] { return std::string(firmpath); }, "C:\\my files\\a.h86"},
+        {32, false, "ik_firmpath a\tb  \r\n", [] { return std::string(firmpath); }, "a b"},
+        {33, false, "ik_sys_ipx 3\n", [] { return num(sys_ipx); }, "3"},
+        {34, false, "ik_sys_ipx 4\nik_sys_ipx 9\n", [] { return num(sys_ipx); }, "4"},
+        {35, false, "ik_sys_ipx 4\nik_sys_ipx x\n", [] { return num(sys_ipx); }, "0"},
+        {36, false, "ik_sys_broad 0\n", [] { return num(broad); }, "0"},
+        {37, false, "  ik_sys_to    9  \r\n", [] { return num(sys_to); }, "9"},
+        {38, false, "ik_sys_to 9", [] { return num(sys_to); }, "9"},  // no line end
+        {39, false, "ik_comdev_3 /dev/ttyUSB0\n", [] { return std::string(plat::ser_com_path(3)); }, "/dev/ttyUSB0"},
+        {40, false, "ik_comdev_03 /dev/ttyUSB0\n", [] { return std::string(plat::ser_com_path(3)); }, "/dev/ttyS2"},
+        {41, false, "IK_COMDEV_99 /dev/pts/7\n", [] { return std::string(plat::ser_com_path(99)); }, "/dev/pts/7"},
+        {42, false, "ik_comdev_3 /dev/x\nik_comdev_3\n", [] { return std::string(plat::ser_com_path(3)); }, "/dev/ttyS2"},
+        {43, false, "ik_app_name Service Tool\n", [] { return std::string(VER_APP_NAME); }, "Service Tool"},
+        {44, false, "ik_sys_ip 10.0.0.1 junk beyond twenty-four\n", [] { return std::string(sys_ip); },
+         "10.0.0.1 junk beyond twe"},
+    };
+    for (const ValueRow &r : rows) {
+        SCOPED_TRACE("row " + std::to_string(r.n));
+        set_std_cfg(cfg_grp_all, 0);
+        is_inet = r.inet ? 1 : 0;
+        load_text(r.file);
+        EXPECT_EQ(r.get(), std::string(r.want));
+    }
+}
+
+// The tail of an over-long line is dropped, never read as a line of its own.
+TEST_F(Conf, LongLineTailIsNotAKey) {
+    std::string line = "ik_fn1 " + std::string(1077 - 7, 'a') + "ik_sys_to 33\n";
+    load_text(line + "ik_sc_to 7\n");
+    EXPECT_EQ(sys_to, 5);
+    EXPECT_EQ(sc_to, 7);
+    EXPECT_EQ(std::strlen(fname1), 1023u);
+}
+
+// Settings that every key reaches, as one text, for the round trip.
+std::string snapshot() {
+    std::ostringstream o;
+    o << sys_baud << '|' << makpath << '|' << sys_boot << '|' << int(sc_intf_s) << int(sc_intf_e)
+      << int(sc_to) << int(sc_parno) << '|';
+    for (uint32_t v : {det_zelb_cmd, det_zelb_val, det_sw_cmd, det_sw_val, det_dat_cmd, det_dat_val,
+                       det_disp_cmd, det_disp_val, det_vfreq_cmd, det_vfreq_val, det_hfreq_cmd,
+                       det_hfreq_val, det_pclk_cmd, det_pclk_val})
+        o << v << ',';
+    for (int i = 0; i < 4; ++i) o << lptport[i] << ',' << lptportstat[i] << ',';
+    o << ddcpath << '|' << firmpath << '|' << fname1 << '|' << int(fsf_prot) << int(ddc_prot) << '|'
+      << get_temp_file << '|';
+    for (const char *t : {op_mak_pre, op_mak_suff, op_ddc_hex_pre, op_ddc_hex_suff, op_ddc_bin_pre,
+                          op_ddc_bin_suff, op_tx_pre, op_tx_suff})
+        o << t << '|';
+    o << int(firm_68) << int(parno) << int(logcom) << '|' << VER_APP_NAME << '|' << int(sys_to) << ','
+      << int(sys_zelb_nr) << ',' << int(sys_intf) << ',' << int(firm_hito) << ',' << sys_ip << ','
+      << int(show_eth_init_err) << ',' << int(sys_ipx) << ',' << int(broad) << '|';
+    for (auto &list : ip_list)
+        for (auto &e : list) o << e.ip << '/' << (e.dns ? e.dns : "-") << ',';
+    o << int(show_keyb) << int(show_mak) << int(show_info) << ',' << com_mode << ',' << sysmode << ','
+      << sys_lang << ',' << win_left << ',' << win_top << '|';
+    for (int n = 1; n <= 99; ++n)
+        if (plat::ser_com_path_is_set(n)) o << n << '=' << plat::ser_com_path(n) << ',';
+    return o.str();
+}
+
+// Every setting away from its default, saved, reset and loaded again.
+TEST_F(Conf, RoundTripOfEveryKey) {
+    is_inet = 1;
+    sys_baud = 38400;
+    std::snprintf(makpath, sizeof makpath, "/opt/mak files/a.vqm");
+    sys_boot = 206;
+    sc_intf_s = 3, sc_intf_e = 17, sc_to = 9, sc_parno = 1;
+    uint32_t *det[] = {&det_zelb_cmd, &det_zelb_val, &det_sw_cmd, &det_sw_val, &det_dat_cmd,
+                       &det_dat_val, &det_disp_cmd, &det_disp_val, &det_vfreq_cmd, &det_vfreq_val,
+                       &det_hfreq_cmd, &det_hfreq_val, &det_pclk_cmd, &det_pclk_val};
+    for (uint32_t i = 0; i < 14; ++i) *det[i] = 0xABC00000u + i;
+    for (int i = 0; i < 4; ++i) lptport[i] = 0x100 + i, lptportstat[i] = 0xFFFFFFF0u + i;
+    std::snprintf(ddcpath, sizeof ddcpath, "/d/edid.bin");
+    std::snprintf(firmpath, sizeof firmpath, "C:\\my files\\a.h86");
+    std::snprintf(fname1, sizeof fname1, "dump 1.vqf");
+    fsf_prot = 1, ddc_prot = 1;
+    std::snprintf(get_temp_file, sizeof get_temp_file, "/tmp/x.tmp");
+    char *viewers[] = {op_mak_pre, op_mak_suff, op_ddc_hex_pre, op_ddc_hex_suff,
+                       op_ddc_bin_pre, op_ddc_bin_suff, op_tx_pre, op_tx_suff};
+    for (int i = 0; i < 8; ++i) std::snprintf(viewers[i], cfg_viewer_size, "viewer %d --x", i);
+    firm_68 = 1, parno = 1, logcom = 1;
+    std::snprintf(VER_APP_NAME, sizeof VER_APP_NAME, "My Tool");
+    sys_to = 17, sys_zelb_nr = 200, sys_intf = 42, firm_hito = 1, show_eth_init_err = 0, sys_ipx = 8,
+    broad = 0;
+    std::snprintf(sys_ip, sizeof sys_ip, "192.168.7.9");
+    ASSERT_EQ(load_ip_list("ik_ipl_1", "10.0.0.5"), 1);
+    ASSERT_EQ(load_ip_list("ik_ipl_1_2", "10.0.0.6"), 1);
+    ASSERT_EQ(load_ip_list("ik_ipl_2_3", "localhost"), 1);
+    ASSERT_STREQ(list_get_ip_sub(1, 2), "127.0.0.1");
+    ASSERT_EQ(load_ip_list("ik_ipl_9_30", "10.9.9.30"), 1);
+    show_keyb = 1, show_mak = 1, show_info = 1;
+    com_mode = 245, sysmode = 261, sys_lang = 3, win_left = 123, win_top = 456;
+    plat::ser_set_com_path(1, "/dev/pts/4");
+    plat::ser_set_com_path(42, "/dev/serial/by-id/usb adapter");
+
+    const std::string before = snapshot();
+    ASSERT_EQ(save_conf(), 0);
+    set_std_cfg(cfg_grp_all, 0);
+    ASSERT_NE(snapshot(), before);
+    ASSERT_EQ(load_conf(), 0);
+    conf_close();
+    EXPECT_EQ(snapshot(), before);
+    // The host name is written back, not the address it resolved to.
+    EXPECT_NE(read_file().find("ik_ipl_2_3 localhost"), std::string::npos);
+}
+
+// The keys stand in their fixed order; the COM devices come after all the
+// keys that older files have.
+TEST_F(Conf, WrittenOrder) {
+    plat::ser_set_com_path(7, "/dev/ttyUSB1");
+    ASSERT_EQ(save_conf(), 0);
+    std::vector<std::string> want = {"ik_sys_baud", "ik_makpath", "ik_sys_boot", "ik_sc_intf_s",
+                                     "ik_sc_intf_e", "ik_sc_to", "ik_sc_parno"};
+    for (const char *q : {"zelb", "sw", "dat", "disp", "vfreq", "hfreq", "pclk"}) {
+        want.push_back(std::string("ix_det_") + q + "_cmd");
+        want.push_back(std::string("ix_det_") + q + "_val");
+    }
+    for (int i = 1; i <= 4; ++i) {
+        want.push_back("ik_ddc_" + std::to_string(i));
+        want.push_back("ik_ddc_" + std::to_string(i) + "s");
+    }
+    for (const char *k : {"ik_ddcpath", "ik_firmpath", "ik_fn1", "ik_fsf_prot", "ik_ddc_prot", "ik_tempf",
+                          "ik_op_mak_pre", "ik_op_mak_suff", "ik_op_ddc_hex_pre", "ik_op_ddc_hex_suff",
+                          "ik_op_ddc_bin_pre", "ik_op_ddc_bin_suff", "ik_op_tx_pre", "ik_op_tx_suff",
+                          "ik_firmspec", "ik_parno", "ik_log", "ik_app_name", "ik_sys_to", "ik_sys_zelb",
+                          "ik_sys_intf", "ik_firm_hito", "ik_sys_ip", "ik_eth_init_err", "ik_sys_ipx",
+                          "ik_sys_broad"})
+        want.push_back(k);
+    for (int i = 1; i <= 9; ++i)
+        for (int j = 1; j <= 30; ++j)
+            want.push_back("ik_ipl_" + std::to_string(i) + (j == 1 ? "" : "_" + std::to_string(j)));
+    for (const char *k : {"ik_show_keyb", "ik_show_mak", "ik_show_info", "ik_commode", "ik_sysmode",
+                          "ik_syslang", "ik_w_lf", "ik_w_tp", "ik_comdev_7"})
+        want.push_back(k);
+    std::vector<std::string> got;
+    std::istringstream in(read_file());
+    for (std::string line; std::getline(in, line);) got.push_back(line.substr(0, line.find(' ')));
+    EXPECT_EQ(got, want);
+    EXPECT_NE(read_file().find("ik_ddc_3 0x03BC\r\n"), std::string::npos);
+}
+
+// A text with a line break cannot smuggle a key into the file.
+TEST_F(Conf, TextWithLineBreakIsCut) {
+    std::snprintf(fname1, sizeof fname1, "a.vqf\nik_sys_to 33");
+    ASSERT_EQ(save_conf(), 0);
+    set_std_cfg(cfg_grp_all, 0);
+    load_text(read_file());
+    EXPECT_STREQ(fname1, "a.vqf");
+    EXPECT_EQ(sys_to, 5);
+}
+
+int fail_write_after;  // bytes the injected write accepts before it fails
+ssize_t short_write(int fd, const void *buf, size_t n) {
+    if (fail_write_after <= 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    size_t k = n < size_t(fail_write_after) ? n : size_t(fail_write_after);
+    fail_write_after -= int(k);
+    return ::write(fd, buf, k);
+}
+int fail_fsync(int) {
+    errno = EIO;
+    return -1;
+}
+int fail_rename(const char *, const char *) {
+    errno = EXDEV;
+    return -1;
+}
+
+// A save that fails anywhere leaves the old file whole and no new file behind.
+TEST_F(Conf, FailedSaveKeepsOldFile) {
+    struct Row {
+        int n;
+        void (*inject)();
+    } rows[] = {
+        {1, [] { fail_write_after = 0, plat::file_sys().write = short_write; }},     // disk full at once
+        {2, [] { fail_write_after = 3000, plat::file_sys().write = short_write; }},  // half-way
+        {3, [] { plat::file_sys().fsync = fail_fsync; }},
+        {4, [] { plat::file_sys().rename = fail_rename; }},
+    };
+    const std::string old = "ik_sys_to 9\r\nik_w_lf 10\r\n";
+    for (const Row &r : rows) {
+        SCOPED_TRACE("row " + std::to_string(r.n));
+        write_file(old);
+        sys_f_rv = 0;
+        r.inject();
+        EXPECT_NE(save_conf(), 0);
+        EXPECT_NE(sys_f_rv, 0);
+        plat::file_sys_reset();
+        EXPECT_EQ(read_file(), old);
+        EXPECT_EQ(files_in_dir(), 1u);
+    }
+    // Without a fault the same save replaces the file.
+    ASSERT_EQ(save_conf(), 0);
+    EXPECT_NE(read_file(), old);
+    EXPECT_EQ(files_in_dir(), 1u);
+}
+
+// Saving while the file is still open from loading writes nothing.
+TEST_F(Conf, SaveWhileOpenDoesNothing) {
+    write_file("ik_sys_to 9\n");
+    ASSERT_EQ(load_conf(), 0);
+    EXPECT_NE(save_conf(), 0);
+    conf_close();
+    EXPECT_EQ(read_file(), "ik_sys_to 9\n");
+}
+
+// The file behind a symbolic link is replaced; the link and the file's mode stay.
+TEST_F(Conf, SaveKeepsLinkAndMode) {
+    const fs::path real = dir / "real.cfg";
+    std::ofstream(real) << "ik_sys_to 9\n";
+    ASSERT_EQ(chmod(real.c_str(), 0600), 0);
+    fs::create_symlink(real, dir / "std.cfg");
+    sys_to = 21;
+    ASSERT_EQ(save_conf(), 0);
+    EXPECT_TRUE(fs::is_symlink(dir / "std.cfg"));
+    struct stat st;
+    ASSERT_EQ(stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    sys_to = 5;
+    load_text(read_file());
+    EXPECT_EQ(sys_to, 21);
+}
+
+// A missing file keeps every default; a file that cannot be created saves nothing.
+TEST_F(Conf, MissingFileAndMissingDirectory) {
+    sys_to = 9;
+    EXPECT_NE(load_conf(), 0);
+    EXPECT_EQ(sys_to, 9);
+    set_path(dir / "no such dir" / "std.cfg");
+    EXPECT_NE(save_conf(), 0);
+}
+
+// Each default group resets its own settings and leaves the others alone.
+TEST_F(Conf, DefaultGroups) {
+    sys_boot = 206, lptport[2] = 1, sys_to = 9, sc_to = 9, logcom = 1, ddc_bus = 3, sysmode = 127;
+    sc_intf_e = 5;
+    set_std_cfg(cfg_grp_lpt, 0);
+    EXPECT_EQ(lptport[2], 0x3BCu);
+    EXPECT_EQ(sys_boot, 206);
+    set_std_cfg(cfg_grp_intf, 0);
+    EXPECT_EQ(sys_to, 5);
+    EXPECT_EQ(sc_to, 1);
+    EXPECT_EQ(sc_intf_e, 99);
+    EXPECT_EQ(sysmode, 127);
+    set_std_cfg(cfg_grp_flags | cfg_grp_ddc_bus | cfg_grp_boot | cfg_grp_view, 0);
+    EXPECT_EQ(logcom, 0);
+    EXPECT_EQ(ddc_bus, 1);
+    EXPECT_EQ(sys_boot, 205);
+    EXPECT_EQ(sysmode, 129);
+    // The window is centred on a larger screen and put at 0, 0 on a smaller one.
+    EXPECT_EQ(win_left, 200);
+    EXPECT_EQ(win_top, 215);
+    plat::win_headless_set_screen(500, 300);
+    reset_win();
+    EXPECT_EQ(win_left, 0);
+    EXPECT_EQ(win_top, 0);
+    EXPECT_EQ(win_width, 600);
+}
+
+}  // namespace

@@ -1,0 +1,255 @@
+// Operations end to end: keys, ping, identification, restarts, waits and
+// queued actions run through the sequencer on a headless main window against
+// a simulated monitor chain behind a converter on 127.0.9.x.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/loop.h"
+#include "platform/win.h"
+#include "tools/zelbsim/zelbsim.h"
+#include "velquor/link/com_action.h"
+#include "velquor/link/com_link.h"
+#include "velquor/operations/velquor_func.h"
+#include "velquor/operations/vf_ipl.h"
+#include "velquor/sequencer/sm_act.h"
+#include "velquor/ui/text_ar.h"
+#include "velquor/ui/velquor_dialogs.h"
+#include "velquor/ui/velquor_main.h"
+
+namespace {
+
+int main_proc(int, int msg, int p1, int) {
+    if (msg == plat::WIN_MSG_TIMER) {
+        if (p1 == static_cast<int>(sm_timer_resume)) sm_on_timer_173();
+        if (p1 == static_cast<int>(sm_timer_end)) sm_on_timer_165();
+    }
+    return 0;
+}
+
+class Ops : public ::testing::Test {
+  protected:
+    zs_sim *sim = nullptr;
+
+    void start_sim(int monitors, const char *addr, bool loop = false) {
+        zs_config cfg;
+        zs_line_cfg lc;
+        lc.kind = ZS_TCP;
+        lc.addr = addr;
+        lc.port = 11111;
+        lc.loop = loop;
+        zs_line_set_count(&lc, monitors);
+        cfg.lines.push_back(lc);
+        std::string err;
+        ASSERT_EQ(zs_start(cfg, &sim, &err), 0) << err;
+        snprintf(sys_ip, sizeof sys_ip, "%s", addr);
+    }
+
+    void SetUp() override {
+        static bool once = false;
+        if (!once) {
+            plat::win_use_headless();
+            plat::WinMainArgs a;
+            a.title = "test";
+            a.proc = main_proc;
+            hwndMain = plat::win_create_main(a);
+            dlgopen_stat();
+            dlgopen_staterr();
+            dlghide_stat();
+            dlghide_staterr();
+            once = true;
+        }
+        ASSERT_NE(hwndMain, -1);
+        plat::win_boxes_clear();
+        com_mode = com_mode_ip;
+        is_inet = 1;
+        sys_zelb_nr = 1;
+        sys_to = 1;
+        sys_lang = 2;
+        broad = 0;
+        sys_rv = 0;
+    }
+    void TearDown() override {
+        wait_idle();
+        zs_stop(&sim);
+    }
+
+    // Starts an operation as the dispatcher does and waits until it has ended.
+    static void wait_idle() {
+        plat::win_pump_until(
+            [] {
+                return dome.load() == 0 && sm_workers_running() == 0 &&
+                       !plat::loop_timer_armed(hwndMain, sm_timer_end) &&
+                       !plat::loop_timer_armed(hwndMain, sm_timer_resume);
+            },
+            30000);
+    }
+    static void run(int32_t a1, int32_t a2 = 0, int32_t a3 = 0) {
+        dome = 1;
+        sys_act = 0;
+        sm_start_liste3(hwndMain, a1, a2, a3);
+        wait_idle();
+        ASSERT_EQ(dome.load(), 0) << "operation did not end";
+    }
+
+    std::vector<zs_event> frames_with(uint16_t cmd) {
+        std::vector<zs_event> out;
+        for (const zs_event &e : zs_events(sim))
+            if (e.kind == ZS_EV_RX && e.cmd == cmd) out.push_back(e);
+        return out;
+    }
+};
+
+TEST_F(Ops, LeftKeyReachesMonitorOneAndEndsWithoutABox) {
+    start_sim(3, "127.0.9.1");
+    dome = 1;
+    sys_act = 0;
+    send_key(122, 1);
+    wait_idle();
+    std::vector<zs_event> f = frames_with(zelb_key_left);
+    ASSERT_EQ(f.size(), 1u);
+    const uint8_t want[10] = {0xAA, 0x55, 0x01, 0xB6, 0x20, 0x00, 0x00, 0xD7, 0xFF, 0x00};
+    ASSERT_EQ(f[0].bytes.size(), 10u);
+    EXPECT_EQ(0, memcmp(f[0].bytes.data(), want, 10));
+    EXPECT_EQ(zs_keys(sim, 0, 1), std::vector<uint16_t>{zelb_key_left});
+    EXPECT_TRUE(plat::win_boxes_shown().empty());
+    EXPECT_EQ(sys_act, 1);
+    zs_line_settings ls;
+    ASSERT_EQ(zs_get_settings(sim, 0, &ls), 0);
+    EXPECT_EQ(ls.parity, 'E');
+}
+
+TEST_F(Ops, PingSetsTheMonitorNumberOfTheLine) {
+    start_sim(3, "127.0.9.2");
+    sys_zelb_nr = 1;
+    run(ix_ping_me);
+    EXPECT_EQ(sys_zelb_nr, 3);
+    EXPECT_TRUE(plat::win_boxes_shown().empty());
+}
+
+TEST_F(Ops, IdentificationOfBothGenerations) {
+    start_sim(2, "127.0.9.3");
+    zs_monitor m1 = zs_monitor_default(1);
+    m1.gen = ZS_GEN2;
+    m1.board_type = 3;
+    m1.date = 0x2A6F;  // 15.03.2021
+    m1.disp = 0x123;
+    ASSERT_EQ(zs_set_monitor(sim, 0, 1, m1), 0);
+    zs_monitor m2 = zs_monitor_default(2);
+    m2.gen = ZS_GEN51;
+    m2.board_type = 0x12;
+    m2.rev = 0x0207;
+    m2.date = 0x3A2F;
+    ASSERT_EQ(zs_set_monitor(sim, 0, 2, m2), 0);
+
+    struct Row {
+        uint8_t nr;
+        const char *typ, *dsp, *dat;
+        uint8_t gen;
+    } rows[] = {
+        {1, "ZELB2", "0x123", "15.03. 2021", 2},
+        {2, "unknown", "0x102", "15.01. 2029", 51},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.nr);
+        sys_zelb_nr = r.nr;
+        run(ix_inf_init);
+        zelb_info_lines l;
+        zelb_info_format(&zelb_info_dat, &l);
+        EXPECT_STREQ(l.typ, r.typ);
+        EXPECT_STREQ(l.dsp, r.dsp);
+        EXPECT_STREQ(l.dat, r.dat);
+        EXPECT_EQ(zelb_info_dat.firm_typ, r.gen);
+    }
+    EXPECT_STREQ(mc_get_zelb_typ_x(3), "ZELB2");
+    char rev[16];
+    mc_get_zelb_rev_x(0x0207, rev, sizeof rev);
+    EXPECT_STREQ(rev, "2.007");
+    EXPECT_TRUE(plat::win_boxes_shown().empty());  // info_init never shows an error
+
+    // A monitor that is not there: empty info, still no box.
+    sys_zelb_nr = 9;
+    run(ix_inf_init);
+    EXPECT_EQ(zelb_info_dat.zelb_ver, 255);
+    EXPECT_TRUE(plat::win_boxes_shown().empty());
+}
+
+TEST_F(Ops, ErrorsReachTheOperatorOnceInTheChosenLanguage) {
+    struct Row {
+        uint32_t lang;
+        bool loop;
+        const char *body;
+    } rows[] = {
+        {2, false, "Timeout"},
+        {1, false, "Zeit\xFC" "berschreitung"},
+        {2, true, "Loop"},
+    };
+    int i = 0;
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.body);
+        char addr[32];
+        snprintf(addr, sizeof addr, "127.0.9.%d", 10 + i++);
+        start_sim(1, addr, r.loop);
+        if (!r.loop) {
+            zs_fault f;
+            f.kind = ZS_F_SILENT;
+            ASSERT_EQ(zs_add_fault(sim, 0, f), 0);
+        }
+        sys_lang = r.lang;
+        plat::win_boxes_clear();
+        run(ix_keyb_ok);
+        std::vector<plat::WinBoxRecord> boxes = plat::win_boxes_shown();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].body, r.body);
+        EXPECT_EQ(boxes[0].caption, "Velquor II");
+        EXPECT_EQ(boxes[0].icon, plat::WIN_ICON_STOP);
+        zs_stop(&sim);
+    }
+}
+
+TEST_F(Ops, AnErrorInTheSecondOfThreeActionsStopsTheList) {
+    start_sim(1, "127.0.9.4");
+    zs_fault f;
+    f.kind = ZS_F_SILENT;
+    f.cmd = zelb_key_up;
+    ASSERT_EQ(zs_add_fault(sim, 0, f), 0);
+    run(ix_keyb_left, ix_keyb_up, ix_keyb_right);
+    EXPECT_EQ(plat::win_boxes_shown().size(), 1u);
+    EXPECT_TRUE(frames_with(zelb_key_right).empty());
+    EXPECT_EQ(frames_with(zelb_key_left).size(), 1u);
+}
+
+TEST_F(Ops, RestartAllGoesFromTheLastMonitorDown) {
+    start_sim(3, "127.0.9.5");
+    sys_zelb_nr = 0;
+    dome = 1;
+    sys_act = 0;
+    restart_zelb(hwndMain);
+    wait_idle();
+    std::vector<zs_event> f = frames_with(zelb_cmd_restart);
+    ASSERT_EQ(f.size(), 3u);
+    EXPECT_EQ(f[0].mon, 3);
+    EXPECT_EQ(f[1].mon, 2);
+    EXPECT_EQ(f[2].mon, 1);
+    EXPECT_TRUE(plat::win_boxes_shown().empty());
+}
+
+TEST_F(Ops, CancelEndsASevenSecondWaitAtOnce) {
+    start_sim(1, "127.0.9.6");
+    sys_zelb_nr = 1;
+    dome = 1;
+    sys_act = 0;
+    restart_zelb(hwndMain);  // restart, then a 7 s wait
+    ASSERT_TRUE(plat::win_pump_until([] { return sm_get_stop_enabled() != 0; }, 20000));
+    EXPECT_TRUE(plat::win_is_visible(HDLG_Stat));
+    stop_by_dlg();
+    wait_idle();
+    EXPECT_EQ(dome.load(), 0);
+    stat_dlg_view v;
+    stat_dlg_get_view(&v);
+    EXPECT_LT(v.percent, 100);  // the wait did not run out
+    EXPECT_FALSE(plat::win_is_visible(HDLG_Stat));
+}
+
+}  // namespace

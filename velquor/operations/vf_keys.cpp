@@ -1,0 +1,443 @@
+// The simplest monitor operations: pressing a front key remotely, finding the
+// monitor number that answers on a line (ping), and reading a monitor's
+// identification into the info fields of the main window.
+#include <cstdio>
+#include <cstring>
+
+#include "velquor/link/com_action.h"
+#include "velquor/link/com_link.h"
+#include "velquor/operations/velquor_func.h"
+#include "velquor/operations/vf_ipl.h"
+#include "velquor/operations/vf_ring.h"
+#include "velquor/sequencer/sm_act.h"
+#include "velquor/ui/screen.h"
+#include "velquor/ui/text_ar.h"
+#include "velquor/ui/velquor_cfg.h"
+#include "velquor/ui/velquor_main.h"
+#include "velquor/ui/velquor_win.h"
+
+uint32_t act_p2 = 0;
+uint32_t act_p3 = 0;
+zelb_dat_T zelb_info_dat;
+uint8_t zelb_ver_old = 255;
+uint32_t zelb_disp_old = 0, zelb_rev_old = 0, zelb_dat_old = 0;
+uint8_t zelb_firm_typ_old = 0;
+
+// ---------------------------------------------------------------- keys
+
+namespace {
+
+struct key_row {
+    int ctl;
+    int32_t action;
+    uint32_t cmd;
+};
+const key_row kKeys[] = {
+    {121, ix_keyb_up, zelb_key_up},     {122, ix_keyb_left, zelb_key_left},
+    {123, ix_keyb_right, zelb_key_right}, {124, ix_keyb_down, zelb_key_down},
+    {125, ix_keyb_ok, zelb_key_ok},
+};
+
+char init_key(uint32_t cmd) {
+    act_p3 = 0;
+    act_p2 = cmd;
+    return 1;
+}
+
+}  // namespace
+
+char send_key(int key, uint8_t zelb_nr) {
+    (void)zelb_nr;  // the key goes to sys_zelb_nr, read when it is sent
+    int32_t action = ix_keyb_ok;
+    for (const key_row &k : kKeys)
+        if (k.ctl == key) action = k.action;
+    sm_start_liste1(hwndMain, action);
+    return 0;
+}
+
+char init_key_ok(void) { return init_key(zelb_key_ok); }
+char init_key_left(void) { return init_key(zelb_key_left); }
+char init_key_right(void) { return init_key(zelb_key_right); }
+char init_key_up(void) { return init_key(zelb_key_up); }
+char init_key_down(void) { return init_key(zelb_key_down); }
+
+char send_my_key(void) {
+    char rv = open_my_zelb();
+    if (rv == 0) {
+        uint32_t cmd = act_p2, val = act_p3;
+        rv = send_single_send_zelb(sys_zelb_nr, &cmd, &val, 1);
+    }
+    mc_close_syscom();
+    if (rv != 0) {
+        sys_rv = static_cast<uint8_t>(rv);
+        return 0;
+    }
+    return 1;
+}
+
+char send_key_ok(void) {
+    uint32_t cmd = zelb_key_ok, val = 0;
+    char rv = send_single_send_zelb(del_zelb_nr, &cmd, &val, 1);
+    if (rv != 0) {
+        sys_rv = static_cast<uint8_t>(rv);
+        return 0;
+    }
+    return 1;
+}
+
+// ---------------------------------------------------------------- ping
+
+char ping_me2(uint8_t *c) {
+    if (c) *c = 0;
+    uint32_t cmd = zelb_cmd_ping, val = zelb_val_ping;
+    char rv = send_single_send_zelb(0, &cmd, &val, 1);
+    if (rv != 0) return rv;
+    if (c) *c = static_cast<uint8_t>(val & 0xFF);
+    return 0;
+}
+
+namespace {
+
+void show_zelb_nr(void) {
+    char s[8];
+    snprintf(s, sizeof s, "%d", sys_zelb_nr);
+    mw_settext(scr_getwnd_ix(ix_ed_zelb_nr), s);
+}
+
+// Pings through an opened session; leaves the link open. Error id.
+char ping_open(char (*open)(void)) {
+    sys_zelb_nr = 0;
+    char rv = open();
+    if (rv != 0) return rv;
+    uint8_t n = 0;
+    rv = ping_me2(&n);
+    if (rv == 0) sys_zelb_nr = n;
+    return rv;
+}
+
+char open_nc(void) {
+    char name[35] = {0};
+    get_intf_name(sys_intf, sys_ip, sys_ipx, name);
+    init_op_dat(com_mode, name, &syscom, sys_to, parno);
+    return mc_opencom_zelb();
+}
+
+int32_t g_nc_sub = 0;
+char open_nc_sub(void) {
+    char name[35] = {0};
+    get_intf_name_sub(sys_intf, sys_ip, sys_ipx, name, g_nc_sub);
+    init_op_dat(com_mode, name, &syscom, sys_to, parno);
+    return mc_opencom_zelb();
+}
+
+char ping_step(char (*open)(void), bool show, bool close) {
+    char rv = ping_open(open);
+    if (close || rv != 0) mc_close_syscom();
+    if (rv != 0) {
+        sys_rv = static_cast<uint8_t>(rv);
+        return 0;
+    }
+    if (show) show_zelb_nr();
+    return 1;
+}
+
+}  // namespace
+
+char ping_me(void) { return ping_step(open_my_zelb_noipl, true, true); }
+char ping_me1(void) { return ping_step(open_my_zelb_noipl, false, true); }
+char ping_me1_nc(void) { return ping_step(open_nc, false, false); }
+
+char ping_me_nc_ipl(int32_t sub) {
+    g_nc_sub = sub;
+    return ping_step(com_mode == com_mode_ipl ? open_nc_sub : open_nc, true, false);
+}
+
+char ping_me_nc(void) { return ping_me_nc_ipl(0); }
+
+// ---------------------------------------------------------------- identification queries
+
+namespace {
+
+// One query: sends cmd/val to nr and returns the answer value in *out. A
+// configured command of 0 means "not supported": success without a value.
+char query(uint8_t nr, uint32_t cmd, uint32_t val, uint32_t *out) {
+    if (!out) return 10;
+    if (cmd == 0) return 0;
+    uint32_t c = cmd, v = val;
+    char rv = send_single_send_zelb(nr, &c, &v, 1);
+    if (rv == 0) *out = v;
+    return rv;
+}
+
+bool gen_1_or_51(uint8_t firm_typ) { return firm_typ == 1 || firm_typ == 51; }
+
+}  // namespace
+
+char zelb_get_typ_nr(uint8_t nr, uint32_t *c, uint8_t firm_typ) {
+    uint32_t v = 0;
+    char rv;
+    if (firm_typ == 2) {
+        rv = query(nr, 0x0D31, 0, &v);
+        v = (v >> 8) & 0x0F;
+    } else if (gen_1_or_51(firm_typ)) {
+        rv = query(nr, 0x08E4, 0, &v);
+        v &= 0xFF;
+    } else {
+        rv = query(nr, det_zelb_cmd, det_zelb_val, &v);
+        v &= 0xFF;
+    }
+    if (rv == 0 && c) *c = v;
+    return c ? rv : 10;
+}
+
+char zelb_get_rev_nr(uint8_t nr, uint32_t *c, uint8_t firm_typ) {
+    if (firm_typ == 2) return query(nr, 0x0D31, 0, c);
+    if (gen_1_or_51(firm_typ)) return query(nr, 0x08E6, 0, c);
+    return query(nr, det_sw_cmd, det_sw_val, c);
+}
+
+char zelb_get_dat_nr(uint8_t nr, uint32_t *c, uint8_t firm_typ) {
+    if (firm_typ == 2) return query(nr, 0x0D32, 0, c);
+    if (gen_1_or_51(firm_typ)) return query(nr, 0x08E7, 0, c);
+    return query(nr, det_dat_cmd, det_dat_val, c);
+}
+
+char zelb_get_dsp_num_nr(uint8_t nr, uint32_t *c, uint8_t firm_typ) {
+    uint32_t v = 0;
+    char rv;
+    if (firm_typ == 2)
+        rv = query(nr, 0x0D33, 0, &v);
+    else if (gen_1_or_51(firm_typ))
+        rv = query(nr, 0x08E5, 0, &v);
+    else
+        rv = query(nr, det_disp_cmd, det_disp_val, &v);
+    if (!c) return 10;
+    if (rv == 0) *c = v & 0x0FFF;
+    return rv;
+}
+
+char zelb_get_vfreq_nr(uint8_t nr, uint32_t *c) { return query(nr, det_vfreq_cmd, det_vfreq_val, c); }
+char zelb_get_hfreq_nr(uint8_t nr, uint32_t *c) { return query(nr, det_hfreq_cmd, det_hfreq_val, c); }
+char zelb_get_pclk_nr(uint8_t nr, uint32_t *c) { return query(nr, det_pclk_cmd, det_pclk_val, c); }
+
+char zelb_get_typ_nr_b(uint8_t nr, uint32_t *c) {
+    uint32_t v = 0;
+    char rv = query(nr, 0xB000, 0, &v);
+    if (!c) return 10;
+    if (rv == 0) *c = (v >> 8) & 0xFF;
+    return rv;
+}
+char zelb_get_rev_nr_b(uint8_t nr, uint32_t *c) { return query(nr, 0xB000, 0, c); }
+char zelb_get_dat_nr_b(uint8_t nr, uint32_t *c) { return query(nr, 0xB001, 0, c); }
+char zelb_get_dsp_num_nr_b(uint8_t nr, uint32_t *c) {
+    uint32_t v = 0;
+    char rv = query(nr, 0xB003, 0, &v);
+    if (!c) return 10;
+    if (rv == 0) *c = v & 0x0FFF;
+    return rv;
+}
+
+char zelb_get_firm_typ(uint32_t *c) {
+    uint32_t v = 0;
+    char rv = query(sys_zelb_nr, 0xB002, 0, &v);
+    if (!c) return 10;
+    if (rv == 0) *c = v & 0xFF;
+    return rv;
+}
+
+char zelb_get_firm_typ_nr_no_b(uint8_t nr, uint8_t *firm_typ) {
+    if (!firm_typ) return 10;
+    *firm_typ = 0;
+    uint32_t v = 0;
+    char rv = query(nr, 0x0D33, 0, &v);
+    if (rv == 0) {
+        *firm_typ = 2;
+        return 0;
+    }
+    if (rv != 14) return rv;
+    rv = query(nr, 0x08E5, 0, &v);
+    if (rv == 0) {
+        *firm_typ = 51;
+        return 0;
+    }
+    if (rv == 14) sys_rv = 0;
+    return rv;
+}
+
+char zelb_get_typ(uint32_t *c, uint8_t b_run, uint8_t firm_typ) {
+    return b_run ? zelb_get_typ_nr_b(sys_zelb_nr, c) : zelb_get_typ_nr(sys_zelb_nr, c, firm_typ);
+}
+char zelb_get_rev(uint32_t *c, uint8_t b_run, uint8_t firm_typ) {
+    return b_run ? zelb_get_rev_nr_b(sys_zelb_nr, c) : zelb_get_rev_nr(sys_zelb_nr, c, firm_typ);
+}
+char zelb_get_dat(uint32_t *c, uint8_t b_run, uint8_t firm_typ) {
+    return b_run ? zelb_get_dat_nr_b(sys_zelb_nr, c) : zelb_get_dat_nr(sys_zelb_nr, c, firm_typ);
+}
+char zelb_get_dsp_num(uint32_t *c, uint8_t b_run, uint8_t firm_typ) {
+    return b_run ? zelb_get_dsp_num_nr_b(sys_zelb_nr, c)
+                 : zelb_get_dsp_num_nr(sys_zelb_nr, c, firm_typ);
+}
+
+// ---------------------------------------------------------------- display formats
+
+namespace {
+
+struct typ_name {
+    uint32_t code;
+    const char *name;
+};
+const typ_name kTypNames[] = {
+    {1, "ZELB1Ev1"}, {2, "ZELB1Ev2"},   {3, "ZELB2"},      {4, "QUARDA2A"}, {5, "ZELB3"},
+    {31, "ZELB1"},   {32, "ZELB2 6721"}, {33, "ZELB2 6712"}, {34, "QUARDA1"}, {35, "ZELB3"},
+};
+// Short labels of the firmware variants reported by the boot loader; 1 is the
+// board maker's own firmware.
+const char *const kFirmLabels[] = {"ZELB", "STD", "OEM", "CUST", "TEST"};
+
+}  // namespace
+
+const char *mc_get_zelb_typ_x(uint32_t code) {
+    for (const typ_name &t : kTypNames)
+        if (t.code == code) return t.name;
+    return scr_get_text_ix(tx_unknown);
+}
+
+const char *scr_get_zelb_firm_tp_x(uint32_t code) {
+    if (code >= 1 && code <= 5) return kFirmLabels[code - 1];
+    return "";
+}
+
+char mc_get_zelb_rev_x(uint32_t v, char *s, size_t n) {
+    if (!s || n == 0) return 1;
+    snprintf(s, n, "%d.%03d", static_cast<int>((v >> 8) & 0xFF), static_cast<int>(v & 0xFF));
+    return 0;
+}
+
+char mc_get_zelb_dat_x(uint32_t v, char *s, size_t n) {
+    if (!s || n == 0) return 1;
+    snprintf(s, n, "%02d.%02d. %4d", static_cast<int>(v & 0x1F), static_cast<int>((v >> 5) & 0x0F),
+             2000 + static_cast<int>((v >> 9) & 0x7F));
+    return 0;
+}
+
+void scr_get_zelb_rev(uint32_t v, char *s, size_t n) {
+    if (mc_get_zelb_rev_x(v, s, n) != 0 && s && n) snprintf(s, n, "0.000");
+}
+
+void scr_get_zelb_dsp(uint32_t v, char *s, size_t n) {
+    if (s && n) snprintf(s, n, "0x%03X", static_cast<unsigned>(v));
+}
+
+// ---------------------------------------------------------------- identification
+
+void reset_zelb_dat(zelb_dat_T *mp) {
+    if (!mp) return;
+    *mp = zelb_dat_T{};
+    mp->zelb_ver = 255;
+}
+
+void reset_info_vals(void) { reset_zelb_dat(&zelb_info_dat); }
+
+void zelb_info_format(const zelb_dat_T *d, zelb_info_lines *out) {
+    if (!d || !out) return;
+    snprintf(out->typ, sizeof out->typ, "%s", mc_get_zelb_typ_x(d->zelb_ver));
+    scr_get_zelb_dsp(d->zelb_disp, out->dsp, sizeof out->dsp);
+    char rev[16];
+    scr_get_zelb_rev(d->zelb_rev, rev, sizeof rev);
+    snprintf(out->rev, sizeof out->rev, "%s %s", rev, scr_get_zelb_firm_tp_x(d->firm_typ));
+    mc_get_zelb_dat_x(d->zelb_dat, out->dat, sizeof out->dat);
+}
+
+void zelb_info_to_window(void) {
+    zelb_info_lines l;
+    zelb_info_format(&zelb_info_dat, &l);
+    mw_settext(scr_getwnd_ix(ix_tx_inf_typ), scr_get_text_ix(tx_typ));
+    mw_settext(scr_getwnd_ix(ix_ed_inf_typ), l.typ);
+    mw_settext(scr_getwnd_ix(ix_tx_inf_dsp), scr_get_text_ix(tx_dsp));
+    mw_settext(scr_getwnd_ix(ix_ed_inf_dsp), l.dsp);
+    mw_settext(scr_getwnd_ix(ix_tx_inf_rev), scr_get_text_ix(tx_vers));
+    mw_settext(scr_getwnd_ix(ix_ed_inf_rev), l.rev);
+    mw_settext(scr_getwnd_ix(ix_tx_inf_dat), scr_get_text_ix(tx_dat));
+    mw_settext(scr_getwnd_ix(ix_ed_inf_dat), l.dat);
+}
+
+void get_intf_typ(void) { mw_settext(scr_getwnd_ix(ix_tx_com), sysmode == 130 ? "LPT:" : "COM:"); }
+
+namespace {
+
+// Keeps v as the new previous value; true when it differs from the old one.
+template <typename T, typename U>
+bool changed(T &old, U v) {
+    bool c = old != static_cast<T>(v);
+    old = static_cast<T>(v);
+    return c;
+}
+
+}  // namespace
+
+char info_init(void) {
+    bool failed = false, chg = false;
+    reset_info_vals();
+    zelb_dat_T d = zelb_info_dat;
+    if (open_my_zelb_noipl() != 0) failed = true;
+    sys_rv = 0;
+
+    uint8_t b_run = 0;
+    if (!failed) {
+        uint32_t v = 0;
+        if (zelb_get_firm_typ(&v) == 0) {
+            b_run = 1;
+            d.firm_typ = static_cast<uint8_t>(v);
+        }
+        sys_rv = 0;
+    }
+    if (!failed && !b_run) {
+        uint8_t ft = 0;
+        if (zelb_get_firm_typ_nr_no_b(sys_zelb_nr, &ft) != 0) failed = true;
+        d.firm_typ = ft;
+        sys_rv = 0;
+    }
+    uint32_t v;
+    if (!failed) {
+        v = 0;
+        if (zelb_get_typ(&v, b_run, d.firm_typ) != 0) failed = true;
+        else d.zelb_ver = static_cast<uint8_t>(v);
+        sys_rv = 0;
+        if (!failed) chg |= changed(zelb_ver_old, d.zelb_ver);
+    }
+    if (!failed) {
+        v = 0;
+        if (zelb_get_dat(&v, b_run, d.firm_typ) != 0) failed = true;
+        else d.zelb_dat = v;
+        sys_rv = 0;
+        if (!failed) chg |= changed(zelb_dat_old, d.zelb_dat);
+    }
+    if (!failed) {
+        v = 0;
+        if (zelb_get_dsp_num(&v, b_run, d.firm_typ) != 0) failed = true;
+        else d.zelb_disp = v;
+        sys_rv = 0;
+        if (!failed) chg |= changed(zelb_disp_old, d.zelb_disp);
+    }
+    if (!failed) {
+        v = 0;
+        if (zelb_get_rev(&v, b_run, d.firm_typ) != 0) failed = true;
+        else d.zelb_rev = v;
+        sys_rv = 0;
+        if (!failed) chg |= changed(zelb_rev_old, d.zelb_rev);
+    }
+    if (!failed) chg |= changed(zelb_firm_typ_old, d.firm_typ);
+    mc_close_syscom();
+
+    if (failed) {
+        reset_zelb_dat(&d);
+        chg = true;
+        zelb_ver_old = 255;
+        zelb_disp_old = zelb_rev_old = zelb_dat_old = 0;
+        zelb_firm_typ_old = 0;
+    }
+    zelb_info_dat = d;
+    if (chg) zelb_info_to_window();
+    sys_rv = 0;  // never an error for the operator
+    return 1;
+}
