@@ -68,6 +68,10 @@ int main(int argc, char **argv) {
     g_lat_us.reserve(1000);
     sm_start_liste1(hwndMain, 1);
     plat::loop_run_until([] { return g_left.load() <= 0 && sm_workers_running() == 0; }, 60000);
+    if (g_lat_us.empty()) {
+        printf("no wake-up measured\n");
+        return 1;
+    }
     std::sort(g_lat_us.begin(), g_lat_us.end());
     printf("timer 173 expiry to next step on the worker, %zu wake-ups: median %.1f us, p99 %.1f us\n",
            g_lat_us.size(), g_lat_us[g_lat_us.size() / 2], g_lat_us[g_lat_us.size() * 99 / 100]);

@@ -52,6 +52,30 @@ TEST(ActionTable, RowsAreInOrderAndSuccessorsExist) {
     EXPECT_EQ(tm_func_tab[ix_end_com - 1].do_ptr, &end_com);
 }
 
+// Every chain can end: from every row some path of successors reaches a dash.
+TEST(ActionTable, EveryRowReachesAnEnd) {
+    for (size_t start = 1; start <= sm_n_actions; ++start) {
+        bool seen[sm_n_actions + 1] = {};
+        int32_t todo[sm_n_actions + 1];
+        size_t n = 0;
+        bool ends = false;
+        todo[n++] = static_cast<int32_t>(start);
+        seen[start] = true;
+        while (n > 0 && !ends) {
+            const tm_func_table_t &r = tm_func_tab[todo[--n] - 1];
+            for (int32_t s : {r.ix_doyes, r.ix_dono, r.ix_doerr}) {
+                if (s <= 0 || s > static_cast<int32_t>(sm_n_actions)) {
+                    ends = true;
+                } else if (!seen[s]) {
+                    seen[s] = true;
+                    todo[n++] = s;
+                }
+            }
+        }
+        EXPECT_TRUE(ends) << "action " << start << " never ends";
+    }
+}
+
 // ---------------------------------------------------------------- a test table
 
 std::mutex g_mu;
@@ -217,6 +241,24 @@ TEST_F(Sequencer, SupersededWorkerLeavesAfterTheStepItIsIn) {
     plat::loop_run_until(nullptr, 150);  // give a wrong end timer the chance to fire
     EXPECT_EQ(traced(), "KE");           // the old chain's B never ran
     EXPECT_EQ(g_ends.load(), 1);
+}
+
+TEST_F(Sequencer, EndTimerOfAFinishedRunLeavesANewerRunAlone) {
+    sm_start_liste1(hwndMain, tB);
+    // The first run has ended and its end timer is pending: start the next one.
+    ASSERT_TRUE(plat::loop_run_until(
+        [] { return sm_workers_running() == 0 && plat::loop_timer_armed(hwndMain, sm_timer_end); },
+        10000));
+    dome = 1;
+    sm_start_liste1(hwndMain, tLONG);
+    ASSERT_TRUE(plat::loop_run_until([] { return g_ends.load() == 1 && sm_waitme.load() == 1; }, 10000));
+    // The end step must not have run under the parked run: it would have made
+    // the window idle and closed the link in the middle of it.
+    EXPECT_EQ(dome.load(), 1);
+    sm_start_liste1(hwndMain, tSTOP);
+    ASSERT_TRUE(plat::loop_run_until([] { return g_ends.load() == 2 && idle(); }, 20000));
+    EXPECT_EQ(traced(), "BAE");
+    EXPECT_EQ(dome.load(), 0);
 }
 
 TEST_F(Sequencer, StartingARunResetsTheStopFlags) {

@@ -2,21 +2,30 @@
 // thread, parks the worker for a step's delay and hands the end of a run back
 // to the main thread.
 //
-// Hand-over between the worker and the main thread happens under sm_mu; the
-// parked worker sleeps on sm_cv until the timer-173 handler (or a newer run)
-// wakes it, so a parked run costs no CPU. Every run has a number; a worker
-// whose run was superseded by a newer one (an immediate stop) leaves after the
-// step it is in without touching the shared state again.
+// Hand-over between the worker and the main thread happens under sm_mu: the
+// worker books a step's outcome (successor, park, end) under it, and the timer
+// handlers and the start of a run change the state under it. The parked worker
+// sleeps on sm_cv until the timer-173 handler (or a newer run) wakes it, so a
+// parked run costs no CPU. Every run has a number; a worker whose run was
+// superseded by a newer one (an immediate stop) leaves after the step it is in
+// without touching the shared state again, and the end timer of a run does
+// nothing while a newer run is still under way.
+//
+// Index: state; state helpers; starting a run; the worker and its stepping
+// loop; steps; timer handlers; test hooks.
 #include "sm_act.h"
 
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 
 #include "platform/loop.h"
 #include "velquor/link/com_action.h"
 #include "velquor/operations/velquor_func.h"
 #include "velquor/ui/velquor_dialogs.h"
 #include "velquor/ui/velquor_main.h"
+
+// ---------------------------------------------------------------- state
 
 std::atomic<int32_t> ix_act{0};
 std::atomic<int32_t> ix_timer{0};
@@ -36,13 +45,14 @@ namespace {
 std::mutex &sm_mu = *new std::mutex;
 std::condition_variable &sm_cv = *new std::condition_variable;
 std::atomic<uint32_t> sm_run{0};      // number of the newest run
-std::atomic<int> sm_workers{0};       // workers started and not yet left
+int sm_workers = 0;                   // workers started and not yet left; under sm_mu
 thread_local uint32_t sm_my_run = 0;  // the run this worker belongs to; 0 = not a worker
 
 const tm_func_table_t *sm_tab = tm_func_tab;
 size_t sm_tab_n = sm_n_actions;
 
-// True on a worker whose run has been superseded.
+// True on a worker whose run has been superseded. Decisive only under sm_mu,
+// since the start of a run counts sm_run up under it.
 bool sm_superseded() { return sm_my_run != 0 && sm_my_run != sm_run.load(); }
 
 const tm_func_table_t *sm_row(int32_t a) {
@@ -82,9 +92,10 @@ void sm_reset_stop_enabled(void) {
 uint8_t sm_get_stop_enabled(void) { return sm_stop_enabled.load(); }
 
 void sm_reset(void) {
-    if (sm_superseded()) return;
     {
         std::lock_guard<std::mutex> lk(sm_mu);
+        // The end step of a superseded worker must not clear the newer run.
+        if (sm_superseded()) return;
         sys_tm_ms.store(0);
         ix_next.store(0);
         ix_act.store(0);
@@ -130,56 +141,79 @@ void sm_start_liste7(int hwnd, int32_t a1, int32_t a2, int32_t a3, int32_t a4, i
     sm_start_liste8(hwnd, a1, a2, a3, a4, a5, a6, a7, 0);
 }
 
+// ---------------------------------------------------------------- the worker
+
 void sm_do_cmd(int hwnd) {
     (void)hwnd;
     uint32_t run = sm_run.load();
-    sm_workers.fetch_add(1);
-    std::thread t(SMThreadProc, run);
-    hsm_id = t.get_id();
-    t.detach();
+    {
+        std::lock_guard<std::mutex> lk(sm_mu);
+        ++sm_workers;
+    }
+    // std::thread reports a thread that cannot be created by throwing. The
+    // run then fails like a step would, and its end step reports the error.
+    try {
+        std::thread t(SMThreadProc, run);
+        hsm_id = t.get_id();
+        t.detach();
+    } catch (const std::system_error &) {
+        {
+            std::lock_guard<std::mutex> lk(sm_mu);
+            --sm_workers;
+            ix_act.store(0);
+        }
+        sys_rv = 24;
+        plat::loop_set_timer(hwndMain, sm_timer_end, sm_end_delay_ms);
+    }
 }
 
 int SMThreadProc(uint32_t run) {
     sm_my_run = run;
     {
-        std::unique_lock<std::mutex> lk(sm_mu);
+        std::lock_guard<std::mutex> lk(sm_mu);
         if (!sm_superseded()) sm_waitme.store(0);
     }
+    char r = 2;
     for (;;) {
         {
             std::unique_lock<std::mutex> lk(sm_mu);
             sm_cv.wait(lk, [] { return sm_waitme.load() == 0 || sm_superseded(); });
             if (sm_superseded()) break;
         }
-        char r = sm_do_cmd1(hwndMain);
-        if (r == 2) break;
-        if (r != 0) {
-            plat::loop_set_timer(hwndMain, sm_timer_end, sm_end_delay_ms);
-            break;
-        }
+        r = sm_do_cmd1(hwndMain);
+        if (r != 0) break;
     }
-    sm_workers.fetch_sub(1);
+    // Arming the end timer and leaving are one step for the timer-165
+    // handler, which asks whether a worker is still under way.
+    std::lock_guard<std::mutex> lk(sm_mu);
+    if (r == 1 && !sm_superseded()) plat::loop_set_timer(hwndMain, sm_timer_end, sm_end_delay_ms);
+    --sm_workers;
     return 0;
 }
 
 char sm_do_cmd1(int hwnd) {
     (void)hwnd;
     char result = 1;
-    int32_t act = ix_act.load();
-    // `act` is this worker's own view of the next action: once it has parked
-    // its chain, a newer run may set ix_act at any moment, and that action
-    // belongs to the newer run's worker.
-    while (act != 0) {
+    int32_t act;
+    {
+        std::lock_guard<std::mutex> lk(sm_mu);
         if (sm_superseded()) return 2;
+        act = ix_act.load();
+    }
+    // `act` is this worker's own copy of the next action: once a newer run has
+    // started, ix_act belongs to the newer run's worker.
+    while (act != 0) {
         const tm_func_table_t *row = sm_row(act);
         if (!row) {  // an action outside the table ends the run
+            std::lock_guard<std::mutex> lk(sm_mu);
+            if (sm_superseded()) return 2;
             ix_act.store(0);
             return 1;
         }
-        char v = row->do_ptr ? row->do_ptr() : 1;
-        if (sm_superseded()) return 2;
+        char v = row->do_ptr ? row->do_ptr() : sm_step_missing();
 
         std::lock_guard<std::mutex> lk(sm_mu);
+        if (sm_superseded()) return 2;  // an immediate stop came while the step ran
         ix_timer.store(0);
         row = sm_row(ix_act.load());
         if (!row) {  // the step reset the sequencer: the run ends
@@ -196,7 +230,7 @@ char sm_do_cmd1(int hwnd) {
         } else if (ix_next.load() != 0) {
             act = ix_next.exchange(0);
             result = 1;
-        } else if (row->tm_ms != 0) {
+        } else if (row->tm_ms > 0) {
             ix_timer.store(row->ix_doyes);
             act = 0;
             sm_waitme.store(1);
@@ -240,6 +274,12 @@ void sm_on_timer_173(void) {
 
 void sm_on_timer_165(void) {
     plat::loop_kill_timer(hwndMain, sm_timer_end);
+    {
+        // A newer run started within the 100 ms: its worker uses the link and
+        // the list now, and its own end step will do this run's ending too.
+        std::lock_guard<std::mutex> lk(sm_mu);
+        if (sm_workers != 0) return;
+    }
     if (sys_act & 8)
         end_com();
     else
@@ -248,7 +288,7 @@ void sm_on_timer_165(void) {
     // here, where no worker is left to take it: start it, else the operation
     // would stay busy for good.
     int32_t next = ix_next.exchange(0);
-    if (next != 0 && sm_workers.load() == 0) {
+    if (next != 0) {
         ix_act.store(next);
         sm_do_cmd(hwndMain);
     }
@@ -257,7 +297,7 @@ void sm_on_timer_165(void) {
 // ---------------------------------------------------------------- test hooks
 
 void sm_set_table(const tm_func_table_t *tab, size_t n) {
-    if (tab) {
+    if (tab && n > 0) {
         sm_tab = tab;
         sm_tab_n = n;
     } else {
@@ -266,4 +306,7 @@ void sm_set_table(const tm_func_table_t *tab, size_t n) {
     }
 }
 
-int sm_workers_running(void) { return sm_workers.load(); }
+int sm_workers_running(void) {
+    std::lock_guard<std::mutex> lk(sm_mu);
+    return sm_workers;
+}

@@ -212,7 +212,8 @@ void sm_start_liste7(int hwnd, int32_t a1, int32_t a2, int32_t a3, int32_t a4, i
 void sm_start_liste8(int hwnd, int32_t a1, int32_t a2, int32_t a3, int32_t a4, int32_t a5,
                      int32_t a6, int32_t a7, int32_t a8);
 
-// Starts a detached worker for the latest run, beginning at ix_act.
+// Starts a detached worker for the latest run, beginning at ix_act. When no
+// thread can be made, the run fails with error 24 and its end step reports it.
 void sm_do_cmd(int hwnd);
 
 // The worker of run `run` (numbered by the start functions). Returns 0.
@@ -221,6 +222,8 @@ int SMThreadProc(uint32_t run);
 // Runs steps back to back from ix_act. 1 = the run has ended; 0 = parked until
 // timer 173 fires; 2 = the calling worker's run was superseded by a newer one
 // (an immediate stop), and it must leave without touching the state again.
+// A row without a step fails like sm_step_missing; an action outside the table
+// ends the run.
 char sm_do_cmd1(int hwnd);
 
 // ---------------------------------------------------------------- state helpers
@@ -259,7 +262,9 @@ char sm_step_missing(void);
 void sm_on_timer_173(void);
 // Timer 165: runs the end step once more (end_com when sys_act has bit value 8,
 // else end_com1). A list entry that the end step hands over here, where no
-// worker is left to take it, starts as a new run.
+// worker is left to take it, starts as a new run. Does nothing while a worker
+// of a newer run is under way: that run owns the link and the list, and its
+// own end step ends the operation.
 void sm_on_timer_165(void);
 
 // ---------------------------------------------------------------- test hooks

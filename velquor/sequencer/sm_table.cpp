@@ -5,6 +5,9 @@
 // not built yet: the row then runs sm_step_missing, which fails the operation
 // with error 24 instead of doing nothing silently.
 #include "sm_act.h"
+
+#include <iterator>
+
 #include "velquor/link/com_action.h"
 #include "velquor/operations/velquor_func.h"
 #include "velquor/operations/vf_ring.h"
@@ -13,7 +16,7 @@
 #define TODO(step) &sm_step_missing
 
 // clang-format off
-const tm_func_table_t tm_func_tab[sm_n_actions] = {
+constexpr tm_func_table_t tm_func_tab[] = {
     {ix_zelb_send_key, HAVE(zelb_send_key), ix_zelb_wait_ack_dlg, ix_sm_nix, ix_end_com1, 10},
     {ix_end_com, HAVE(end_com), ix_sm_nix, ix_sm_nix, ix_sm_nix, 0},
     {ix_end_com1, HAVE(end_com1), ix_sm_nix, ix_sm_nix, ix_sm_nix, 0},
@@ -145,3 +148,15 @@ const tm_func_table_t tm_func_tab[sm_n_actions] = {
     {ix_sc_intf_end, TODO(scintf_scan_end), ix_sm_nix, ix_sm_nix, ix_sm_nix, 100},
 };
 // clang-format on
+
+// One row per action, and row a - 1 holds action a: checked by the compiler,
+// so that a row added or dropped in the middle cannot shift the rest.
+static_assert(std::size(tm_func_tab) == sm_n_actions, "one row per action");
+namespace {
+constexpr bool sm_rows_in_order() {
+    for (size_t i = 0; i < sm_n_actions; ++i)
+        if (tm_func_tab[i].meiner_einer != static_cast<int32_t>(i + 1)) return false;
+    return true;
+}
+}  // namespace
+static_assert(sm_rows_in_order(), "row a - 1 holds action a");
