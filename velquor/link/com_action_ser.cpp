@@ -10,20 +10,12 @@
 
 #include "platform/serial.h"
 #include "velquor/link/com_ser_lib.h"
+#include "velquor/util/vqsystem.h"
 
 // ---------------------------------------------------------------- helper-library primitives
 //
-// The start-up binding fills these pointers from the helper library's exports.
-// The weak null defaults keep the link buildable and its calls sound (result 3)
-// in programs that do not bind the library.
-
-__attribute__((weak)) char (*mc_opencom)(int *hcom, const char *intf) = nullptr;
-__attribute__((weak)) void (*mc_CloseCom)(int *cp) = nullptr;
-__attribute__((weak)) char (*set_comm_timeouts_zelb)(int hcom, uint32_t tor) = nullptr;
-__attribute__((weak)) char (*mc_read_com_buff)(int hcom, uint8_t *buff, uint32_t nbuff,
-                                               uint32_t *s_read) = nullptr;
-__attribute__((weak)) char (*mc_writecom_buff)(int hcom, const uint8_t *buff,
-                                               uint32_t n_buff) = nullptr;
+// The start-up binding (vqsystem) fills these pointers from the helper
+// library's exports; while one is null the call reports 3.
 
 char mc_ser_open(int *hcom, const char *intf) { return mc_opencom ? mc_opencom(hcom, intf) : 3; }
 

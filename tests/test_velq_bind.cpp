@@ -1,0 +1,211 @@
+// Tests of the start-up binding of the helper library: where it is looked
+// for (never through the working directory), the version test with its
+// refusal message, a copy lacking an export, the bound pointers at work, and
+// the release at the end.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <type_traits>
+
+#include "platform/dynlib.h"
+#include "platform/win.h"
+#include "velquor/ui/text_ar.h"
+#include "velquor/util/velq_str.h"
+#include "velquor/util/vqsystem.h"
+
+namespace {
+
+// The pointers have the library's C types.
+static_assert(std::is_same_v<decltype(mc_CloseCom), void (*)(int *)>);
+static_assert(std::is_same_v<decltype(mc_opencom), char (*)(int *, const char *)>);
+static_assert(std::is_same_v<decltype(set_comm_timeouts_zelb), char (*)(int, uint32_t)>);
+static_assert(std::is_same_v<decltype(mc_read_com_buff),
+                             char (*)(int, unsigned char *, uint32_t, uint32_t *)>);
+static_assert(std::is_same_v<decltype(mc_writecom_buff), char (*)(int, const unsigned char *, uint32_t)>);
+static_assert(std::is_same_v<decltype(mw_enab_butt), void (*)(int, int)>);
+static_assert(std::is_same_v<decltype(mw_alert2), void (*)(int, const char *, const char *, char)>);
+static_assert(std::is_same_v<decltype(mw_quest2), char (*)(int, const char *, const char *, char)>);
+static_assert(std::is_same_v<decltype(mw_select_menu2), char (*)(void *, int, int)>);
+static_assert(std::is_same_v<decltype(ms_is_not_uchar_li), char (*)(int32_t)>);
+static_assert(std::is_same_v<decltype(ms_get_ipv4_str),
+                             int32_t (*)(const char *, uint8_t *, uint8_t *, uint8_t *, uint8_t *)>);
+static_assert(std::is_same_v<decltype(ms_get_ipv4_4b), int32_t (*)(char *, uint8_t, uint8_t, uint8_t, uint8_t)>);
+static_assert(std::is_same_v<decltype(ms_swap_buffer_uc), char (*)(void *, void *)>);
+static_assert(std::is_same_v<decltype(ms_swap_buffer_li), char (*)(void *, void *)>);
+
+// Number of the 14 pointers that are bound.
+int bound_count() {
+    const void *p[] = {
+        reinterpret_cast<const void *>(mc_CloseCom),       reinterpret_cast<const void *>(mc_opencom),
+        reinterpret_cast<const void *>(set_comm_timeouts_zelb),
+        reinterpret_cast<const void *>(mc_read_com_buff), reinterpret_cast<const void *>(mc_writecom_buff),
+        reinterpret_cast<const void *>(mw_enab_butt),      reinterpret_cast<const void *>(mw_alert2),
+        reinterpret_cast<const void *>(mw_quest2),         reinterpret_cast<const void *>(mw_select_menu2),
+        reinterpret_cast<const void *>(ms_is_not_uchar_li), reinterpret_cast<const void *>(ms_get_ipv4_str),
+        reinterpret_cast<const void *>(ms_get_ipv4_4b),    reinterpret_cast<const void *>(ms_swap_buffer_uc),
+        reinterpret_cast<const void *>(ms_swap_buffer_li),
+    };
+    int n = 0;
+    for (const void *q : p) n += q != nullptr;
+    return n;
+}
+
+class VelqBind : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        plat::win_use_headless();
+        plat::win_boxes_clear();
+        sys_lang = lang_eng;
+        unsetenv(velq_env_name);
+    }
+    void TearDown() override {
+        sys_end();
+        unsetenv(velq_env_name);
+        plat::win_shutdown();
+    }
+};
+
+TEST_F(VelqBind, VersionsAndExports) {
+    struct Row {
+        int n;
+        const char *path;
+        char rc;
+        const char *message;  // the refusal box, nullptr for none
+        const char *ver;      // dll_ver afterwards
+    };
+    const Row rows[] = {
+        {1, VQ_VELQ_PATH, 0, nullptr, "1.003"},
+        {2, VQ_VELQ_V1_7, 0, nullptr, "1.007"},
+        {3, VQ_VELQ_V1_2, 11, "Invalid version of \"velq.dll\": found 1.002   require 1.003", "1.000"},
+        {4, VQ_VELQ_V2_3, 11, "Invalid version of \"velq.dll\": found 2.003   require 1.003", "1.000"},
+        {5, VQ_VELQ_NO_SUB, 11, "Invalid version of \"velq.dll\": found (none)   require 1.003", "1.000"},
+        {6, VQ_VELQ_NO_SWAP_LI, 11, nullptr, "1.000"},
+        {7, "/no/such/dir/libvelq.so", 10, nullptr, "1.000"},
+        {8, "libvelq.so", 10, nullptr, "1.000"},    // would be the working directory
+        {9, "./libvelq.so", 10, nullptr, "1.000"},  // so would this
+    };
+    for (const Row &r : rows) {
+        plat::win_boxes_clear();
+        setenv(velq_env_name, r.path, 1);
+        EXPECT_EQ(sys_start(), r.rc) << "row " << r.n;
+        EXPECT_STREQ(dll_ver, r.ver) << "row " << r.n;
+        const auto boxes = plat::win_boxes_shown();
+        if (r.message) {
+            ASSERT_EQ(boxes.size(), 1u) << "row " << r.n;
+            EXPECT_EQ(boxes[0].owner, -1);
+            EXPECT_EQ(boxes[0].caption, "Error");
+            EXPECT_EQ(boxes[0].body, r.message) << "row " << r.n;
+        } else {
+            EXPECT_TRUE(boxes.empty()) << "row " << r.n;
+        }
+        if (r.rc == 0) {
+            EXPECT_NE(hLib_com, nullptr) << "row " << r.n;
+            EXPECT_EQ(bound_count(), 14) << "row " << r.n;
+        } else {
+            // Nothing stays loaded or half bound.
+            EXPECT_EQ(hLib_com, nullptr) << "row " << r.n;
+            EXPECT_EQ(bound_count(), 0) << "row " << r.n;
+        }
+        sys_end();
+        EXPECT_EQ(hLib_com, nullptr);
+        EXPECT_EQ(bound_count(), 0);
+        EXPECT_STREQ(dll_ver, "1.000");
+    }
+}
+
+TEST_F(VelqBind, GermanCaptionOfTheRefusal) {
+    sys_lang = lang_deu;
+    setenv(velq_env_name, VQ_VELQ_V1_2, 1);
+    EXPECT_EQ(sys_start(), 11);
+    const auto boxes = plat::win_boxes_shown();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Fehler");
+}
+
+TEST_F(VelqBind, FoundBesideTheProgramWithoutSetting) {
+    char dir[4096], path[4096];
+    ASSERT_TRUE(plat::dyn_exe_dir(dir, sizeof dir));
+    ASSERT_EQ(sys_velq_path(path, sizeof path), 0);
+    EXPECT_EQ(std::string(path), std::string(dir) + "/libvelq.so");
+    char tiny[8];
+    EXPECT_EQ(sys_velq_path(tiny, sizeof tiny), 10);  // does not fit: nothing
+    EXPECT_STREQ(tiny, "");
+    // The build places a copy of the library beside the test programs.
+    EXPECT_EQ(sys_start(), 0);
+    EXPECT_STREQ(dll_ver, "1.003");
+}
+
+TEST_F(VelqBind, SecondStartReplacesTheBinding) {
+    setenv(velq_env_name, VQ_VELQ_V1_7, 1);
+    ASSERT_EQ(sys_start(), 0);
+    setenv(velq_env_name, VQ_VELQ_PATH, 1);
+    ASSERT_EQ(sys_start(), 0);
+    EXPECT_STREQ(dll_ver, "1.003");
+    EXPECT_EQ(bound_count(), 14);
+}
+
+TEST_F(VelqBind, BoundFunctionsWork) {
+    setenv(velq_env_name, VQ_VELQ_PATH, 1);
+    ASSERT_EQ(sys_start(), 0);
+
+    int h = -1;
+    EXPECT_EQ(mc_opencom(&h, "/dev/no-such-velq-port"), 3);
+    EXPECT_EQ(h, -1);
+    EXPECT_EQ(ms_is_not_uchar_li(256), 1);
+    char s[16];
+    EXPECT_EQ(ms_get_ipv4_4b(s, 10, 0, 0, 1), 0);
+    EXPECT_STREQ(s, "10.0.0.1");
+    int32_t a = 1, b = 2;
+    EXPECT_EQ(ms_swap_buffer_li(&a, &b), 0);
+    EXPECT_EQ(a, 2);
+
+    // The program's IPv4 checks go through the bound parser.
+    struct Row {
+        int n;
+        const char *s;
+        char not_ipv4, not_u_std, is_std;
+    };
+    const Row rows[] = {
+        {1, "10.0.0.1", 0, 0, 0},
+        {2, "0.0.0.0", 2, 0, 1},
+        {3, "255.255.255.255", 4, 0, 0},
+        {4, "10.0.0.01", 1, 1, 0},
+        {5, "10.0.0", 1, 1, 0},
+        {6, "", 1, 1, 0},
+        {7, nullptr, 1, 1, 0},
+        {8, "0.0.0.0 ", 1, 1, 0},
+    };
+    for (const Row &r : rows) {
+        EXPECT_EQ(ms_is_not_ipv4(r.s), r.not_ipv4) << "row " << r.n;
+        EXPECT_EQ(ms_is_not_ipv4_u_std(r.s), r.not_u_std) << "row " << r.n;
+        EXPECT_EQ(ms_is_std_ip(r.s), r.is_std) << "row " << r.n;
+    }
+    char buf[8];
+    EXPECT_EQ(ms_set_std_ipv4(buf), 0);
+    EXPECT_STREQ(buf, "0.0.0.0");
+    EXPECT_EQ(ms_set_std_ipv4(nullptr), 1);
+
+    // Once released, the checks refuse instead of calling nothing.
+    sys_end();
+    EXPECT_EQ(ms_is_not_ipv4("10.0.0.1"), 1);
+    EXPECT_EQ(ms_is_not_ipv4_u_std("0.0.0.0"), 1);
+}
+
+TEST_F(VelqBind, SymbolsOnlyFromTheLibraryItself) {
+    void *h = nullptr;
+    EXPECT_EQ(plat::dyn_open("libvelq.so", &h), plat::DYN_BAD_ARG);
+    EXPECT_EQ(plat::dyn_open(nullptr, &h), plat::DYN_BAD_ARG);
+    EXPECT_EQ(plat::dyn_open("/no/such/lib.so", &h), plat::DYN_NOT_LOADED);
+    EXPECT_STRNE(plat::dyn_last_error(), "");
+    ASSERT_EQ(plat::dyn_open(VQ_VELQ_PATH, &h), plat::DYN_OK);
+    EXPECT_NE(plat::dyn_symbol(h, "mw_alert"), nullptr);
+    // A name that only a dependency (the C library) defines is not the library's.
+    EXPECT_EQ(plat::dyn_symbol(h, "malloc"), nullptr);
+    EXPECT_EQ(plat::dyn_symbol(h, "no_such_export"), nullptr);
+    plat::dyn_close(&h);
+    EXPECT_EQ(h, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+// Start-up binding of the helper library `velq` and its release at the end.
+//
+// sys_start loads the library by file path, tests its version and binds the
+// functions the program calls through it, by name, into the pointers below.
+// The library is taken from the file named by the environment variable
+// VELQUOR_VELQ (an absolute path; for tests and installations that keep it
+// elsewhere) or else from libvelq.so in the directory of the running program;
+// never from the working directory or the loader's search path, where any
+// folder the operator works in could put code of its own. On any failure
+// nothing stays loaded and every pointer is nullptr.
+//
+// Result codes of sys_start (their texts: sys_get_msg of the text table):
+//   0 ok; 1, 2, 3 the port-I/O library (not loaded yet, see sys_load_port_io);
+//   10 the helper library could not be found or loaded; 11 refused version or
+//   a missing export.
+#pragma once
+
+#include <cstdint>
+
+#include "velquor/util/velq_str_poi.h"
+
+// ---------------------------------------------------------------- the binding
+
+// Handle of the loaded helper library, nullptr when none.
+extern void *hLib_com;
+// The library's dll_get_main_ver and dll_get_sub_ver once tested (0 before).
+extern uint8_t dll_ver_main;
+extern uint32_t dll_ver_sub;
+// The library version as "%d.%03d" (for example "1.003"); "1.000" until the
+// test has passed. Shown in the About dialog.
+constexpr uint32_t dll_ver_size = 50;
+extern char dll_ver[dll_ver_size];
+
+// Required version: main 1, sub-version at least 3.
+constexpr uint8_t velq_need_main = 1;
+constexpr uint32_t velq_need_sub = 3;
+
+// File name of the library beside the program.
+constexpr const char *velq_file_name = "libvelq.so";
+// Environment variable naming the library file (absolute path).
+constexpr const char *velq_env_name = "VELQUOR_VELQ";
+
+// Serial primitives (result codes: the communication error ids).
+extern void (*mc_CloseCom)(int *cp);
+extern char (*mc_opencom)(int *hcom, const char *intf);
+extern char (*set_comm_timeouts_zelb)(int hcom, uint32_t tor);
+extern char (*mc_read_com_buff)(int hcom, unsigned char *buff, uint32_t nbuff, uint32_t *s_read);
+extern char (*mc_writecom_buff)(int hcom, const unsigned char *buff, uint32_t n_buff);
+// Window functions (mw_alert2 and mw_quest2 stand behind the program's own
+// mw_alert and mw_quest, mw_select_menu2 behind its menu selection).
+extern void (*mw_enab_butt)(int hwnd, int enab);
+extern void (*mw_alert2)(int hwnd, const char *title, const char *text, char style);
+extern char (*mw_quest2)(int hwnd, const char *title, const char *text, char style);
+extern char (*mw_select_menu2)(void *hInst, int hwnd, int id);
+// The string functions are declared in velq_str_poi.h.
+
+// ---------------------------------------------------------------- start and end
+
+// Loads and binds as described above; 0 or the result code. A binding left
+// from an earlier call is released first.
+char sys_start(void);
+// Releases the helper library (every pointer back to nullptr) and the
+// port-I/O library, then ends the Ethernet layer. Harmless when nothing is loaded.
+void sys_end(void);
+
+// Tests the version of the library hLib: 1 refused, 0 accepted (dll_ver set).
+// Refused when a version export is missing, the low 8 bits of the main
+// version are not 1 or the sub-version is below 3; then a message box
+// without owner, captioned with tx_err, names the found and required
+// versions. A missing export is never called.
+char check_dll_ver(void *hLib);
+
+// The path sys_start loads: from VELQUOR_VELQ when set (it must begin with
+// "/"), else beside the program. 0 and the path in out (n bytes); 10 when
+// there is none or it does not fit.
+char sys_velq_path(char *out, uint32_t n);
+
+// Hook for the port-I/O library of the parallel-port I2C adapter (step 1 of
+// sys_start). Loads nothing yet and succeeds; when it comes it keeps the
+// results 1 (cannot load), 2 and 3 (exports missing).
+char sys_load_port_io(void);
+void sys_free_port_io(void);
