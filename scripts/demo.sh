@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# The main job: builds Velquor and shows it at work. With no monitor attached
-# it runs against the simulator.
+# The main job: builds Velquor and shows it at work against the simulator.
+#
+# Starts zelbsim with three monitors on a pseudo-terminal and the window
+# program velquor with a demo configuration whose COM1 is that terminal. Where
+# no display is available it runs a short velquor-cli tour instead (ping, info,
+# a key) and says so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,5 +13,48 @@ jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build -DVQ_BUILD_BENCH=OFF >/dev/null
 cmake --build build -j"$jobs"
 
-# Until the program lands, the demo is the platform layers' own check.
-ctest --test-dir build --output-on-failure -R 'Serial|Loop'
+work=$(mktemp -d /tmp/velquor-demo.XXXXXX)
+pty="$work/ttyV0"
+sim_pid=""
+cleanup() {
+  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+build/tools/zelbsim/zelbsim --pty "$pty" --monitors 3 >"$work/zelbsim.log" 2>&1 &
+sim_pid=$!
+for _ in $(seq 1 100); do [ -e "$pty" ] && break; sleep 0.1; done
+if [ ! -e "$pty" ]; then
+  echo "demo: the simulator did not start:" >&2
+  cat "$work/zelbsim.log" >&2
+  exit 1
+fi
+echo "demo: zelbsim runs three monitors on $pty"
+
+# The demo configuration: RS232 link, COM1 is the simulator's terminal, monitor 1.
+cfg="$work/demo.cfg"
+cat >"$cfg" <<EOF
+ik_commode 238
+ik_sys_intf 1
+ik_comdev_1 $pty
+ik_sys_zelb 1
+ik_sys_to 2
+ik_sysmode 129
+ik_syslang 2
+EOF
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "demo: starting velquor with $cfg (close the window to end the demo)"
+  (cd "$work" && "$OLDPWD/build/bin/velquor" "$cfg")
+else
+  echo "demo: no display found, so instead of the window a short velquor-cli tour:"
+  cli=build/bin/velquor-cli
+  echo "\$ velquor-cli --config demo.cfg --monitor 0 ping"
+  "$cli" --config "$cfg" --monitor 0 ping
+  echo "\$ velquor-cli --config demo.cfg --monitor 1 info"
+  "$cli" --config "$cfg" --monitor 1 info
+  echo "\$ velquor-cli --config demo.cfg --monitor 2 key ok"
+  "$cli" --config "$cfg" --monitor 2 key ok && echo "key OK sent to monitor 2"
+fi
+echo "demo: done"

@@ -17,16 +17,8 @@
 #include "platform/win.h"
 #include "velquor/link/com_action.h"
 #include "velquor/ui/conf.h"
-
-// Settings of the main window and screen modules, which this test program does
-// not link; their own definitions take over wherever they are linked.
-#define W __attribute__((weak))
-W uint8_t show_keyb = 0;
-W uint8_t show_mak = 0;
-W uint8_t show_info = 0;
-W char fcpath[1024] = "./std.cfg";
-W int32_t win_left = 0, win_top = 0, win_width = 600, win_height = 370;
-#undef W
+#include "velquor/ui/screen.h"
+#include "velquor/ui/velquor_main.h"
 
 namespace fs = std::filesystem;
 

@@ -7,7 +7,7 @@
 // and forgotten when writing or the other way round. The IP lists keep their
 // own keys (vf_ipl.h) and the COM device keys are formed from their number.
 //
-// Sections: text and line helpers; interval kinds; value readers; key tables;
+// Sections: text and line helpers; number rules; value readers; key tables;
 // groups; loading; saving; file names.
 #include "conf.h"
 
@@ -21,12 +21,19 @@
 #include "platform/file_replace.h"
 #include "platform/serial.h"
 #include "velquor/link/com_action.h"
+#include "velquor/ui/screen.h"
+#include "velquor/ui/velquor_main.h"
 
 FILE *fconfig = nullptr;
 
 namespace {
 
 // ---------------------------------------------------------------- text and line helpers
+
+// These follow the rules of the utilities' line cleaning (ms_clean_str),
+// splitting (ms_lsep) and text-file access (mf_fopen, mf_readln,
+// mf_writeln_str); they give way to those functions once the utilities are
+// part of the program's libraries.
 
 // Longest line read (characters), key and value kept (characters).
 constexpr size_t line_max = 1077;
@@ -115,43 +122,7 @@ bool key_eq(const char *a, const char *b) {
     return *a == *b;
 }
 
-// ---------------------------------------------------------------- interval kinds
-
-struct cfg_range_T {
-    uint32_t min, max, def;
-};
-
-// Bounds and default of each kind, row k for kind k (the same table as the
-// number fields of the main window).
-const cfg_range_T cfg_intervall[] = {
-    {0, 255, 0},              // 0 plain byte
-    {1, 60, 5},               // iv_timeout
-    {1, 99, 1},               // iv_comport
-    {0, 255, 1},              // iv_zelb_nr
-    {0, 1000000, 115200},     // iv_sys_baud
-    {0, 1, 0},                // iv_ddc_prot
-    {0, 1, 0},                // iv_fsf_prot
-    {1, 4, 1},                // iv_ddc_bus
-    {1, 10, 3},               // iv_timeout_ddc
-    {0, 1, 1},                // iv_bool_pos
-    {0, 1, 0},                // iv_bool_neg
-    {0, 255, 0},              // iv_uchar
-    {1, 4, 1},                // iv_ddc_intf_lpt
-    {0, 32766, 0},            // iv_w_left
-    {0, 32766, 0},            // iv_w_top
-    {1, 32766, 600},          // iv_w_width
-    {1, 32766, 370},          // iv_w_height
-    {0, 4294967295u, 0},      // iv_uint
-    {0, 1000000, 205},        // iv_sys_boot
-    {1, 99, 1},               // iv_sc_intf
-    {1, 60, 1},               // iv_timeout_sc
-    {1, 9, 1},                // iv_ip_ind
-};
-static_assert(std::size(cfg_intervall) == cfg_iv::iv_count);
-
-const cfg_range_T &iv_range(int32_t kind) {
-    return (kind < 0 || kind >= cfg_iv::iv_count) ? cfg_intervall[0] : cfg_intervall[kind];
-}
+// ---------------------------------------------------------------- number rules
 
 void order(uint32_t &min, uint32_t &max) {
     if (min > max) {
@@ -256,18 +227,18 @@ char load_hexdword(const char *val, uint32_t *var, uint32_t min, uint32_t max, u
 }
 
 char load_iv_uint(const char *val, uint32_t *var, int32_t kind) {
-    const cfg_range_T &r = iv_range(kind);
+    const intervallT &r = *iv_get(kind);
     return load_uint(val, var, r.min, r.max, r.def);
 }
 
 char load_iv_uchar(const char *val, uint8_t *var, int32_t kind) {
-    const cfg_range_T &r = iv_range(kind);
+    const intervallT &r = *iv_get(kind);
     return load_uchar(val, var, r.min, r.max, static_cast<uint8_t>(r.def));
 }
 
 char load_iv_uchar_inc1(const char *val, int8_t *var, int32_t kind) {
     if (!var) return cv_arg;
-    const cfg_range_T &r = iv_range(kind);
+    const intervallT &r = *iv_get(kind);
     auto lower = [](uint32_t v) { return v ? v - 1 : 0; };  // a bound of 0 stays 0
     uint8_t b = static_cast<uint8_t>(*var);
     char rc = load_uchar(val, &b, lower(r.min), lower(r.max), static_cast<uint8_t>(lower(r.def)));
@@ -276,7 +247,7 @@ char load_iv_uchar_inc1(const char *val, int8_t *var, int32_t kind) {
 }
 
 char load_iv_dword(const char *val, int32_t *var, int32_t kind) {
-    const cfg_range_T &r = iv_range(kind);
+    const intervallT &r = *iv_get(kind);
     return load_dword(val, var, r.min, r.max, r.def);
 }
 
@@ -310,7 +281,6 @@ struct cfg_key_T {
     uint8_t flags;
 };
 
-using namespace cfg_iv;
 constexpr uint32_t u32_max = 0xFFFFFFFFu;
 
 // Single keys written first: firmware baud rate, macro file, boot loader type.
@@ -680,17 +650,8 @@ char save_conf(void) {
 
 // ---------------------------------------------------------------- file names
 
-namespace {
-
-// A text is no file name when it is empty or the caption of a file field.
-bool not_a_file_name(const char *s) {
-    return !s || !s[0] || std::strcmp(s, "File:") == 0 || std::strcmp(s, "Datei:") == 0;
-}
-
-}  // namespace
-
 void check_fnames(void) {
     char *names[] = {fname1, ddcpath, firmpath, makpath};
     for (char *n : names)
-        if (not_a_file_name(n)) n[0] = '\0';
+        if (is_not_fname(n)) n[0] = '\0';
 }

@@ -27,39 +27,6 @@
 // The configuration file while load_conf has left it open; nullptr otherwise.
 extern FILE *fconfig;
 
-// ---------------------------------------------------------------- interval kinds
-
-// The kinds of numbers the keys are read as. The kinds and their table
-// `intervall` belong to the screen module; until that module is part of the
-// program's libraries the configuration carries the kinds it reads with, under
-// the same numbers, in this namespace (so that the two cannot collide).
-namespace cfg_iv {
-enum : int32_t {
-    iv_timeout = 1,     // 1..60, 5
-    iv_comport = 2,     // 1..99, 1
-    iv_zelb_nr = 3,     // 0..255, 1
-    iv_sys_baud = 4,    // 0..1000000, 115200
-    iv_ddc_prot = 5,    // 0..1, 0
-    iv_fsf_prot = 6,    // 0..1, 0
-    iv_ddc_bus = 7,     // 1..4, 1
-    iv_timeout_ddc = 8, // 1..10, 3
-    iv_bool_pos = 9,    // 0..1, 1
-    iv_bool_neg = 10,   // 0..1, 0
-    iv_uchar = 11,      // 0..255, 0
-    iv_ddc_intf_lpt = 12,  // 1..4, 1
-    iv_w_left = 13,     // 0..32766, 0
-    iv_w_top = 14,      // 0..32766, 0
-    iv_w_width = 15,    // 1..32766, 600
-    iv_w_height = 16,   // 1..32766, 370
-    iv_uint = 17,       // 0..4294967295, 0
-    iv_sys_boot = 18,   // 0..1000000, 205
-    iv_sc_intf = 19,    // 1..99, 1
-    iv_timeout_sc = 20, // 1..60, 1
-    iv_ip_ind = 21,     // 1..9, 1
-    iv_count = 22,      // kinds 1..21 and the plain byte 0 (0..255, 0)
-};
-}  // namespace cfg_iv
-
 // ---------------------------------------------------------------- value readers
 
 // Results of the value readers.
@@ -80,7 +47,7 @@ char load_uint(const char *val, uint32_t *var, uint32_t min, uint32_t max, uint3
 char load_dword(const char *val, int32_t *var, uint32_t min, uint32_t max, uint32_t def);
 // Hexadecimal 32-bit value; out of [min, max] the setting gets def.
 char load_hexdword(const char *val, uint32_t *var, uint32_t min, uint32_t max, uint32_t def);
-// The same with bounds and default of an interval kind (cfg_iv).
+// The same with bounds and default of an interval kind (iv_*, screen.h).
 char load_iv_uint(const char *val, uint32_t *var, int32_t kind);
 char load_iv_uchar(const char *val, uint8_t *var, int32_t kind);
 // For a 0-based byte: minimum, maximum and default of the kind lowered by one.

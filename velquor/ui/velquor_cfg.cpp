@@ -11,6 +11,8 @@
 
 #include "platform/serial.h"
 #include "platform/win.h"
+#include "velquor/ui/screen.h"
+#include "velquor/ui/velquor_main.h"
 
 // ---------------------------------------------------------------- settings
 

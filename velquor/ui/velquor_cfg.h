@@ -58,16 +58,6 @@ extern uint8_t ddc_intf;                     // LPT number used for DDC (1..4)
 extern uint8_t ddc_bus;                      // I2C bus number for DDC
 extern uint8_t ddc_to;                       // DDC time-out (not stored in the file)
 
-// ---------------------------------------------------------------- settings of other modules
-
-// These belong to modules whose headers are not part of the program's
-// libraries yet; the declarations match their definitions.
-extern uint8_t show_keyb;                 // screen: keyboard group, 0 = shown
-extern uint8_t show_mak;                  // screen: macro group, 0 = shown
-extern uint8_t show_info;                 // screen: info group, 0 = shown
-extern char fcpath[1024];                 // main window: path of the configuration file
-extern int32_t win_left, win_top, win_width, win_height;  // main window geometry
-
 // ---------------------------------------------------------------- defaults
 
 // Bit values of set_std_cfg's mode: the default groups.

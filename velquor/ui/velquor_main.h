@@ -1,6 +1,76 @@
-// The program's main window: its handle, which every timer of the sequencer
-// and every box of an operation is addressed to.
+// Start-up, the main window and its command dispatch.
+//
+// The program starts in a fixed order (helper library, defaults, networking
+// probe, configuration file, geometry check, macro file, log file), creates
+// the main window and runs the message loop until the window is closed; then
+// it saves the configuration and frees the library. The window procedure turns
+// timers into the first build of the contents and the sequencer's hand-overs,
+// and every menu item and button into a command for check_cmd, which prepares
+// the window state (busy, fields stored) and starts the operation.
+//
+// The windowed program and the command-line program share all of this: the
+// command-line program runs the same start-up on the headless window layer and
+// presses the same buttons through check_cmd.
 #pragma once
 
-// Handle of the main window; -1 until the window exists.
-extern int hwndMain;
+#include <cstddef>
+#include <cstdint>
+
+// ---------------------------------------------------------------- state
+
+extern int hwndMain;           // the main window, -1 before it exists
+extern char fcpath[1024];      // path of the configuration file
+extern int32_t is_start;       // 1 once the first content is built
+extern int32_t win_left, win_top, win_width, win_height;  // main window geometry
+extern int32_t w_y_offs;       // frame height added to win_height (0: the layer takes client sizes)
+
+// Results of the start-up beyond the exit codes.
+constexpr int vq_start_ok = -1;
+
+// ---------------------------------------------------------------- start-up and end
+
+// Start-up up to the main window: binds the helper library, sets the defaults,
+// probes networking, loads the configuration named by cmdline (empty: ./std.cfg),
+// checks the geometry and file names, loads the macro file and starts the log.
+// vq_start_ok, or the exit code (1 when the library could not be bound).
+int vq_startup(const char *cmdline);
+// Registers the menus and creates the main window (visible or hidden); its
+// contents are built by timer 171 from the loop. The window, or -1.
+int vq_create_window(bool visible);
+// Saves the configuration (when save), closes it and frees the library.
+void vq_shutdown(bool save);
+// The whole program: start-up, window, loop, shut-down. Returns the exit code.
+int WinMain_vq(const char *cmdline);
+
+// Checks the stored geometry: 0 fits; 1 a negative position or empty size; 2
+// too wide; 3 too high for the screen. Non-zero restores the default geometry.
+int mw_check_window(int32_t left, int32_t top, int32_t width, int32_t height);
+
+// ---------------------------------------------------------------- window procedure
+
+int MainWndProc(int hwnd, int msg, int p1, int p2);
+// Dispatches a command: p1 = command id (low 16 bits used), p2 = notification;
+// edit change notifications are ignored.
+void check_cmd(int hwnd, int p1, int p2);
+// WM_MOVE: keeps the position as signed 16-bit values.
+void savePos(int x, int y);
+
+// ---------------------------------------------------------------- files and viewers
+
+// Open-file dialog: filter is "label,pattern,label,pattern..." (the second pair
+// preselected), select the name to start with. 0 chosen (the path, cut to
+// buflen - 1, in buffer), 1 cancelled, 11 an argument missing or hwnd -1.
+int GetFileName(int hwnd, const char *title, char *buffer, size_t buflen, const char *filter,
+                const char *def_ext, const char *select);
+// Starts the viewer "pre file suff" without waiting. 0 started, 1 an argument
+// missing, 2 empty file name, 3 the viewer could not be started.
+int show_file(const char *pre, const char *suff, const char *fname);
+
+// ---------------------------------------------------------------- macro set
+
+// The macro set. Until the macro loader lands it is always empty.
+void mak_reset_all(void);
+void load_mak(void);
+// Kind 0: the enable flag of button b as a one-byte text (empty = no steps);
+// kind 1: its caption, or nullptr when the button is unused. nullptr for b >= 5.
+const char *mak_get_vals(int kind, int b);

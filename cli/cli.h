@@ -1,0 +1,46 @@
+// velquor-cli: the operator's commands from a script.
+//
+// The program runs the same start-up as the window program on the headless
+// window layer, applies its options to the settings, presses the button of the
+// command through check_cmd, runs the loop until the operation has ended and
+// exits. Every box the operation shows is printed (errors on stderr), in the
+// chosen language and converted to UTF-8; the status dialog's progress is drawn
+// as one line on stderr.
+//
+// Exit status: 0 the operation showed no error, 1 it did, 2 a usage error.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+enum cli_cmd_t : int { cli_none = 0, cli_ping, cli_key, cli_info, cli_reset };
+
+struct cli_opts {
+    std::string config = "./std.cfg";
+    bool save = false;
+    std::string port;      // --port DEV
+    int com = -1;          // --com N, 1..99
+    std::string ip;        // --ip ADDR
+    int ip_list = -1;      // --ip-list N, 1..9
+    bool group = false;    // --group
+    int monitor = -1;      // --monitor N, 0..255
+    int timeout = -1;      // --timeout S, 1..60
+    bool no_parity = false;
+    int lang = 0;          // --lang: 1 de, 2 en, 3 fr
+    std::string log;       // --log FILE
+    int answer = 0;        // --yes 1, --no 2, else ask (or No without a terminal)
+    cli_cmd_t cmd = cli_none;
+    int key_id = 0;        // command id of the key: 121 up, 122 left, 123 right, 124 down, 125 ok
+};
+
+// Results of cli_parse.
+enum : int { cli_parse_ok = 0, cli_parse_help = 1, cli_parse_usage = 2, cli_parse_version = 3 };
+
+// Parses the command line. On cli_parse_usage, err holds the reason.
+int cli_parse(int argc, char **argv, cli_opts *o, std::string *err);
+// The usage text.
+const char *cli_usage(void);
+
+// Runs the program with parsed options; returns the exit status.
+int cli_run(const cli_opts &o);

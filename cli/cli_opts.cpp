@@ -1,0 +1,169 @@
+// Option parsing of velquor-cli: strict numbers, one command with its argument.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "cli/cli.h"
+
+namespace {
+
+// A decimal number in lo..hi written without sign, leading zeros or trailing text.
+bool parse_num(const char *s, int lo, int hi, int *out) {
+    if (!s || !*s || strlen(s) > 10) return false;
+    for (const char *p = s; *p; p++)
+        if (*p < '0' || *p > '9') return false;
+    if (s[0] == '0' && s[1]) return false;
+    long v = strtol(s, nullptr, 10);
+    if (v < lo || v > hi) return false;
+    *out = static_cast<int>(v);
+    return true;
+}
+
+bool parse_ipv4(const char *s) {
+    int parts = 0;
+    const char *p = s;
+    while (parts < 4) {
+        const char *q = p;
+        while (*q >= '0' && *q <= '9') q++;
+        if (q == p || q - p > 3) return false;
+        char part[4] = {0};
+        memcpy(part, p, static_cast<size_t>(q - p));
+        int v;
+        if (!parse_num(part, 0, 255, &v)) return false;
+        parts++;
+        if (parts < 4) {
+            if (*q != '.') return false;
+            p = q + 1;
+        } else if (*q) {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct key_name {
+    const char *name;
+    int id;
+};
+const key_name keys[] = {{"up", 121}, {"left", 122}, {"right", 123}, {"down", 124}, {"ok", 125}};
+
+}  // namespace
+
+const char *cli_usage(void) {
+    return "usage: velquor-cli [options] COMMAND\n"
+           "\n"
+           "commands:\n"
+           "  ping                  find the monitor number on the line\n"
+           "  key up|down|left|right|ok\n"
+           "                        press a front key of the monitor\n"
+           "  info                  read the monitor's identification\n"
+           "  reset                 restart the monitor (all monitors with --monitor 0)\n"
+           "\n"
+           "options:\n"
+           "  --config FILE         configuration file (default ./std.cfg)\n"
+           "  --save                write the configuration back at the end\n"
+           "  --port DEV            serial device; maps the COM number to it, selects RS232\n"
+           "  --com N               COM number 1..99\n"
+           "  --ip ADDR             Monitor over IP at ADDR\n"
+           "  --ip-list N           Monitor over IP-List, list N (1..9)\n"
+           "  --group               with --ip-list: every address of the list\n"
+           "  --monitor N           monitor number 0..255 (0 = all)\n"
+           "  --timeout S           answer time-out in seconds 1..60\n"
+           "  --no-parity           no parity bit\n"
+           "  --lang de|en|fr       language of the messages\n"
+           "  --log FILE            log the traffic into FILE\n"
+           "  --yes, --no           answer to questions (default: ask on a terminal, else No)\n"
+           "  --help, --version\n"
+           "\n"
+           "exit status: 0 no error, 1 the operation reported an error, 2 usage error\n";
+}
+
+int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
+    if (!o || !err) return cli_parse_usage;
+    *o = cli_opts();
+    auto fail = [err](const std::string &why) {
+        *err = why;
+        return cli_parse_usage;
+    };
+    for (int i = 1; i < argc; i++) {
+        const char *a = argv[i];
+        if (!a) continue;
+        const char *v = i + 1 < argc ? argv[i + 1] : nullptr;
+        auto need = [&](const char *name) -> const char * {
+            if (!v) return nullptr;
+            (void)name;
+            i++;
+            return v;
+        };
+        if (!strcmp(a, "--help") || !strcmp(a, "-h")) return cli_parse_help;
+        if (!strcmp(a, "--version")) return cli_parse_version;
+        if (!strcmp(a, "--save")) { o->save = true; continue; }
+        if (!strcmp(a, "--group")) { o->group = true; continue; }
+        if (!strcmp(a, "--no-parity")) { o->no_parity = true; continue; }
+        if (!strcmp(a, "--yes")) { o->answer = 1; continue; }
+        if (!strcmp(a, "--no")) { o->answer = 2; continue; }
+        if (!strcmp(a, "--config") || !strcmp(a, "--port") || !strcmp(a, "--log") ||
+            !strcmp(a, "--ip")) {
+            const char *s = need(a);
+            if (!s || !*s) return fail(std::string(a) + " needs a value");
+            if (!strcmp(a, "--config")) o->config = s;
+            if (!strcmp(a, "--port")) o->port = s;
+            if (!strcmp(a, "--log")) o->log = s;
+            if (!strcmp(a, "--ip")) {
+                if (!parse_ipv4(s)) return fail(std::string("not an IPv4 address: ") + s);
+                o->ip = s;
+            }
+            if (strlen(s) > 1023) return fail(std::string(a) + ": value too long");
+            continue;
+        }
+        struct num_opt {
+            const char *name;
+            int lo, hi;
+            int *dst;
+        } nums[] = {{"--com", 1, 99, &o->com},
+                    {"--ip-list", 1, 9, &o->ip_list},
+                    {"--monitor", 0, 255, &o->monitor},
+                    {"--timeout", 1, 60, &o->timeout}};
+        bool done = false;
+        for (const num_opt &n : nums) {
+            if (strcmp(a, n.name)) continue;
+            const char *s = need(a);
+            if (!s) return fail(std::string(a) + " needs a value");
+            if (!parse_num(s, n.lo, n.hi, n.dst))
+                return fail(std::string(a) + " takes a number " + std::to_string(n.lo) + ".." +
+                            std::to_string(n.hi) + ", not " + s);
+            done = true;
+        }
+        if (done) continue;
+        if (!strcmp(a, "--lang")) {
+            const char *s = need(a);
+            if (!s) return fail("--lang needs a value");
+            if (!strcmp(s, "de")) o->lang = 1;
+            else if (!strcmp(s, "en")) o->lang = 2;
+            else if (!strcmp(s, "fr")) o->lang = 3;
+            else return fail(std::string("--lang takes de, en or fr, not ") + s);
+            continue;
+        }
+        if (a[0] == '-') return fail(std::string("unknown option ") + a);
+        if (o->cmd != cli_none) return fail(std::string("one command only: ") + a);
+        if (!strcmp(a, "ping")) o->cmd = cli_ping;
+        else if (!strcmp(a, "info")) o->cmd = cli_info;
+        else if (!strcmp(a, "reset")) o->cmd = cli_reset;
+        else if (!strcmp(a, "key")) {
+            const char *s = need(a);
+            if (!s) return fail("key needs up, down, left, right or ok");
+            for (const key_name &k : keys)
+                if (!strcmp(s, k.name)) o->key_id = k.id;
+            if (!o->key_id) return fail(std::string("unknown key ") + s);
+            o->cmd = cli_key;
+        } else {
+            return fail(std::string("unknown command ") + a);
+        }
+    }
+    if (o->cmd == cli_none) return fail("no command given");
+    if (o->group && o->ip_list < 0) return fail("--group needs --ip-list");
+    int links = (!o->port.empty() || o->com > 0 ? 1 : 0) + (!o->ip.empty() ? 1 : 0) + (o->ip_list > 0 ? 1 : 0);
+    if (!o->ip.empty() && o->ip_list > 0) return fail("choose one link: --ip or --ip-list");
+    if (links > 1 && !o->port.empty()) return fail("choose one link: --port, --ip or --ip-list");
+    return cli_parse_ok;
+}

@@ -1,0 +1,256 @@
+// velquor-cli: runs one operator command on the headless window layer.
+//
+// The start-up is the window program's (helper library, defaults, networking
+// probe, configuration file); the main window exists but is never shown. The
+// options then change the settings, the window is rebuilt so that its fields
+// show them, and the command's button is pressed through check_cmd. The loop
+// runs until the operation has ended: idle again, no worker left and no end
+// timer pending. Boxes are answered by a hook that prints them; the status
+// dialog is read while the loop runs and drawn as a progress line.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli/cli.h"
+#include "platform/cp1252.h"
+#include "platform/loop.h"
+#include "platform/serial.h"
+#include "platform/win.h"
+#include "velquor/link/com_action.h"
+#include "velquor/link/com_link.h"
+#include "velquor/operations/vf_ipl.h"
+#include "velquor/sequencer/sm_act.h"
+#include "velquor/ui/screen.h"
+#include "velquor/operations/velquor_func.h"
+#include "velquor/ui/conf.h"
+#include "velquor/ui/text_ar.h"
+#include "velquor/ui/velquor_cfg.h"
+#include "velquor/ui/velquor_dialogs.h"
+#include "velquor/ui/velquor_main.h"
+
+namespace {
+
+constexpr int kOpLimitMs = 30 * 60 * 1000;  // an operation that runs longer is given up
+
+bool had_error = false;
+bool progress_tty = false;
+bool progress_open = false;  // a progress line is on the terminal without its line end
+std::string progress_last;
+
+std::string utf8(const std::string &s) { return plat::cp1252_to_utf8(s); }
+
+// Ends a progress line on the terminal before anything else is printed.
+void progress_break(void) {
+    if (progress_open) {
+        fputs("\n", stderr);
+        progress_open = false;
+    }
+}
+
+// Reads the visible status dialog: caption, counters and percent.
+std::string progress_text(void) {
+    for (const plat::WinInfo &d : plat::win_list(-1)) {
+        if (d.kind != plat::WIN_DIALOG || !d.visible) continue;
+        std::string line = d.text, a, b;
+        int pct = -1;
+        for (const plat::WinInfo &c : plat::win_list(d.hwnd)) {
+            if (c.id == 214) a = c.text;
+            if (c.id == 216) b = c.text;
+            if (c.id == 218) a = c.text;
+            if (c.kind == plat::WIN_PROGRESS) pct = plat::win_progress_pos(c.hwnd);
+        }
+        if (!a.empty()) line += "  " + a;
+        if (!b.empty()) line += " " + b;
+        if (pct >= 0) line += "  " + std::to_string(pct) + "%";
+        return line;
+    }
+    return std::string();
+}
+
+void progress_draw(void) {
+    std::string t = progress_text();
+    if (t.empty() || t == progress_last) return;
+    progress_last = t;
+    if (progress_tty) {
+        fprintf(stderr, "\r%s\x1b[K", utf8(t).c_str());
+        progress_open = true;
+    } else {
+        fprintf(stderr, "%s\n", utf8(t).c_str());
+    }
+    fflush(stderr);
+}
+
+// Asks a question on the terminal; No unless the operator types y or j.
+plat::WinAnswer ask(void) {
+    if (!isatty(STDIN_FILENO)) return plat::WIN_ANSWER_NO;
+    fputs("[y/N] ", stderr);
+    fflush(stderr);
+    char line[32];
+    if (!fgets(line, sizeof line, stdin)) return plat::WIN_ANSWER_NO;
+    return (line[0] == 'y' || line[0] == 'Y' || line[0] == 'j' || line[0] == 'J') ? plat::WIN_ANSWER_YES
+                                                                                   : plat::WIN_ANSWER_NO;
+}
+
+// Prints a box (errors on stderr) and answers it.
+plat::WinAnswer on_box(const plat::WinBoxRecord &b, int answer) {
+    progress_break();
+    // Error boxes, and every box before the main window exists (start-up
+    // failures), go to stderr; so do questions, which are not results.
+    bool err = b.icon == plat::WIN_ICON_STOP;
+    if (err) had_error = true;
+    FILE *f = (err || b.owner == -1 || b.buttons == plat::WIN_BOX_YESNO) ? stderr : stdout;
+    std::string body = utf8(b.body);
+    if (b.caption.empty())
+        fprintf(f, "%s\n", body.c_str());
+    else
+        fprintf(f, "%s: %s\n", utf8(b.caption).c_str(), body.c_str());
+    fflush(f);
+    if (b.buttons != plat::WIN_BOX_YESNO) return plat::WIN_ANSWER_OK;
+    if (answer == 1) return plat::WIN_ANSWER_YES;
+    if (answer == 2) return plat::WIN_ANSWER_NO;
+    return ask();
+}
+
+// The operation has ended: idle, no worker, no hand-over pending.
+bool op_ended(void) {
+    progress_draw();
+    if (!(sys_act & 1) || dome != 0) return false;
+    if (sm_workers_running() != 0) return false;
+    if (plat::loop_timer_armed(hwndMain, sm_timer_end) || plat::loop_timer_armed(hwndMain, sm_timer_resume))
+        return false;
+    return true;
+}
+
+void copy_text(char *dst, size_t cap, const std::string &s) {
+    size_t n = s.size() < cap - 1 ? s.size() : cap - 1;
+    memcpy(dst, s.data(), n);
+    dst[n] = 0;
+}
+
+// Applies the options to the settings; false (with a message) when one cannot be.
+bool apply_options(const cli_opts &o) {
+    if (o.lang) sys_lang = static_cast<uint32_t>(o.lang);
+    if (o.com > 0) sys_intf = static_cast<uint8_t>(o.com);
+    if (!o.port.empty()) {
+        if (!plat::ser_set_com_path(sys_intf, o.port.c_str())) {
+            fprintf(stderr, "velquor-cli: cannot map COM%u to %s\n", sys_intf, o.port.c_str());
+            return false;
+        }
+    }
+    if (!o.port.empty() || o.com > 0) set_com_mode(com_mode_rs232);
+    if (!o.ip.empty()) {
+        copy_text(sys_ip, sizeof sys_ip, o.ip);
+        set_com_mode(com_mode_ip);
+    }
+    if (o.ip_list > 0) {
+        sys_ipx = static_cast<int8_t>(o.ip_list - 1);
+        broad = o.group ? 1 : 0;
+        set_com_mode(com_mode_ipl);
+    }
+    if ((!o.ip.empty() || o.ip_list > 0) && com_mode == com_mode_rs232) {
+        fprintf(stderr, "velquor-cli: networking is not available\n");
+        return false;
+    }
+    if (o.monitor >= 0) sys_zelb_nr = static_cast<uint8_t>(o.monitor);
+    if (o.timeout > 0) sys_to = static_cast<uint8_t>(o.timeout);
+    if (o.no_parity) parno = 1;
+    if (!o.log.empty()) {
+        copy_text(fpath_log, sizeof fpath_log, o.log);
+        logcom = 1;
+        mc_log_create();
+    }
+    return true;
+}
+
+int command_id(const cli_opts &o) {
+    switch (o.cmd) {
+    case cli_ping: return 176;
+    case cli_key: return o.key_id;
+    case cli_info: return 212;
+    case cli_reset: return 148;
+    default: return 0;
+    }
+}
+
+void print_info(void) {
+    static const int32_t rows[4][2] = {{ix_tx_inf_tp, ix_ed_inf_tp},
+                                       {ix_tx_inf_dsp, ix_ed_inf_dsp},
+                                       {ix_tx_inf_rev, ix_ed_inf_rev},
+                                       {ix_tx_inf_dat, ix_ed_inf_dat}};
+    for (const auto &r : rows) {
+        std::string label = plat::win_text(scr_getwnd_ix(r[0]));
+        std::string value = plat::win_text(scr_getwnd_ix(r[1]));
+        printf("%s %s\n", utf8(label).c_str(), utf8(value).c_str());
+    }
+}
+
+}  // namespace
+
+int cli_run(const cli_opts &o) {
+    plat::win_use_headless();
+    progress_tty = isatty(STDERR_FILENO) != 0;
+    int answer = o.answer;
+    plat::win_set_box_hook([answer](const plat::WinBoxRecord &b) { return on_box(b, answer); });
+
+    if (vq_startup(o.config.c_str()) != vq_start_ok) return 1;
+    if (vq_create_window(false) == -1) {
+        fprintf(stderr, "velquor-cli: the main window could not be created\n");
+        vq_shutdown(false);
+        return 1;
+    }
+    plat::win_pump_until([] { return is_start == 1; }, 10000);
+
+    // The info fields exist only in views with the info group.
+    int32_t kept_sysmode = sysmode;
+    uint8_t kept_show_info = show_info;
+    if (o.cmd == cli_info) {
+        show_info = 0;
+        if (scr_view_shown() == 130 || scr_view_shown() == 128) sysmode = 129;
+    }
+    bool ok = apply_options(o);
+    int rc = 1;
+    if (ok) {
+        CreateWindowContents(10);  // rebuilt without storing: the fields show the options
+        had_error = false;
+        check_cmd(hwndMain, command_id(o), plat::WIN_NOTIFY_CLICK);
+        if (!plat::win_pump_until(op_ended, kOpLimitMs)) {
+            progress_break();
+            fprintf(stderr, "velquor-cli: the operation did not end\n");
+            had_error = true;
+        }
+        progress_break();
+        if (!had_error) {
+            if (o.cmd == cli_ping) printf("%u\n", static_cast<unsigned>(sys_zelb_nr));
+            if (o.cmd == cli_info) print_info();
+        }
+        fflush(stdout);
+        rc = had_error ? 1 : 0;
+    }
+    plat::win_close(hwndMain);
+    sysmode = kept_sysmode;
+    show_info = kept_show_info;
+    vq_shutdown(o.save);
+    plat::win_set_box_hook(nullptr);
+    plat::win_shutdown();
+    return rc;
+}
+
+int main(int argc, char **argv) {
+    cli_opts o;
+    std::string err;
+    switch (cli_parse(argc, argv, &o, &err)) {
+    case cli_parse_help:
+        fputs(cli_usage(), stdout);
+        return 0;
+    case cli_parse_version:
+        printf("velquor-cli %s\n", VER_APP_NUM);
+        return 0;
+    case cli_parse_usage:
+        fprintf(stderr, "velquor-cli: %s\n%s", err.c_str(), cli_usage());
+        return 2;
+    default: break;
+    }
+    return cli_run(o);
+}

@@ -1,0 +1,273 @@
+// Tests of velquor-cli: its options, and the program end to end against the
+// simulator, over a pseudo-terminal and over the converter on TCP (127.0.0.7 to 127.0.0.11, one per test).
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "tools/zelbsim/zelbsim.h"
+
+namespace {
+
+// ---------------------------------------------------------------- options
+
+int parse(std::vector<const char *> args, cli_opts *o, std::string *err) {
+    std::vector<char *> argv;
+    argv.push_back(const_cast<char *>("velquor-cli"));
+    for (const char *a : args) argv.push_back(const_cast<char *>(a));
+    return cli_parse(static_cast<int>(argv.size()), argv.data(), o, err);
+}
+
+}  // namespace
+
+TEST(CliOptions, ParsesCommandsAndRefusesBadUsage) {
+    struct Row {
+        int n;
+        std::vector<const char *> args;
+        int rc;
+    } rows[] = {
+        {1, {"ping"}, cli_parse_ok},
+        {2, {"key", "left", "--monitor", "0"}, cli_parse_ok},
+        {3, {"--ip", "10.0.0.5", "info"}, cli_parse_ok},
+        {4, {"--ip-list", "3", "--group", "reset"}, cli_parse_ok},
+        {5, {"--help"}, cli_parse_help},
+        {6, {"--version"}, cli_parse_version},
+        {7, {}, cli_parse_usage},                          // no command
+        {8, {"ping", "info"}, cli_parse_usage},            // two commands
+        {9, {"key", "sideways"}, cli_parse_usage},
+        {10, {"key"}, cli_parse_usage},
+        {11, {"--com", "0", "ping"}, cli_parse_usage},     // 1..99
+        {12, {"--com", "07", "ping"}, cli_parse_usage},    // strict numbers only
+        {13, {"--monitor", "256", "ping"}, cli_parse_usage},
+        {14, {"--timeout", "5s", "ping"}, cli_parse_usage},
+        {15, {"--ip", "1.2.3", "ping"}, cli_parse_usage},
+        {16, {"--ip", "1.2.3.4", "--ip-list", "2", "ping"}, cli_parse_usage},
+        {17, {"--group", "ping"}, cli_parse_usage},        // group needs a list
+        {18, {"--lang", "it", "ping"}, cli_parse_usage},
+        {19, {"--frobnicate", "ping"}, cli_parse_usage},
+        {20, {"ping", "--port"}, cli_parse_usage},         // option without its value
+    };
+    for (const Row &r : rows) {
+        cli_opts o;
+        std::string err;
+        EXPECT_EQ(parse(r.args, &o, &err), r.rc) << "row " << r.n;
+        if (r.rc == cli_parse_usage) {
+            EXPECT_FALSE(err.empty()) << "row " << r.n;
+        }
+    }
+    cli_opts o;
+    std::string err;
+    ASSERT_EQ(parse({"--port", "/dev/pts/9", "--com", "4", "--lang", "de", "--yes", "key", "ok", "--save"}, &o, &err),
+              cli_parse_ok);
+    EXPECT_EQ(o.port, "/dev/pts/9");
+    EXPECT_EQ(o.com, 4);
+    EXPECT_EQ(o.lang, 1);
+    EXPECT_EQ(o.answer, 1);
+    EXPECT_EQ(o.key_id, 125);
+    EXPECT_TRUE(o.save);
+}
+
+// ---------------------------------------------------------------- end to end
+
+namespace {
+
+constexpr int kRunLimitS = 120;
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs velquor-cli in `dir` with `args`, collecting both outputs.
+CliRun run_cli(const std::string &dir, std::vector<std::string> args) {
+    CliRun r;
+    std::string exe = std::string(VQ_BINARY_DIR) + "/bin/velquor-cli";
+    int po[2], pe[2];
+    if (pipe(po) || pipe(pe)) return r;
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(po[1], 1);
+        dup2(pe[1], 2);
+        close(po[0]);
+        close(pe[0]);
+        int devnull = open("/dev/null", O_RDONLY);
+        if (devnull >= 0) dup2(devnull, 0);
+        if (chdir(dir.c_str()) != 0) _exit(126);
+        std::vector<char *> argv;
+        argv.push_back(const_cast<char *>(exe.c_str()));
+        for (std::string &a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(exe.c_str(), argv.data());
+        _exit(127);
+    }
+    close(po[1]);
+    close(pe[1]);
+    pollfd fds[2] = {{po[0], POLLIN, 0}, {pe[0], POLLIN, 0}};
+    int open_fds = 2;
+    time_t end = time(nullptr) + kRunLimitS;
+    while (open_fds > 0 && time(nullptr) < end) {
+        if (poll(fds, 2, 1000) <= 0) continue;
+        for (int i = 0; i < 2; i++) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
+            char buf[4096];
+            ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            if (n <= 0) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                open_fds--;
+            } else {
+                (i == 0 ? r.out : r.err).append(buf, static_cast<size_t>(n));
+            }
+        }
+    }
+    if (open_fds > 0) kill(pid, SIGKILL);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    for (pollfd &f : fds)
+        if (f.fd >= 0) close(f.fd);
+    return r;
+}
+
+struct CliSim : ::testing::Test {
+    // (public: the tour helper drives it)
+    zs_sim *sim = nullptr;
+    std::string dir, pty;
+    std::string ip;  // the converter's address: one per test, since ctest runs them side by side
+    void SetUp() override {
+        static const struct {
+            const char *test, *ip;
+        } addrs[] = {{"CommandsOverRs232", "127.0.0.7"}, {"CommandsOverIp", "127.0.0.8"},
+                     {"ErrorsGoToStderrWithStatusOne", "127.0.0.9"}, {"SavesOnlyWhenAsked", "127.0.0.10"}};
+        const char *name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        ip = "127.0.0.11";
+        for (const auto &a : addrs)
+            if (!strcmp(a.test, name)) ip = a.ip;
+        char d[] = "/tmp/vq_cli_XXXXXX";
+        ASSERT_NE(mkdtemp(d), nullptr);
+        dir = d;
+        pty = dir + "/ttyZELB";
+        zs_config cfg;
+        zs_line_cfg a;
+        a.kind = ZS_PTY;
+        a.link = pty;
+        zs_line_set_count(&a, 3);
+        zs_line_cfg b;
+        b.kind = ZS_TCP;
+        b.addr = ip;
+        b.port = 11111;
+        zs_line_set_count(&b, 3);
+        cfg.lines = {a, b};
+        std::string err;
+        ASSERT_EQ(zs_start(cfg, &sim, &err), ZS_OK) << err;
+    }
+    void TearDown() override {
+        zs_stop(&sim);
+        std::string cmd = "rm -rf '" + dir + "'";
+        if (system(cmd.c_str()) != 0) {
+        }
+    }
+    // The link options of line 0 (pty) or line 1 (TCP).
+    std::vector<std::string> link(int line) {
+        if (line == 0) return {"--port", pty};
+        return {"--ip", ip};
+    }
+};
+
+std::vector<std::string> cat(std::vector<std::string> a, const std::vector<std::string> &b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+}  // namespace
+
+namespace {
+
+// Ping, a key, info and reset on line 0 (pty) or line 1 (TCP) of the simulator.
+void tour(CliSim &t, int line) {
+    CliRun r = run_cli(t.dir, cat(t.link(line), {"ping"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "3\n");
+
+    uint64_t seq = zs_last_seq(t.sim);
+    r = run_cli(t.dir, cat(t.link(line), {"--monitor", "2", "key", "left"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(zs_wait_event(t.sim, ZS_EV_KEY, 2, seq, 5000), ZS_OK);
+    std::vector<uint16_t> keys = zs_keys(t.sim, line, 2);
+    EXPECT_EQ(keys, std::vector<uint16_t>{0x20B6});
+
+    r = run_cli(t.dir, cat(t.link(line), {"--monitor", "1", "info"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find("Typ: ZELB3\n"), 0u) << r.out;
+    EXPECT_NE(r.out.find("\nDisplay: 0x101\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nVersion: 5.068"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nDate: 12.03. 2024\n"), std::string::npos) << r.out;
+
+    seq = zs_last_seq(t.sim);
+    r = run_cli(t.dir, cat(t.link(line), {"--monitor", "3", "reset"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(zs_wait_event(t.sim, ZS_EV_RESTART, 3, seq, 5000), ZS_OK);
+    EXPECT_NE(r.err.find("please wait"), std::string::npos) << r.err;  // the progress lines
+}
+
+}  // namespace
+
+TEST_F(CliSim, CommandsOverRs232) { tour(*this, 0); }
+TEST_F(CliSim, CommandsOverIp) { tour(*this, 1); }
+
+TEST_F(CliSim, ErrorsGoToStderrWithStatusOne) {
+    // A port that does not exist: the error box's text, in the chosen language.
+    CliRun r = run_cli(dir, {"--port", dir + "/nothing", "ping"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("can not open port"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    r = run_cli(dir, {"--lang", "de", "--port", dir + "/nothing", "ping"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("kann Schnittstelle nicht \xc3\xb6" "ffnen"), std::string::npos) << r.err;
+    // A monitor that does not answer: a time-out.
+    r = run_cli(dir, {"--ip", ip, "--monitor", "9", "--timeout", "1", "key", "ok"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Timeout"), std::string::npos) << r.err;
+    // A usage error.
+    r = run_cli(dir, {"--monitor", "300", "ping"});
+    EXPECT_EQ(r.status, 2);
+}
+
+// --save writes the configuration with the options applied; without it the
+// file stays as it was.
+TEST_F(CliSim, SavesOnlyWhenAsked) {
+    std::string cfg = dir + "/my.cfg";
+    CliRun r = run_cli(dir, {"--config", cfg, "--com", "5", "--ip", ip, "ping"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(access(cfg.c_str(), F_OK), 0);
+    r = run_cli(dir, {"--config", cfg, "--com", "5", "--ip", ip, "--save", "ping"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    auto slurp = [&cfg] {
+        std::string text;
+        FILE *f = fopen(cfg.c_str(), "r");
+        if (!f) return text;
+        char buf[512];
+        while (fgets(buf, sizeof buf, f)) text += buf;
+        fclose(f);
+        return text;
+    };
+    std::string text = slurp();
+    EXPECT_NE(text.find("ik_sys_intf 5"), std::string::npos) << text;
+    EXPECT_NE(text.find("ik_sys_ip " + ip), std::string::npos) << text;
+    EXPECT_NE(text.find("ik_commode 237"), std::string::npos) << text;
+    EXPECT_NE(text.find("ik_sys_zelb 3"), std::string::npos) << text;  // the ping's answer
+    // A failed operation saves all the same, with the device of the COM number.
+    r = run_cli(dir, {"--config", cfg, "--port", dir + "/nothing", "--save", "ping"});
+    EXPECT_EQ(r.status, 1);
+    text = slurp();
+    EXPECT_NE(text.find("ik_comdev_5 " + dir + "/nothing"), std::string::npos) << text;
+    EXPECT_NE(text.find("ik_commode 238"), std::string::npos) << text;
+}

@@ -1,0 +1,228 @@
+// Tests of the start-up steps, the window procedure and the command dispatch,
+// headless: commands as the operator gives them, and what the window shows after.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "platform/loop.h"
+#include "platform/win.h"
+#include "velquor/link/com_action.h"
+#include "velquor/link/com_link.h"
+#include "velquor/operations/vf_ipl.h"
+#include "velquor/sequencer/sm_act.h"
+#include "velquor/ui/screen.h"
+#include "velquor/operations/velquor_func.h"
+#include "velquor/ui/conf.h"
+#include "velquor/ui/text_ar.h"
+#include "velquor/ui/velquor_cfg.h"
+#include "velquor/ui/velquor_dialogs.h"
+#include "velquor/ui/velquor_main.h"
+
+namespace {
+
+constexpr int kWait = 10000;
+
+struct Main : ::testing::Test {
+    void SetUp() override {
+        plat::win_use_headless();
+        plat::win_boxes_clear();
+        sysmode = 129;
+        com_mode = com_mode_rs232;
+        is_inet = 1;
+        sys_lang = 2;
+        show_keyb = show_mak = show_info = 0;
+        sys_act = 1;
+        dome = 0;
+        sys_rv = 0;
+        makpath[0] = 0;
+        broad = 0;
+        sys_zelb_nr = 1;
+        win_width = 600;
+        win_height = 370;
+        scr_reset_elem(screen, scr_n_slots);
+    }
+    void open() {
+        ASSERT_NE(vq_create_window(true), -1);
+        ASSERT_TRUE(plat::win_pump_until([] { return is_start == 1; }, kWait));
+    }
+    void TearDown() override {
+        plat::win_shutdown();
+        plat::loop_reset();
+        is_start = 0;
+        hwndMain = -1;
+    }
+};
+
+size_t stop_boxes() {
+    size_t n = 0;
+    for (const plat::WinBoxRecord &b : plat::win_boxes_shown()) n += b.icon == plat::WIN_ICON_STOP;
+    return n;
+}
+
+}  // namespace
+
+// Operations whose modules are not built end through their end step with an
+// error box, and the window is idle again.
+TEST_F(Main, UnbuiltOperationsEndWithAnError) {
+    open();
+    const int ids[] = {145, 149, 150, 155, 185, 186, 188, 190, 133};
+    for (size_t i = 0; i < std::size(ids); i++) {
+        SCOPED_TRACE(ids[i]);
+        sysmode = ids[i] >= 185 && ids[i] <= 186 ? (ids[i] == 185 ? 127 : 128) : (ids[i] >= 188 ? 130 : 129);
+        CreateWindowContents(11);
+        plat::win_boxes_clear();
+        check_cmd(hwndMain, ids[i], 0);
+        EXPECT_TRUE(plat::win_pump_until([] { return (sys_act & 1) != 0; }, kWait));
+        EXPECT_EQ(stop_boxes(), 1u);
+        EXPECT_EQ(dome, 0);
+        EXPECT_EQ(sys_rv, 0);
+    }
+}
+
+// While an operation runs, Erase, Download, PC -> DDC and DDC -> PC make the
+// window busy and start nothing.
+TEST_F(Main, CommandsThatWaitForDome) {
+    open();
+    for (int id : {149, 186, 188, 190}) {
+        SCOPED_TRACE(id);
+        dome = 1;
+        enab_sys_action(1);
+        plat::win_boxes_clear();
+        check_cmd(hwndMain, id, 0);
+        plat::win_pump_until([] { return false; }, 20);
+        EXPECT_EQ(sys_act, 0);
+        EXPECT_EQ(stop_boxes(), 0u);
+        EXPECT_EQ(dome, 1);
+    }
+    dome = 0;
+}
+
+TEST_F(Main, DispatchOfSettingsCommands) {
+    open();
+    check_cmd(hwndMain, 116, plat::WIN_NOTIFY_CHANGE);  // a change notification is no command
+    EXPECT_EQ(show_keyb, 0);
+    check_cmd(hwndMain, 0x10000 | 116, 0);  // only the low 16 bits count
+    EXPECT_EQ(show_keyb, 1);
+    // Group: on clears the monitor number, off keeps it.
+    com_mode = com_mode_ipl;
+    CreateWindowContents(11);
+    plat::win_click(scr_getwnd_ix(ix_broad));
+    EXPECT_EQ(broad, 1);
+    EXPECT_EQ(sys_zelb_nr, 0);
+    EXPECT_EQ(plat::win_get_check(scr_getwnd_ix(ix_broad)), 1);
+    plat::win_click(scr_getwnd_ix(ix_broad));
+    EXPECT_EQ(broad, 0);
+    // Baud radios: the rate, and only its radio marked.
+    com_mode = com_mode_rs232;
+    sysmode = 127;
+    CreateWindowContents(11);
+    plat::win_click(scr_getwnd_ix(ix_firm_bd384));
+    EXPECT_EQ(sys_baud, 38400);
+    for (int32_t ix = ix_firm_bd96; ix <= ix_firm_bd5760; ix++)
+        EXPECT_EQ(plat::win_get_check(scr_getwnd_ix(ix)), ix == ix_firm_bd384) << ix;
+    check_cmd(hwndMain, 210, 0);
+    EXPECT_EQ(sys_baud, 288000);
+    // Boot type radios.
+    sysmode = 128;
+    CreateWindowContents(11);
+    plat::win_click(scr_getwnd_ix(ix_rd_boot_AM29LV150));
+    EXPECT_EQ(sys_boot, 206);
+    EXPECT_EQ(plat::win_get_check(scr_getwnd_ix(ix_rd_boot_AM29LV150)), 1);
+    EXPECT_EQ(plat::win_get_check(scr_getwnd_ix(ix_rd_boot_zelb3)), 0);
+    // Write protect: File System view only toggles fsf_prot and its mark.
+    sysmode = 129;
+    CreateWindowContents(11);
+    fsf_prot = 0;
+    ASSERT_TRUE(plat::win_click_menu(hwndMain, 178));
+    EXPECT_EQ(fsf_prot, 1);
+    bool checked = false, enabled = false;
+    plat::win_menu_item_state(hwndMain, 178, &checked, &enabled);
+    EXPECT_TRUE(checked);
+    // The macro file commands without a macro file.
+    plat::win_boxes_clear();
+    ASSERT_TRUE(plat::win_click_menu(hwndMain, 175));
+    ASSERT_EQ(plat::win_boxes_shown().size(), 1u);
+    EXPECT_EQ(plat::win_boxes_shown()[0].body, "Keine Makrodatei angegeben!");
+}
+
+// The macro-file chooser's title, filter and start name; no chooser in the
+// Debug view; a chosen path is cut to the buffer.
+TEST_F(Main, FileChoosers) {
+    open();
+    char path[] = "/tmp/vq_main_XXXXXX.vqm";
+    int fd = mkstemps(path, 4);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    plat::win_script_file(path);
+    ASSERT_TRUE(plat::win_click_menu(hwndMain, 170));
+    std::vector<plat::WinFileRecord> f = plat::win_files_shown();
+    ASSERT_EQ(f.size(), 1u);
+    EXPECT_EQ(f[0].args.title, "Makrodatei w\xe4hlen");
+    std::vector<std::string> want = {"Alle Dateien [*.*]", "*.*", "Makrodatei [*.vqm]", "*.vqm"};
+    EXPECT_EQ(f[0].args.filters, want);
+    EXPECT_EQ(f[0].args.filter_index, 1);
+    EXPECT_EQ(f[0].args.start_name, "*.vqm");
+    EXPECT_EQ(f[0].args.def_ext, "vqm");
+    EXPECT_STREQ(makpath, path);
+    sysmode = 261;
+    CreateWindowContents(11);
+    check_cmd(hwndMain, 172, 0);
+    EXPECT_EQ(plat::win_files_shown().size(), 1u);
+    plat::win_script_file(path);
+    char small[8];
+    EXPECT_EQ(GetFileName(hwndMain, "t", small, sizeof small, "a,*.*", "x", ""), 0);
+    EXPECT_EQ(strlen(small), 7u);
+    EXPECT_EQ(GetFileName(-1, "t", small, sizeof small, "a,*.*", "x", ""), 11);
+    EXPECT_EQ(GetFileName(hwndMain, "t", small, sizeof small, "a,*.*", "x", ""), 1);  // cancelled
+    EXPECT_EQ(show_file("true ", "", path), 0);
+    EXPECT_EQ(show_file("true ", "", "   "), 2);
+    EXPECT_EQ(show_file(nullptr, "", path), 1);
+    unlink(path);
+}
+
+// Size changes before the first build do nothing; Quit destroys the window.
+TEST_F(Main, SizeBeforeStartAndQuit) {
+    ASSERT_NE(vq_create_window(true), -1);
+    int x, y, w, h;
+    plat::win_get_geometry(hwndMain, &x, &y, &w, &h);
+    plat::win_set_geometry(hwndMain, x, y, 700, 400);
+    EXPECT_EQ(screen[0].wnd, -1);
+    ASSERT_TRUE(plat::win_pump_until([] { return is_start == 1; }, kWait));
+    EXPECT_NE(screen[0].wnd, -1);
+    ASSERT_TRUE(plat::win_click_menu(hwndMain, 151));
+    EXPECT_EQ(hwndMain, -1);
+    EXPECT_EQ(is_start, 0);
+}
+
+TEST(MainStart, GeometryCheckAndPosition) {
+    plat::win_use_headless();
+    plat::win_headless_set_screen(1024, 768);
+    struct Row {
+        int n;
+        int32_t l, t, w, h;
+        int rc;
+    } rows[] = {{1, 0, 0, 600, 370, 0},  {2, -1, 0, 600, 370, 1}, {3, 0, 0, 0, 370, 1},
+                {4, 500, 0, 600, 370, 2}, {5, 0, 500, 600, 370, 3}, {6, 424, 398, 600, 370, 0}};
+    for (const Row &r : rows) EXPECT_EQ(mw_check_window(r.l, r.t, r.w, r.h), r.rc) << r.n;
+    savePos(0xFFFF, 0x10020);
+    EXPECT_EQ(win_left, -1);
+    EXPECT_EQ(win_top, 32);
+    plat::win_shutdown();
+}
+
+TEST(MainStart, CommandLineIsTheConfigurationPath) {
+    plat::win_use_headless();
+    plat::win_boxes_clear();
+    is_inet = 1;
+    ASSERT_EQ(vq_startup("/tmp/x y.cfg"), vq_start_ok);
+    EXPECT_STREQ(fcpath, "/tmp/x y.cfg");
+    ASSERT_EQ(vq_startup(""), vq_start_ok);
+    EXPECT_STREQ(fcpath, "./std.cfg");
+    std::string longer(2000, 'a');
+    ASSERT_EQ(vq_startup(longer.c_str()), vq_start_ok);
+    EXPECT_EQ(strlen(fcpath), 1023u);
+    plat::win_shutdown();
+}

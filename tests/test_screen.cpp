@@ -1,0 +1,342 @@
+// Tests of the element table and the views, headless, driven as an operator
+// drives the window: typing into fields, clicking buttons and menu items.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "platform/loop.h"
+#include "platform/win.h"
+#include "velquor/link/com_link.h"
+#include "velquor/operations/vf_ipl.h"
+#include "velquor/sequencer/sm_act.h"
+#include "velquor/ui/screen.h"
+#include "velquor/operations/velquor_func.h"
+#include "velquor/ui/conf.h"
+#include "velquor/ui/text_ar.h"
+#include "velquor/ui/velquor_cfg.h"
+#include "velquor/ui/velquor_dialogs.h"
+#include "velquor/ui/velquor_main.h"
+
+namespace {
+
+constexpr int kWait = 10000;
+
+struct Ui : ::testing::Test {
+    void SetUp() override {
+        plat::win_use_headless();
+        plat::win_boxes_clear();
+        sysmode = 129;
+        com_mode = com_mode_rs232;
+        is_inet = 1;
+        sys_lang = 2;
+        show_keyb = show_mak = show_info = 0;
+        sys_act = 1;
+        dome = 0;
+        sys_intf = 1;
+        sys_zelb_nr = 1;
+        sys_ipx = 0;
+        sys_to = 5;
+        broad = 0;
+        strcpy(sys_ip, "0.0.0.0");
+        strcpy(fname1, "/tmp/old.vqf");
+        debug_str[0] = 0;
+        win_width = 600;
+        win_height = 370;
+        scr_reset_elem(screen, scr_n_slots);
+        ASSERT_NE(vq_create_window(true), -1);
+        ASSERT_TRUE(plat::win_pump_until([] { return is_start == 1; }, kWait));
+    }
+    void TearDown() override {
+        plat::win_shutdown();
+        plat::loop_reset();
+        is_start = 0;
+    }
+};
+
+std::set<int32_t> live_elements() {
+    std::set<int32_t> s;
+    for (const screen_element &e : screen)
+        if (e.wnd != -1 && plat::win_exists(e.wnd)) s.insert(e.elem_ix);
+    return s;
+}
+
+std::string text_of(int32_t ix) { return plat::win_text(scr_getwnd_ix(ix)); }
+
+}  // namespace
+
+// Each table row holds its own identifier and every interval row its kind, so
+// that a row added in the wrong place is caught.
+TEST(Table, RowsCarryTheirOwnIds) {
+    for (size_t i = 0; i < scr_n_rows; i++) {
+        SCOPED_TRACE(wndelemnts[i].index_name);
+        EXPECT_EQ(wndelemnts[i].my_ix, static_cast<int32_t>(i));
+        EXPECT_EQ(wndelemnts[i].par_ix, ix_mainframe);
+        EXPECT_NE(wndelemnts[i].is_enab_visib, nullptr);
+        EXPECT_EQ(get_index_by_name(wndelemnts[i].index_name), wndelemnts[i].my_ix);
+    }
+    EXPECT_EQ(wndelemnts[scr_n_rows].my_ix, ix_last);
+    for (int k = 0; k < iv_count; k++) EXPECT_EQ(intervall[k].kind, k);
+    EXPECT_EQ(get_index_by_name("IX_FIRM_BD96"), ix_firm_bd96);
+    EXPECT_EQ(get_index_by_name("ix_nothing"), ix_last);
+    EXPECT_EQ(get_index_by_name(nullptr), ix_last);
+    EXPECT_EQ(iv_get(99)->max, 255u);
+}
+
+// Typing into a field and pressing a button stores the text by the field's
+// rules; the rebuilt field shows the stored value.
+TEST_F(Ui, FieldsStoreByTheirRules) {
+    struct Row {
+        int n;
+        int32_t link;
+        int32_t ix;
+        const char *typed;
+        const char *shown;  // field text after the rebuild
+    } rows[] = {
+        {1, 238, ix_ed_com, "0", "1"},      // below the COM range: default 1
+        {2, 238, ix_ed_com, "7", "7"},
+        {3, 238, ix_ed_com, "x", "1"},      // not a number: default
+        {4, 238, ix_ed_to, "61", "5"},      // above 60: default 5
+        {5, 238, ix_ed_zelb_nr, "0", "0"},  // 0 is a monitor number (all)
+        {6, 238, ix_ed_zelb_nr, "256", "1"},
+        {7, 245, ix_ed_ipl, "3", "3"},      // stored 0-based as 2
+        {8, 245, ix_ed_ipl, "0", "1"},      // default index 1 (stored 0)
+        {9, 237, ix_ed_ip, "1.2.3", "0.0.0.0"},
+        {10, 237, ix_ed_ip, "10.0.0.5", "10.0.0.5"},
+        {11, 238, ix_ed_f_fs, "File:", "/tmp/old.vqf"},  // not a file name: kept
+        {12, 238, ix_ed_f_fs, "Datei:", "/tmp/old.vqf"},
+        {13, 238, ix_ed_f_fs, "", "/tmp/old.vqf"},
+        {14, 238, ix_ed_f_fs, "/tmp/x y.vqf", "/tmp/x y.vqf"},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.n);
+        strcpy(fname1, "/tmp/old.vqf");
+        if (com_mode != r.link) {
+            ASSERT_TRUE(plat::win_click_menu(hwndMain, r.link));
+        }
+        ASSERT_NE(scr_getwnd_ix(r.ix), -1);
+        ASSERT_TRUE(plat::win_type_text(scr_getwnd_ix(r.ix), r.typed));
+        // No Parity stores every field, toggles and rebuilds.
+        ASSERT_TRUE(plat::win_click(scr_getwnd_ix(ix_parno)));
+        EXPECT_EQ(text_of(r.ix), r.shown);
+    }
+    EXPECT_EQ(sys_ipx, 0);  // row 8 was the last IP-index row
+    ASSERT_TRUE(plat::win_click_menu(hwndMain, 245));
+    plat::win_type_text(scr_getwnd_ix(ix_ed_ipl), "3");
+    plat::win_click(scr_getwnd_ix(ix_parno));
+    EXPECT_EQ(sys_ipx, 2);
+    EXPECT_STREQ(fname1, "/tmp/x y.vqf");
+}
+
+// Which elements each view builds, by link.
+TEST_F(Ui, ViewContentsFollowViewAndLink) {
+    struct Row {
+        int n;
+        int32_t view, link;
+        std::set<int32_t> has, hasnt;
+    } rows[] = {
+        {1, 129, 238, {ix_key_grp, ix_key_lf, ix_mak_grp, ix_mak_5, ix_grp_info, ix_tx_com, ix_ed_com, ix_bt_ping, ix_bt_test, ix_grp_fs, ix_fs_er},
+         {ix_ed_ip, ix_ed_ipl, ix_broad, ix_tx_com_ddc, ix_grp_firm}},
+        {2, 129, 237, {ix_tx_ip, ix_ed_ip}, {ix_ed_com, ix_bt_test, ix_broad}},
+        {3, 129, 245, {ix_tx_ipl, ix_ed_ipl, ix_broad}, {ix_ed_com, ix_ed_ip}},
+        {4, 130, 238, {ix_tx_com_ddc, ix_ed_com_ddc, ix_grp_ddc, ix_ddc_dnl, ix_ddc_upl, ix_grp_com},
+         {ix_key_grp, ix_key_lf, ix_mak_grp, ix_mak_1, ix_grp_info, ix_tx_com, ix_ed_com, ix_tx_to, ix_ed_to,
+          ix_ed_to_ddc, ix_tx_nr_i2c, ix_ed_nr_i2c, ix_ed_zelb_nr, ix_bt_ping}},
+        {5, 127, 238, {ix_grp_firm, ix_firm_bd96, ix_firm_bd192, ix_firm_bd5760, ix_firm_hi_to}, {ix_grp_fs}},
+        {6, 127, 245, {ix_firm_bd96}, {ix_firm_bd192, ix_firm_bd384, ix_firm_bd1152, ix_firm_bd2880, ix_firm_bd3840, ix_firm_bd5760}},
+        {7, 128, 238, {ix_grp_boot, ix_rd_boot_zelb3, ix_firm_boot, ix_ed_com, ix_ed_to, ix_bt_test},
+         {ix_key_grp, ix_mak_grp, ix_grp_info, ix_ed_zelb_nr, ix_parno, ix_bt_ping}},
+        {8, 221, 238, {ix_key_grp, ix_sc_intf_grp, ix_ed_sc_intf_s, ix_sc_parno, ix_sc_tv, ix_bt_scan},
+         {ix_key_lf, ix_mak_grp, ix_grp_com, ix_grp_scopts, ix_sc_fs}},
+        {9, 261, 238, {ix_grp_debug, ix_debug_memo, ix_key_up, ix_grp_com}, {ix_grp_fs}},
+        {10, 999, 238, {ix_grp_fs, ix_fs_res}, {ix_grp_debug}},  // no such view: File System
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.n);
+        sysmode = r.view;
+        com_mode = r.link;
+        CreateWindowContents(11);
+        std::set<int32_t> live = live_elements();
+        for (int32_t ix : r.has) EXPECT_TRUE(live.count(ix)) << wndelemnts[ix].index_name;
+        for (int32_t ix : r.hasnt) EXPECT_FALSE(live.count(ix)) << wndelemnts[ix].index_name;
+    }
+    sysmode = 130;
+    CreateWindowContents(11);
+    EXPECT_EQ(text_of(ix_tx_com_ddc), "LPT:");
+    ddc_intf = 1;
+    plat::win_type_text(scr_getwnd_ix(ix_ed_com_ddc), "3");
+    CreateWindowContents(1);
+    EXPECT_EQ(ddc_intf, 3);
+}
+
+// Busy: every element and every menu item but Quit and Version is disabled;
+// in the Bootstrap view the Download button stays while an operation runs.
+TEST_F(Ui, BusyDisablesAllButQuitAndVersion) {
+    enab_sys_action(0);
+    for (const plat::WinInfo &w : plat::win_list(hwndMain)) EXPECT_FALSE(w.enabled) << w.id << " " << w.text;
+    for (const plat::WinMenuItemInfo &m : plat::win_menu_items(hwndMain)) {
+        if (m.kind != plat::WIN_MENU_ITEM) continue;
+        EXPECT_EQ(m.enabled, m.id == 151 || m.id == 162) << m.id;
+    }
+    EXPECT_FALSE(plat::win_click(scr_getwnd_ix(ix_bt_ping)));
+    enab_sys_action(1);
+    sysmode = 128;
+    CreateWindowContents(11);
+    dome = 1;
+    enab_sys_action(0);
+    EXPECT_TRUE(plat::win_is_enabled(scr_getwnd_ix(ix_firm_boot)));
+    EXPECT_FALSE(plat::win_is_enabled(scr_getwnd_ix(ix_rd_boot_zelb3)));
+    dome = 0;
+    enab_sys_action(1);
+    EXPECT_TRUE(plat::win_is_enabled(scr_getwnd_ix(ix_rd_boot_zelb3)));
+}
+
+// The language commands rebuild with the other captions and menu bar.
+TEST_F(Ui, LanguageSwitchRebuilds) {
+    EXPECT_EQ(plat::win_menu_of(hwndMain), 101);
+    ASSERT_TRUE(plat::win_click_menu(hwndMain, 119));
+    EXPECT_EQ(sys_lang, 1u);
+    EXPECT_EQ(plat::win_menu_of(hwndMain), 100);
+    EXPECT_EQ(text_of(ix_key_grp), "Tastatur");
+    EXPECT_EQ(text_of(ix_fs_er), "L\xf6schen");
+    EXPECT_EQ(text_of(ix_grp_com), "Schnittstelle:");
+    bool found = false, checked = false, enabled = false;
+    for (const plat::WinMenuItemInfo &m : plat::win_menu_items(hwndMain))
+        if (m.id == 163 && m.caption == "Schlie\xdf" "en") found = true;
+    EXPECT_TRUE(found);
+    plat::win_menu_item_state(hwndMain, 119, &checked, &enabled);
+    EXPECT_TRUE(checked);
+    ASSERT_TRUE(plat::win_click_menu(hwndMain, 120));
+    EXPECT_EQ(plat::win_menu_of(hwndMain), 101);
+    EXPECT_EQ(text_of(ix_key_grp), "Keyboard");
+    plat::win_menu_item_state(hwndMain, 119, &checked, &enabled);
+    EXPECT_FALSE(checked);
+    sys_lang = 3;  // French only from the configuration: English menus, French labels
+    CreateWindowContents(11);
+    EXPECT_EQ(plat::win_menu_of(hwndMain), 101);
+    EXPECT_EQ(text_of(ix_grp_com), "interface de transmission ");
+}
+
+// Link commands and the views that need RS232.
+TEST_F(Ui, LinkSwitchesAndRs232Views) {
+    ASSERT_TRUE(plat::win_click_menu(hwndMain, 237));
+    EXPECT_EQ(com_mode, 237);
+    EXPECT_NE(scr_getwnd_ix(ix_ed_ip), -1);
+    int before = scr_getwnd_ix(ix_grp_fs);
+    ASSERT_TRUE(plat::win_click_menu(hwndMain, 129));  // same view, same link: no rebuild
+    EXPECT_EQ(scr_getwnd_ix(ix_grp_fs), before);
+    // Bootstrap already selected with the IP link: the command switches to
+    // RS232 and rebuilds.
+    sysmode = 128;
+    CreateWindowContents(11);
+    before = scr_getwnd_ix(ix_grp_com);
+    ASSERT_TRUE(plat::win_click_menu(hwndMain, 128));
+    EXPECT_EQ(com_mode, 238);
+    EXPECT_NE(scr_getwnd_ix(ix_grp_com), before);
+    EXPECT_NE(scr_getwnd_ix(ix_ed_com), -1);
+    bool checked = false, enabled = true;
+    plat::win_menu_item_state(hwndMain, 237, &checked, &enabled);
+    EXPECT_FALSE(enabled);  // no IP link in the Bootstrap view
+    // The Scan button's command forces RS232 the same way.
+    sysmode = 129;
+    com_mode = 245;
+    CreateWindowContents(11);
+    check_cmd(hwndMain, 221, 0);
+    EXPECT_EQ(com_mode, 238);
+    EXPECT_EQ(sysmode, 221);
+    EXPECT_NE(scr_getwnd_ix(ix_sc_tv), -1);
+    // Without networking the IP links cannot be chosen.
+    sysmode = 129;
+    CreateWindowContents(11);
+    is_inet = 0;
+    check_cmd(hwndMain, 237, 0);
+    EXPECT_EQ(com_mode, 238);
+    enab_sys_action(1);
+    plat::win_menu_item_state(hwndMain, 237, &checked, &enabled);
+    EXPECT_FALSE(enabled);
+}
+
+// Display options, the macro group and resizing.
+TEST_F(Ui, OptionsMacrosAndResize) {
+    ASSERT_TRUE(plat::win_click_menu(hwndMain, 116));
+    EXPECT_EQ(show_keyb, 1);
+    EXPECT_EQ(scr_getwnd_ix(ix_key_grp), -1);
+    ASSERT_TRUE(plat::win_click_menu(hwndMain, 126));
+    EXPECT_EQ(show_mak, 1);
+    for (int32_t ix = ix_mak_grp; ix <= ix_mak_5; ix++) EXPECT_EQ(scr_getwnd_ix(ix), -1);
+    EXPECT_NE(scr_getwnd_ix(ix_grp_fs), -1);  // the rest stays
+    ASSERT_TRUE(plat::win_click_menu(hwndMain, 126));
+    EXPECT_NE(scr_getwnd_ix(ix_mak_grp), -1);
+    // The empty macro set: buttons shown, but disabled.
+    EXPECT_FALSE(plat::win_is_enabled(scr_getwnd_ix(ix_mak_1)));
+    bool checked = false, enabled = false;
+    plat::win_menu_item_state(hwndMain, 126, &checked, &enabled);
+    EXPECT_TRUE(checked);
+    plat::win_menu_item_state(hwndMain, 116, &checked, &enabled);
+    EXPECT_FALSE(checked);
+    // Resizing rebuilds with the new proportions, moving does not.
+    int x, y, w, h;
+    plat::win_get_geometry(hwndMain, &x, &y, &w, &h);
+    plat::win_set_geometry(hwndMain, x, y, 1280, 740);
+    int gx, gy, gw, gh;
+    ASSERT_TRUE(plat::win_get_geometry(scr_getwnd_ix(ix_grp_com), &gx, &gy, &gw, &gh));
+    EXPECT_EQ(gx, 86 * 1280 / 128);
+    EXPECT_EQ(gy, 1 * 730 / 128 + 5);
+    EXPECT_EQ(gw, 40 * 1280 / 128);
+    int grp = scr_getwnd_ix(ix_grp_com);
+    plat::win_set_geometry(hwndMain, x + 10, y + 20, 1280, 740);
+    EXPECT_EQ(scr_getwnd_ix(ix_grp_com), grp);
+    EXPECT_EQ(win_left, x + 10);
+    EXPECT_EQ(win_top, y + 20);
+}
+
+// The debug memo keeps at most 511 characters and takes lines from a worker.
+TEST_F(Ui, DebugMemo) {
+    sysmode = 261;
+    CreateWindowContents(11);
+    add_debug_str("W:      AA 55 ");
+    EXPECT_EQ(text_of(ix_debug_memo), "\r\nW:      AA 55 ");
+    std::string long_line(300, 'x');
+    add_debug_str(long_line.c_str());
+    add_debug_str(long_line.c_str());  // would pass 511: the memo starts again
+    EXPECT_EQ(text_of(ix_debug_memo), "\r\n" + long_line);
+    std::string huge(700, 'y');
+    add_debug_str(huge.c_str());
+    EXPECT_EQ(text_of(ix_debug_memo).size(), debug_str_max);
+    std::thread t([] { add_debug_str("R:      "); });
+    t.join();
+    EXPECT_TRUE(plat::win_pump_until([] { return text_of(ix_debug_memo) == "\r\nR:      "; }, kWait));
+    add_debug_str("");
+    EXPECT_EQ(text_of(ix_debug_memo), "");
+    char out[4];
+    add_debug_str("abcdef");
+    debug_str_get(out, sizeof out);
+    EXPECT_STREQ(out, "\r\na");
+}
+
+// The end of an operation rebuilds from the worker: the rebuild runs on the
+// main thread while the worker waits.
+TEST_F(Ui, ContentChangesFromAWorkerRunOnTheMainThread) {
+    int before = scr_getwnd_ix(ix_grp_fs);
+    std::atomic<bool> done{false};
+    std::thread t([&] {
+        enab_sys_action(0);
+        CreateWindowContents(11);
+        done = true;
+    });
+    EXPECT_TRUE(plat::win_pump_until([&] { return done.load(); }, kWait));
+    t.join();
+    EXPECT_NE(scr_getwnd_ix(ix_grp_fs), before);
+    EXPECT_FALSE(plat::win_is_enabled(scr_getwnd_ix(ix_grp_fs)));
+}
+
+TEST_F(Ui, BuildsTheFileSystemView) {
+    std::set<int32_t> live = live_elements();
+    EXPECT_TRUE(live.count(ix_fill));
+    EXPECT_TRUE(live.count(ix_grp_fs));
+    EXPECT_EQ(text_of(ix_ed_f_fs), "/tmp/old.vqf");
+}
