@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libgl-dev fonts-dejavu-core
+  qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
 )
 
 missing=()

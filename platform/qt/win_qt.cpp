@@ -95,7 +95,12 @@ QString memo_text(const std::string &text) {
 
 QFont font_of(WinFont f) {
     QFont font = QApplication::font();
-    if (f == WIN_FONT_SMALL) font.setPixelSize(11);
+    if (f == WIN_FONT_SMALL) {
+        // A small, narrow sans face: the layout was made for a classic 8-point
+        // dialog font, and the common Linux sans faces run wider.
+        font.setPixelSize(11);
+        font.setStretch(QFont::SemiCondensed);
+    }
     return font;
 }
 
