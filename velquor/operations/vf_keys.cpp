@@ -174,6 +174,7 @@ bool gen_1_or_51(uint8_t firm_typ) { return firm_typ == 1 || firm_typ == 51; }
 }  // namespace
 
 char zelb_get_typ_nr(uint8_t nr, uint32_t *c, uint8_t firm_typ) {
+    if (!c) return 10;
     uint32_t v = 0;
     char rv;
     if (firm_typ == 2) {
@@ -186,8 +187,8 @@ char zelb_get_typ_nr(uint8_t nr, uint32_t *c, uint8_t firm_typ) {
         rv = query(nr, det_zelb_cmd, det_zelb_val, &v);
         v &= 0xFF;
     }
-    if (rv == 0 && c) *c = v;
-    return c ? rv : 10;
+    if (rv == 0) *c = v;
+    return rv;
 }
 
 char zelb_get_rev_nr(uint8_t nr, uint32_t *c, uint8_t firm_typ) {
@@ -203,6 +204,7 @@ char zelb_get_dat_nr(uint8_t nr, uint32_t *c, uint8_t firm_typ) {
 }
 
 char zelb_get_dsp_num_nr(uint8_t nr, uint32_t *c, uint8_t firm_typ) {
+    if (!c) return 10;
     uint32_t v = 0;
     char rv;
     if (firm_typ == 2)
@@ -211,7 +213,6 @@ char zelb_get_dsp_num_nr(uint8_t nr, uint32_t *c, uint8_t firm_typ) {
         rv = query(nr, 0x08E5, 0, &v);
     else
         rv = query(nr, det_disp_cmd, det_disp_val, &v);
-    if (!c) return 10;
     if (rv == 0) *c = v & 0x0FFF;
     return rv;
 }
@@ -221,26 +222,26 @@ char zelb_get_hfreq_nr(uint8_t nr, uint32_t *c) { return query(nr, det_hfreq_cmd
 char zelb_get_pclk_nr(uint8_t nr, uint32_t *c) { return query(nr, det_pclk_cmd, det_pclk_val, c); }
 
 char zelb_get_typ_nr_b(uint8_t nr, uint32_t *c) {
+    if (!c) return 10;
     uint32_t v = 0;
     char rv = query(nr, 0xB000, 0, &v);
-    if (!c) return 10;
     if (rv == 0) *c = (v >> 8) & 0xFF;
     return rv;
 }
 char zelb_get_rev_nr_b(uint8_t nr, uint32_t *c) { return query(nr, 0xB000, 0, c); }
 char zelb_get_dat_nr_b(uint8_t nr, uint32_t *c) { return query(nr, 0xB001, 0, c); }
 char zelb_get_dsp_num_nr_b(uint8_t nr, uint32_t *c) {
+    if (!c) return 10;
     uint32_t v = 0;
     char rv = query(nr, 0xB003, 0, &v);
-    if (!c) return 10;
     if (rv == 0) *c = v & 0x0FFF;
     return rv;
 }
 
 char zelb_get_firm_typ(uint32_t *c) {
+    if (!c) return 10;
     uint32_t v = 0;
     char rv = query(sys_zelb_nr, 0xB002, 0, &v);
-    if (!c) return 10;
     if (rv == 0) *c = v & 0xFF;
     return rv;
 }

@@ -67,7 +67,9 @@ char wait_init_x(int32_t n) {
     wait_limit = n;
     wait_count = 0;
     sm_set_stop_enabled();
-    set_titeltx(scr_get_text_ix(tx_wait));
+    char tit[21];  // the wait's caption text: at most 20 characters
+    snprintf(tit, sizeof tit, "%s", scr_get_text_ix(tx_wait));
+    set_titeltx(tit);
     setdlg_stat_txt(scr_get_text_ix(tx_time_s), scr_get_text_ix(tx_von), nullptr);
     stat_set_max(n);
     stat_set_act(0);

@@ -14,7 +14,7 @@ uint32_t sys_lang = lang_eng;
 // Columns: German, English, French ("" = not translated, nullptr = none). The
 // layout keeps split literals together, so the formatter leaves it alone.
 // clang-format off
-const text texte[texte_rows] = {
+constexpr text texte[texte_rows] = {
     // 0 tx_empty
     {"", "", nullptr},
     // 1 tx_deu
@@ -377,6 +377,21 @@ const text texte[texte_rows] = {
 // clang-format on
 
 static_assert(std::size(texte) == tx_gamma_tab_def_tit + 1, "texte must have one row per text id");
+
+namespace {
+
+// A row left out of the initialiser would not change the array's length: the
+// missing rows at the end would be zero-filled. Every row has its German and
+// English text, so a null one there means a row is missing.
+consteval bool every_row_filled() {
+    for (const text &t : texte) {
+        if (t.tx_deu == nullptr || t.tx_eng == nullptr) return false;
+    }
+    return true;
+}
+static_assert(every_row_filled(), "texte: every row needs its German and English text");
+
+}  // namespace
 
 namespace {
 

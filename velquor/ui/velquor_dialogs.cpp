@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <string>
 
 #include "platform/win.h"
 #include "velquor/link/com_link.h"
@@ -17,6 +16,7 @@
 #include "velquor/ui/text_ar.h"
 #include "velquor/ui/velquor_cfg.h"
 #include "velquor/ui/velquor_main.h"
+#include "velquor/util/vqsystem.h"
 
 int HDLG_About = 0, HDLG_Stat = 0, HDLG_StatErr = 0, HPB_Stat = 0;
 uint8_t stat_dlg_ready = 0;
@@ -46,11 +46,19 @@ void cut_copy(char *dst, size_t n, const char *src) {
 
 bool open(int h) { return h != 0 && h != -1 && plat::win_exists(h); }
 
+// Button 215 of either status dialog is Cancel; button 208 and the caption's
+// close box end the about box. Closing it must forget its handle, else the
+// next Version command would find it "open" and show nothing. The status
+// dialogs are only hidden by their close box, as the layer does by default.
 int dlg_proc(int hwnd, int msg, int p1, int p2) {
     (void)p2;
     if (msg == plat::WIN_MSG_COMMAND) {
-        if (p1 == dlg_item_cancel) stop_by_dlg();
+        if (p1 == dlg_item_cancel && (hwnd == HDLG_Stat || hwnd == HDLG_StatErr)) stop_by_dlg();
         if (p1 == dlg_item_ok && hwnd == HDLG_About) dlgclose_about();
+    }
+    if (msg == plat::WIN_MSG_CLOSE && hwnd == HDLG_About) {
+        dlgclose_about();
+        return 1;  // already gone: nothing left for the layer to hide
     }
     return 0;
 }
@@ -274,12 +282,13 @@ void update_dlg_stat(void) {
                 cut_copy(c, sizeof c, titeltx);
             c[60] = 0;
             // Trim; a trailing colon becomes a blank.
-            std::string s(c);
-            size_t a = s.find_first_not_of(' ');
-            size_t b = s.find_last_not_of(' ');
-            s = a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
-            if (!s.empty() && s.back() == ':') s.back() = ' ';
-            cut_copy(caption, sizeof caption, s.c_str());
+            const char *a = c;
+            while (*a == ' ') ++a;
+            size_t k = strlen(a);
+            while (k > 0 && a[k - 1] == ' ') --k;
+            memcpy(caption, a, k);
+            caption[k] = 0;
+            if (k > 0 && caption[k - 1] == ':') caption[k - 1] = ' ';
             if (strcmp(caption, s_dlg_tit) != 0) {
                 cut_copy(s_dlg_tit, sizeof s_dlg_tit, caption);
                 new_caption = true;
@@ -380,11 +389,17 @@ void stat_dlg_get_view(stat_dlg_view *v) {
 
 // ---------------------------------------------------------------- Cancel
 
+// Through the helper library's mw_enab_butt once it is bound; the window
+// layer directly before that.
 void stat_dlgs_enab_stop(int enab) {
     for (int d : {HDLG_Stat, HDLG_StatErr}) {
         if (!open(d)) continue;
         int b = plat::win_find_child(d, dlg_item_cancel);
-        if (b != -1) plat::win_enable(b, enab != 0);
+        if (b == -1) continue;
+        if (mw_enab_butt)
+            mw_enab_butt(b, enab != 0);
+        else
+            plat::win_enable(b, enab != 0);
     }
 }
 

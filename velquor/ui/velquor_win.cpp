@@ -1,5 +1,8 @@
 // Message boxes and window-text helpers. The texts are copied into bounded
 // buffers before they are shown, so a caller's long text is cut, never overrun.
+// The boxes go through the helper library's box functions once start-up has
+// bound them; before that (and in programs that never bind the library, such
+// as the tests) they go straight to the window layer with the same rules.
 #include "velquor_win.h"
 
 #include <cstdio>
@@ -7,6 +10,7 @@
 
 #include "platform/win.h"
 #include "velquor/ui/velquor_cfg.h"
+#include "velquor/util/vqsystem.h"
 
 namespace {
 
@@ -18,15 +22,21 @@ void copy_cut(char *dst, size_t n, const char *src) {
 }
 
 // The box itself, as the helper library shows it: nothing without an owner
-// or a text.
-plat::WinAnswer show_box(int hwnd, const char *title, const char *text, char style,
-                         plat::WinButtons buttons) {
-    if (hwnd == -1 || !title || !text) return plat::WIN_ANSWER_NONE;
+// or a text. Yes/No boxes answer 0 for Yes, 1 otherwise; OK boxes answer 0.
+char show_box(int hwnd, const char *title, const char *text, char style, plat::WinButtons buttons) {
+    if (hwnd == -1 || !title || !text) return 2;
     char t[kBoxText], b[kBoxText];
     copy_cut(t, sizeof t, title);
     copy_cut(b, sizeof b, text);
-    return plat::win_message_box(hwnd, t, b, buttons,
-                                 plat::win_icon_from_style(static_cast<unsigned char>(style)));
+    if (buttons == plat::WIN_BOX_OK && mw_alert2) {
+        mw_alert2(hwnd, t, b, style);
+        return 0;
+    }
+    if (buttons == plat::WIN_BOX_YESNO && mw_quest2) return mw_quest2(hwnd, t, b, style) == 0 ? 0 : 1;
+    plat::WinAnswer a = plat::win_message_box(
+        hwnd, t, b, buttons, plat::win_icon_from_style(static_cast<unsigned char>(style)));
+    if (buttons == plat::WIN_BOX_OK) return 0;
+    return a == plat::WIN_ANSWER_YES ? 0 : 1;
 }
 
 void join_parts(char *out, size_t n, const char *text, const char *text2, char style) {
@@ -46,8 +56,7 @@ void mw_alert(int hwnd, const char *title, const char *text, char style) {
 }
 
 char mw_quest(int hwnd, const char *title, const char *text, char style) {
-    if (hwnd == -1 || !title || !text) return 2;
-    return show_box(hwnd, title, text, style, plat::WIN_BOX_YESNO) == plat::WIN_ANSWER_YES ? 0 : 1;
+    return show_box(hwnd, title, text, style, plat::WIN_BOX_YESNO);
 }
 
 void mw_alert_str(int hwnd, const char *title, const char *text, const char *text2, char style) {
