@@ -37,7 +37,9 @@ char b_open(int *h, const char *intf) {
     return plat::ser_open(path, h) == plat::SER_OK ? 0 : 3;
 }
 void b_close(int *h) { plat::ser_close(h); }
-char b_timeouts(int h, uint32_t tor) { return plat::ser_set_read_timeout(h, tor) == plat::SER_OK ? 0 : 9; }
+char b_timeouts(int h, uint32_t tor) {
+    return plat::ser_set_read_timeout(h, tor) == plat::SER_OK ? 0 : 9;
+}
 char b_read(int h, uint8_t *b, uint32_t n, uint32_t *got) {
     uint32_t k = 0;
     while (k < n) {

@@ -73,8 +73,9 @@ int main(int argc, char **argv) {
         return 1;
     }
     std::sort(g_lat_us.begin(), g_lat_us.end());
-    printf("timer 173 expiry to next step on the worker, %zu wake-ups: median %.1f us, p99 %.1f us\n",
-           g_lat_us.size(), g_lat_us[g_lat_us.size() / 2], g_lat_us[g_lat_us.size() * 99 / 100]);
+    printf(
+        "timer 173 expiry to next step on the worker, %zu wake-ups: median %.1f us, p99 %.1f us\n",
+        g_lat_us.size(), g_lat_us[g_lat_us.size() / 2], g_lat_us[g_lat_us.size() * 99 / 100]);
 
     int park_ms = short_run ? 2000 : 10000;
     sm_start_liste1(hwndMain, 3);

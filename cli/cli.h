@@ -19,19 +19,19 @@ enum cli_cmd_t : int { cli_none = 0, cli_ping, cli_key, cli_info, cli_reset };
 struct cli_opts {
     std::string config = "./std.cfg";
     bool save = false;
-    std::string port;      // --port DEV
-    int com = -1;          // --com N, 1..99
-    std::string ip;        // --ip ADDR
-    int ip_list = -1;      // --ip-list N, 1..9
-    bool group = false;    // --group
-    int monitor = -1;      // --monitor N, 0..255
-    int timeout = -1;      // --timeout S, 1..60
+    std::string port;    // --port DEV
+    int com = -1;        // --com N, 1..99
+    std::string ip;      // --ip ADDR
+    int ip_list = -1;    // --ip-list N, 1..9
+    bool group = false;  // --group
+    int monitor = -1;    // --monitor N, 0..255
+    int timeout = -1;    // --timeout S, 1..60
     bool no_parity = false;
-    int lang = 0;          // --lang: 1 de, 2 en, 3 fr
-    std::string log;       // --log FILE
-    int answer = 0;        // --yes 1, --no 2, else ask (or No without a terminal)
+    int lang = 0;     // --lang: 1 de, 2 en, 3 fr
+    std::string log;  // --log FILE
+    int answer = 0;   // --yes 1, --no 2, else ask (or No without a terminal)
     cli_cmd_t cmd = cli_none;
-    int key_id = 0;        // command id of the key: 121 up, 122 left, 123 right, 124 down, 125 ok
+    int key_id = 0;  // command id of the key: 121 up, 122 left, 123 right, 124 down, 125 ok
 };
 
 // Results of cli_parse.

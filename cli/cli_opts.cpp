@@ -97,11 +97,26 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
         };
         if (!strcmp(a, "--help") || !strcmp(a, "-h")) return cli_parse_help;
         if (!strcmp(a, "--version")) return cli_parse_version;
-        if (!strcmp(a, "--save")) { o->save = true; continue; }
-        if (!strcmp(a, "--group")) { o->group = true; continue; }
-        if (!strcmp(a, "--no-parity")) { o->no_parity = true; continue; }
-        if (!strcmp(a, "--yes")) { o->answer = 1; continue; }
-        if (!strcmp(a, "--no")) { o->answer = 2; continue; }
+        if (!strcmp(a, "--save")) {
+            o->save = true;
+            continue;
+        }
+        if (!strcmp(a, "--group")) {
+            o->group = true;
+            continue;
+        }
+        if (!strcmp(a, "--no-parity")) {
+            o->no_parity = true;
+            continue;
+        }
+        if (!strcmp(a, "--yes")) {
+            o->answer = 1;
+            continue;
+        }
+        if (!strcmp(a, "--no")) {
+            o->answer = 2;
+            continue;
+        }
         if (!strcmp(a, "--config") || !strcmp(a, "--port") || !strcmp(a, "--log") ||
             !strcmp(a, "--ip")) {
             const char *s = need(a);
@@ -138,17 +153,24 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
         if (!strcmp(a, "--lang")) {
             const char *s = need(a);
             if (!s) return fail("--lang needs a value");
-            if (!strcmp(s, "de")) o->lang = 1;
-            else if (!strcmp(s, "en")) o->lang = 2;
-            else if (!strcmp(s, "fr")) o->lang = 3;
-            else return fail(std::string("--lang takes de, en or fr, not ") + s);
+            if (!strcmp(s, "de"))
+                o->lang = 1;
+            else if (!strcmp(s, "en"))
+                o->lang = 2;
+            else if (!strcmp(s, "fr"))
+                o->lang = 3;
+            else
+                return fail(std::string("--lang takes de, en or fr, not ") + s);
             continue;
         }
         if (a[0] == '-') return fail(std::string("unknown option ") + a);
         if (o->cmd != cli_none) return fail(std::string("one command only: ") + a);
-        if (!strcmp(a, "ping")) o->cmd = cli_ping;
-        else if (!strcmp(a, "info")) o->cmd = cli_info;
-        else if (!strcmp(a, "reset")) o->cmd = cli_reset;
+        if (!strcmp(a, "ping"))
+            o->cmd = cli_ping;
+        else if (!strcmp(a, "info"))
+            o->cmd = cli_info;
+        else if (!strcmp(a, "reset"))
+            o->cmd = cli_reset;
         else if (!strcmp(a, "key")) {
             const char *s = need(a);
             if (!s) return fail("key needs up, down, left, right or ok");
@@ -162,7 +184,8 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
     }
     if (o->cmd == cli_none) return fail("no command given");
     if (o->group && o->ip_list < 0) return fail("--group needs --ip-list");
-    int links = (!o->port.empty() || o->com > 0 ? 1 : 0) + (!o->ip.empty() ? 1 : 0) + (o->ip_list > 0 ? 1 : 0);
+    int links = (!o->port.empty() || o->com > 0 ? 1 : 0) + (!o->ip.empty() ? 1 : 0) +
+                (o->ip_list > 0 ? 1 : 0);
     if (!o->ip.empty() && o->ip_list > 0) return fail("choose one link: --ip or --ip-list");
     if (links > 1 && !o->port.empty()) return fail("choose one link: --port, --ip or --ip-list");
     return cli_parse_ok;

@@ -20,11 +20,11 @@
 #include "platform/win.h"
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
+#include "velquor/operations/velquor_func.h"
 #include "velquor/operations/vf_ipl.h"
 #include "velquor/sequencer/sm_act.h"
-#include "velquor/ui/screen.h"
-#include "velquor/operations/velquor_func.h"
 #include "velquor/ui/conf.h"
+#include "velquor/ui/screen.h"
 #include "velquor/ui/text_ar.h"
 #include "velquor/ui/velquor_cfg.h"
 #include "velquor/ui/velquor_dialogs.h"
@@ -89,8 +89,9 @@ plat::WinAnswer ask(void) {
     fflush(stderr);
     char line[32];
     if (!fgets(line, sizeof line, stdin)) return plat::WIN_ANSWER_NO;
-    return (line[0] == 'y' || line[0] == 'Y' || line[0] == 'j' || line[0] == 'J') ? plat::WIN_ANSWER_YES
-                                                                                   : plat::WIN_ANSWER_NO;
+    return (line[0] == 'y' || line[0] == 'Y' || line[0] == 'j' || line[0] == 'J')
+               ? plat::WIN_ANSWER_YES
+               : plat::WIN_ANSWER_NO;
 }
 
 // Prints a box (errors on stderr) and answers it.
@@ -118,7 +119,8 @@ bool op_ended(void) {
     progress_draw();
     if (!(sys_act & 1) || dome != 0) return false;
     if (sm_workers_running() != 0) return false;
-    if (plat::loop_timer_armed(hwndMain, sm_timer_end) || plat::loop_timer_armed(hwndMain, sm_timer_resume))
+    if (plat::loop_timer_armed(hwndMain, sm_timer_end) ||
+        plat::loop_timer_armed(hwndMain, sm_timer_resume))
         return false;
     return true;
 }
@@ -241,12 +243,8 @@ int main(int argc, char **argv) {
     cli_opts o;
     std::string err;
     switch (cli_parse(argc, argv, &o, &err)) {
-    case cli_parse_help:
-        fputs(cli_usage(), stdout);
-        return 0;
-    case cli_parse_version:
-        printf("velquor-cli %s\n", VER_APP_NUM);
-        return 0;
+    case cli_parse_help: fputs(cli_usage(), stdout); return 0;
+    case cli_parse_version: printf("velquor-cli %s\n", VER_APP_NUM); return 0;
     case cli_parse_usage:
         fprintf(stderr, "velquor-cli: %s\n%s", err.c_str(), cli_usage());
         return 2;

@@ -17,8 +17,8 @@ namespace plat {
 // Result of dyn_open: 0 ok, else one of these.
 enum DynResult : int {
     DYN_OK = 0,
-    DYN_BAD_ARG = 1,   // missing pointer, empty or relative path, handle already set
-    DYN_NOT_LOADED = 2 // the loader could not load the file (see dyn_last_error)
+    DYN_BAD_ARG = 1,    // missing pointer, empty or relative path, handle already set
+    DYN_NOT_LOADED = 2  // the loader could not load the file (see dyn_last_error)
 };
 
 // Loads the library at the absolute path `path` with every symbol resolved

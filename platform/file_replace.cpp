@@ -8,12 +8,12 @@
 // close one by one before it renames.
 #include "file_replace.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 namespace plat {
 namespace {

@@ -16,9 +16,9 @@
 // may replace to make a write fail (a full disk), a sync or a rename fail.
 #pragma once
 
+#include <sys/types.h>
 #include <cstddef>
 #include <cstdio>
-#include <sys/types.h>
 
 namespace plat {
 
@@ -37,10 +37,10 @@ constexpr size_t file_path_max = 4096;
 // One replacement under way, filled by file_replace_open (which must not be
 // given a record that is still open); f is the stream to write to.
 struct FileReplace {
-    FILE *f;                        // stream into the new file; nullptr when not open
-    int fd;                         // the new file's descriptor; -1 when not open
-    char target[file_path_max];     // the name the new file will take
-    char tmp[file_path_max + 8];    // the new file's own name until then
+    FILE *f;                      // stream into the new file; nullptr when not open
+    int fd;                       // the new file's descriptor; -1 when not open
+    char target[file_path_max];   // the name the new file will take
+    char tmp[file_path_max + 8];  // the new file's own name until then
 };
 
 // Creates the new file beside `path` and opens r->f on it for writing (text).

@@ -202,7 +202,8 @@ int loop_dispatch_due() {
 bool loop_run_until(const std::function<bool()> &done, int timeout_ms) {
     LoopState &s = st();
     const bool limited = timeout_ms >= 0;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limited ? timeout_ms : 0);
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(limited ? timeout_ms : 0);
     for (;;) {
         uint64_t seq;
         {

@@ -7,13 +7,7 @@
 #include "net.h"
 
 #include <arpa/inet.h>
-#include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
-#include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/ip.h>
@@ -22,6 +16,12 @@
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
 
 namespace plat {
 namespace {
@@ -51,9 +51,9 @@ int sys_getaddrinfo(const char *node, const char *svc, const addrinfo *h, addrin
     return ::getaddrinfo(node, svc, h, res);
 }
 
-const NetSys kDefaultSys = {sys_socket, sys_connect, sys_close,  sys_fcntl,
-                            sys_setsockopt, sys_getsockopt, sys_send, sys_recv,
-                            sys_sendto, sys_poll, sys_getaddrinfo};
+const NetSys kDefaultSys = {sys_socket,     sys_connect,    sys_close,      sys_fcntl,
+                            sys_setsockopt, sys_getsockopt, sys_send,       sys_recv,
+                            sys_sendto,     sys_poll,       sys_getaddrinfo};
 NetSys g_sys = kDefaultSys;
 
 thread_local int t_errno = 0;
@@ -85,8 +85,7 @@ void drain_cancel() {
     const int fd = cancel_fd();
     uint64_t v;
     if (fd >= 0) {
-        while (::read(fd, &v, sizeof v) == ssize_t(sizeof v)) {
-        }
+        while (::read(fd, &v, sizeof v) == ssize_t(sizeof v)) {}
     }
 }
 
@@ -344,8 +343,8 @@ int net_icmp_echo(uint32_t addr_be, const void *payload, size_t n, uint32_t time
 
     const uint16_t id = uint16_t(::getpid() & 0xFFFF);
     const uint16_t seq = uint16_t(g_icmp_seq.fetch_add(1) + 1);
-    uint8_t req[8 + 64] = {ICMP_ECHO, 0, 0, 0, uint8_t(id >> 8), uint8_t(id), uint8_t(seq >> 8),
-                           uint8_t(seq)};
+    uint8_t req[8 + 64] = {ICMP_ECHO,         0,           0, 0, uint8_t(id >> 8), uint8_t(id),
+                           uint8_t(seq >> 8), uint8_t(seq)};
     if (n) std::memcpy(req + 8, payload, n);
     const uint16_t cks = inet_cks(req, 8 + n);
     req[2] = uint8_t(cks >> 8);

@@ -19,9 +19,9 @@
 // make a connect hang, a socket call fail or a send come up short.
 #pragma once
 
+#include <sys/types.h>
 #include <cstddef>
 #include <cstdint>
-#include <sys/types.h>
 
 struct pollfd;
 struct sockaddr;

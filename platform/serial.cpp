@@ -8,18 +8,18 @@
 #include "serial.h"
 
 #include <asm/termbits.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <strings.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <map>
 #include <mutex>
-#include <poll.h>
-#include <sys/file.h>
-#include <strings.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace plat {
 namespace {
@@ -74,11 +74,10 @@ struct BaudCode {
     uint32_t baud;
 };
 constexpr BaudCode kBauds[] = {
-    {B50, 50},         {B75, 75},         {B110, 110},       {B134, 134},
-    {B150, 150},       {B200, 200},       {B300, 300},       {B600, 600},
-    {B1200, 1200},     {B1800, 1800},     {B2400, 2400},     {B4800, 4800},
-    {B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600},
-    {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B500000, 500000},
+    {B50, 50},         {B75, 75},         {B110, 110},       {B134, 134},       {B150, 150},
+    {B200, 200},       {B300, 300},       {B600, 600},       {B1200, 1200},     {B1800, 1800},
+    {B2400, 2400},     {B4800, 4800},     {B9600, 9600},     {B19200, 19200},   {B38400, 38400},
+    {B57600, 57600},   {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B500000, 500000},
     {B576000, 576000}, {B921600, 921600},
 };
 
@@ -135,8 +134,8 @@ int ser_open(const char *path, int *fd) {
     xioctl(h, TIOCEXCL, nullptr);
 
     struct termios2 t = saved;
-    t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY |
-                   INPCK);
+    t.c_iflag &=
+        ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
     t.c_oflag &= ~OPOST;
     t.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     t.c_cflag &= ~(CRTSCTS | HUPCL);
@@ -190,10 +189,10 @@ int ser_get_settings(int fd, SerialSettings *out) {
     if (xioctl(fd, TCGETS2, &t) < 0) return fail(SER_IO);
     out->baud = baud_of(t);
     switch (t.c_cflag & CSIZE) {
-        case CS5: out->data_bits = 5; break;
-        case CS6: out->data_bits = 6; break;
-        case CS7: out->data_bits = 7; break;
-        default: out->data_bits = 8; break;
+    case CS5: out->data_bits = 5; break;
+    case CS6: out->data_bits = 6; break;
+    case CS7: out->data_bits = 7; break;
+    default: out->data_bits = 8; break;
     }
     if (!(t.c_cflag & PARENB))
         out->parity = Parity::None;

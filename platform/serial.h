@@ -18,9 +18,9 @@
 // make reads short, writes fail or a device vanish.
 #pragma once
 
+#include <sys/types.h>
 #include <cstddef>
 #include <cstdint>
-#include <sys/types.h>
 
 struct pollfd;
 
@@ -38,10 +38,10 @@ struct SerialSettings {
 // Result of the serial functions: 0 ok, else one of these.
 enum SerialResult : int {
     SER_OK = 0,
-    SER_BAD_ARG = 1,   // missing pointer, -1 handle, bad setting
-    SER_NO_DEVICE = 2, // open failed: no such device or not a tty
-    SER_BUSY = 3,      // open failed: in use by another process (TIOCEXCL)
-    SER_IO = 4,        // a read, write or ioctl failed
+    SER_BAD_ARG = 1,    // missing pointer, -1 handle, bad setting
+    SER_NO_DEVICE = 2,  // open failed: no such device or not a tty
+    SER_BUSY = 3,       // open failed: in use by another process (TIOCEXCL)
+    SER_IO = 4,         // a read, write or ioctl failed
 };
 
 // Opens `path` for reading and writing, non-shared; on success *fd holds the

@@ -31,25 +31,19 @@ std::atomic<int> headless_screen_h{1017};
 
 constexpr int default_limit = 32767;
 
-bool is_top(int kind) {
-    return kind == WIN_MAIN || kind == WIN_DIALOG;
-}
-bool is_clickable(int kind) {
-    return kind == WIN_BUTTON || kind == WIN_RADIO || kind == WIN_CHECK;
-}
+bool is_top(int kind) { return kind == WIN_MAIN || kind == WIN_DIALOG; }
+bool is_clickable(int kind) { return kind == WIN_BUTTON || kind == WIN_RADIO || kind == WIN_CHECK; }
 bool is_control_kind(int kind) {
     switch (kind) {
-        case WIN_BUTTON:
-        case WIN_STATIC:
-        case WIN_GROUP:
-        case WIN_RADIO:
-        case WIN_EDIT:
-        case WIN_MEMO:
-        case WIN_CHECK:
-        case WIN_TREE:
-            return true;
-        default:
-            return false;
+    case WIN_BUTTON:
+    case WIN_STATIC:
+    case WIN_GROUP:
+    case WIN_RADIO:
+    case WIN_EDIT:
+    case WIN_MEMO:
+    case WIN_CHECK:
+    case WIN_TREE: return true;
+    default: return false;
     }
 }
 
@@ -252,9 +246,7 @@ void on_timer(int hwnd, unsigned id) {
 
 }  // namespace
 
-void install_timer_handler() {
-    loop_set_timer_handler(&on_timer);
-}
+void install_timer_handler() { loop_set_timer_handler(&on_timer); }
 
 // ---------------------------------------------------------------- creation and destruction
 

@@ -50,22 +50,17 @@ bool win_register_menu(int resource, const WinMenuRow *rows, size_t count) {
         const WinMenuRow &r = rows[i];
         const std::string caption = r.caption ? r.caption : "";
         switch (r.kind) {
-            case WIN_MENU_POPUP:
-                nodes.push_back(MenuNode{level, WIN_MENU_POPUP, caption, 0});
-                ++level;
-                break;
-            case WIN_MENU_END:
-                if (level == 0) return false;
-                --level;
-                break;
-            case WIN_MENU_ITEM:
-                nodes.push_back(MenuNode{level, WIN_MENU_ITEM, caption, r.id});
-                break;
-            case WIN_MENU_SEPARATOR:
-                nodes.push_back(MenuNode{level, WIN_MENU_SEPARATOR, "", 0});
-                break;
-            default:
-                return false;
+        case WIN_MENU_POPUP:
+            nodes.push_back(MenuNode{level, WIN_MENU_POPUP, caption, 0});
+            ++level;
+            break;
+        case WIN_MENU_END:
+            if (level == 0) return false;
+            --level;
+            break;
+        case WIN_MENU_ITEM: nodes.push_back(MenuNode{level, WIN_MENU_ITEM, caption, r.id}); break;
+        case WIN_MENU_SEPARATOR: nodes.push_back(MenuNode{level, WIN_MENU_SEPARATOR, "", 0}); break;
+        default: return false;
         }
     }
     if (level != 0) return false;

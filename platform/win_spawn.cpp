@@ -82,8 +82,7 @@ int win_start_viewer(const char *command, const char *file, const char *suffix) 
     if (rc != 0) return 2;
     std::thread([pid] {
         int status;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     }).detach();
     return 0;
 }

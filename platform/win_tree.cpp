@@ -75,17 +75,10 @@ bool win_tree_expand(int tree, int item, WinExpand how) {
         TreeItem *it = w ? item_of(*w, item) : nullptr;
         if (!it) return false;
         switch (how) {
-            case WIN_EXPAND:
-                on = true;
-                break;
-            case WIN_COLLAPSE:
-                on = false;
-                break;
-            case WIN_TOGGLE:
-                on = !it->expanded;
-                break;
-            default:
-                return false;
+        case WIN_EXPAND: on = true; break;
+        case WIN_COLLAPSE: on = false; break;
+        case WIN_TOGGLE: on = !it->expanded; break;
+        default: return false;
         }
         it->expanded = on;
     }

@@ -17,7 +17,7 @@ namespace {
 int proc(int, int, int, int) { return 0; }
 
 class Boxes : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         static bool once = false;
         if (!once) {
@@ -45,27 +45,42 @@ TEST_F(Boxes, ResultsRefusalsAndBodies) {
         const char *title, *text, *text2;
         char style;
         plat::WinAnswer answer;
-        int want;            // result of the Yes/No boxes
-        const char *caption; // nullptr: no box shown
+        int want;             // result of the Yes/No boxes
+        const char *caption;  // nullptr: no box shown
         std::string body;
         plat::WinIcon icon;
     } rows[] = {
-        {1, QUEST, 0, "T", "Go?", nullptr, 2, plat::WIN_ANSWER_YES, 0, "T", "Go?", plat::WIN_ICON_QUESTION},
-        {2, QUEST, 0, "T", "Go?", nullptr, 2, plat::WIN_ANSWER_NO, 1, "T", "Go?", plat::WIN_ICON_QUESTION},
-        {3, QUEST, 0, "T", "Go?", nullptr, 6, plat::WIN_ANSWER_NONE, 1, "T", "Go?", plat::WIN_ICON_QUESTION},
-        {4, QUEST, -1, "T", "Go?", nullptr, 2, plat::WIN_ANSWER_YES, 2, nullptr, "", plat::WIN_ICON_NONE},
-        {5, QUEST, 0, nullptr, "Go?", nullptr, 2, plat::WIN_ANSWER_YES, 2, nullptr, "", plat::WIN_ICON_NONE},
-        {6, QUEST2, 0, "T", "Go", nullptr, 2, plat::WIN_ANSWER_YES, 2, nullptr, "", plat::WIN_ICON_NONE},
-        {7, QUEST2, 0, "T", "Load", "a.h86", 4, plat::WIN_ANSWER_YES, 0, "T", "Load \"a.h86\"", plat::WIN_ICON_EXCLAMATION},
-        {8, ALERT, 0, x, x, nullptr, 0, plat::WIN_ANSWER_NONE, -1, x, std::string(255, 'x'), plat::WIN_ICON_NONE},
-        {9, ALERT, -1, "T", "B", nullptr, 1, plat::WIN_ANSWER_NONE, -1, nullptr, "", plat::WIN_ICON_NONE},
-        {10, ALERT2, 0, "T", "can not open file", "a.txt", static_cast<char>(128 | 4), plat::WIN_ANSWER_NONE, -1,
-         "T", "can not open file a.txt", plat::WIN_ICON_EXCLAMATION},
+        {1, QUEST, 0, "T", "Go?", nullptr, 2, plat::WIN_ANSWER_YES, 0, "T", "Go?",
+         plat::WIN_ICON_QUESTION},
+        {2, QUEST, 0, "T", "Go?", nullptr, 2, plat::WIN_ANSWER_NO, 1, "T", "Go?",
+         plat::WIN_ICON_QUESTION},
+        {3, QUEST, 0, "T", "Go?", nullptr, 6, plat::WIN_ANSWER_NONE, 1, "T", "Go?",
+         plat::WIN_ICON_QUESTION},
+        {4, QUEST, -1, "T", "Go?", nullptr, 2, plat::WIN_ANSWER_YES, 2, nullptr, "",
+         plat::WIN_ICON_NONE},
+        {5, QUEST, 0, nullptr, "Go?", nullptr, 2, plat::WIN_ANSWER_YES, 2, nullptr, "",
+         plat::WIN_ICON_NONE},
+        {6, QUEST2, 0, "T", "Go", nullptr, 2, plat::WIN_ANSWER_YES, 2, nullptr, "",
+         plat::WIN_ICON_NONE},
+        {7, QUEST2, 0, "T", "Load", "a.h86", 4, plat::WIN_ANSWER_YES, 0, "T", "Load \"a.h86\"",
+         plat::WIN_ICON_EXCLAMATION},
+        {8, ALERT, 0, x, x, nullptr, 0, plat::WIN_ANSWER_NONE, -1, x, std::string(255, 'x'),
+         plat::WIN_ICON_NONE},
+        {9, ALERT, -1, "T", "B", nullptr, 1, plat::WIN_ANSWER_NONE, -1, nullptr, "",
+         plat::WIN_ICON_NONE},
+        {10, ALERT2, 0, "T", "can not open file", "a.txt", static_cast<char>(128 | 4),
+         plat::WIN_ANSWER_NONE, -1, "T", "can not open file a.txt", plat::WIN_ICON_EXCLAMATION},
         {11, ALERT2, 0, "T", y, z, 0, plat::WIN_ANSWER_NONE, -1, "T",
          std::string(50, 'y') + " \"" + std::string(50, 'z') + "\"", plat::WIN_ICON_NONE},
-        {12, ALERT2, 0, "T", "a", nullptr, 0, plat::WIN_ANSWER_NONE, -1, nullptr, "", plat::WIN_ICON_NONE},
-        {13, ERR, 0, nullptr, "Zeit\xFC" "berschreitung", nullptr, 0, plat::WIN_ANSWER_NONE, -1,
-         "Service Tool", "Zeit\xFC" "berschreitung", plat::WIN_ICON_STOP},
+        {12, ALERT2, 0, "T", "a", nullptr, 0, plat::WIN_ANSWER_NONE, -1, nullptr, "",
+         plat::WIN_ICON_NONE},
+        {13, ERR, 0, nullptr,
+         "Zeit\xFC"
+         "berschreitung",
+         nullptr, 0, plat::WIN_ANSWER_NONE, -1, "Service Tool",
+         "Zeit\xFC"
+         "berschreitung",
+         plat::WIN_ICON_STOP},
         {14, ERR2, 0, nullptr, "can not open file", "a.txt", 0, plat::WIN_ANSWER_NONE, -1,
          "Service Tool", "can not open file \"a.txt\"", plat::WIN_ICON_STOP},
     };

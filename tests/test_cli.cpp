@@ -1,7 +1,8 @@
 // Tests of velquor-cli: its options, and the program end to end against the
-// simulator, over a pseudo-terminal and over the converter on TCP (127.0.0.7 to 127.0.0.11, one per test).
-#include <gtest/gtest.h>
+// simulator, over a pseudo-terminal and over the converter on TCP (127.0.0.7 to 127.0.0.11, one per
+// test).
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -40,20 +41,20 @@ TEST(CliOptions, ParsesCommandsAndRefusesBadUsage) {
         {4, {"--ip-list", "3", "--group", "reset"}, cli_parse_ok},
         {5, {"--help"}, cli_parse_help},
         {6, {"--version"}, cli_parse_version},
-        {7, {}, cli_parse_usage},                          // no command
-        {8, {"ping", "info"}, cli_parse_usage},            // two commands
+        {7, {}, cli_parse_usage},                // no command
+        {8, {"ping", "info"}, cli_parse_usage},  // two commands
         {9, {"key", "sideways"}, cli_parse_usage},
         {10, {"key"}, cli_parse_usage},
-        {11, {"--com", "0", "ping"}, cli_parse_usage},     // 1..99
-        {12, {"--com", "07", "ping"}, cli_parse_usage},    // strict numbers only
+        {11, {"--com", "0", "ping"}, cli_parse_usage},   // 1..99
+        {12, {"--com", "07", "ping"}, cli_parse_usage},  // strict numbers only
         {13, {"--monitor", "256", "ping"}, cli_parse_usage},
         {14, {"--timeout", "5s", "ping"}, cli_parse_usage},
         {15, {"--ip", "1.2.3", "ping"}, cli_parse_usage},
         {16, {"--ip", "1.2.3.4", "--ip-list", "2", "ping"}, cli_parse_usage},
-        {17, {"--group", "ping"}, cli_parse_usage},        // group needs a list
+        {17, {"--group", "ping"}, cli_parse_usage},  // group needs a list
         {18, {"--lang", "it", "ping"}, cli_parse_usage},
         {19, {"--frobnicate", "ping"}, cli_parse_usage},
-        {20, {"ping", "--port"}, cli_parse_usage},         // option without its value
+        {20, {"ping", "--port"}, cli_parse_usage},  // option without its value
     };
     for (const Row &r : rows) {
         cli_opts o;
@@ -65,7 +66,9 @@ TEST(CliOptions, ParsesCommandsAndRefusesBadUsage) {
     }
     cli_opts o;
     std::string err;
-    ASSERT_EQ(parse({"--port", "/dev/pts/9", "--com", "4", "--lang", "de", "--yes", "key", "ok", "--save"}, &o, &err),
+    ASSERT_EQ(parse({"--port", "/dev/pts/9", "--com", "4", "--lang", "de", "--yes", "key", "ok",
+                     "--save"},
+                    &o, &err),
               cli_parse_ok);
     EXPECT_EQ(o.port, "/dev/pts/9");
     EXPECT_EQ(o.com, 4);
@@ -145,8 +148,10 @@ struct CliSim : ::testing::Test {
     void SetUp() override {
         static const struct {
             const char *test, *ip;
-        } addrs[] = {{"CommandsOverRs232", "127.0.0.7"}, {"CommandsOverIp", "127.0.0.8"},
-                     {"ErrorsGoToStderrWithStatusOne", "127.0.0.9"}, {"SavesOnlyWhenAsked", "127.0.0.10"}};
+        } addrs[] = {{"CommandsOverRs232", "127.0.0.7"},
+                     {"CommandsOverIp", "127.0.0.8"},
+                     {"ErrorsGoToStderrWithStatusOne", "127.0.0.9"},
+                     {"SavesOnlyWhenAsked", "127.0.0.10"}};
         const char *name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         ip = "127.0.0.11";
         for (const auto &a : addrs)
@@ -172,8 +177,7 @@ struct CliSim : ::testing::Test {
     void TearDown() override {
         zs_stop(&sim);
         std::string cmd = "rm -rf '" + dir + "'";
-        if (system(cmd.c_str()) != 0) {
-        }
+        if (system(cmd.c_str()) != 0) {}
     }
     // The link options of line 0 (pty) or line 1 (TCP).
     std::vector<std::string> link(int line) {
@@ -231,7 +235,10 @@ TEST_F(CliSim, ErrorsGoToStderrWithStatusOne) {
     EXPECT_TRUE(r.out.empty()) << r.out;
     r = run_cli(dir, {"--lang", "de", "--port", dir + "/nothing", "ping"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("kann Schnittstelle nicht \xc3\xb6" "ffnen"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("kann Schnittstelle nicht \xc3\xb6"
+                         "ffnen"),
+              std::string::npos)
+        << r.err;
     // A monitor that does not answer: a time-out.
     r = run_cli(dir, {"--ip", ip, "--monitor", "9", "--timeout", "1", "key", "ok"});
     EXPECT_EQ(r.status, 1);

@@ -3,13 +3,13 @@
 // failures. Every file lives in a temporary directory of its own.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "platform/file_replace.h"
@@ -50,9 +50,7 @@ protected:
 
     void set_path(const fs::path &p) { std::snprintf(fcpath, sizeof fcpath, "%s", p.c_str()); }
 
-    void write_file(const std::string &text) {
-        std::ofstream(fcpath, std::ios::binary) << text;
-    }
+    void write_file(const std::string &text) { std::ofstream(fcpath, std::ios::binary) << text; }
     std::string read_file() {
         std::ifstream in(fcpath, std::ios::binary);
         std::stringstream ss;
@@ -77,9 +75,9 @@ std::string num(int64_t v) { return std::to_string(v); }
 
 struct ValueRow {
     int n;
-    bool inet;            // networking available
-    const char *file;     // the configuration file
-    std::string (*get)(); // the setting under test, as text
+    bool inet;             // networking available
+    const char *file;      // the configuration file
+    std::string (*get)();  // the setting under test, as text
     const char *want;
 };
 
@@ -96,8 +94,10 @@ TEST_F(Conf, ValueRules) {
         {8, false, "ik_sys_to 12\nik_sys_to 0x10\n", [] { return num(sys_to); }, "5"},
         {9, false, "ik_sys_to 12\nik_sys_to\n", [] { return num(sys_to); }, "5"},
         {10, false, "ik_sys_baud 2000000\n", [] { return num(sys_baud); }, "115200"},
-        {11, false, "ik_sys_baud 9600\nik_sys_baud 2000000\n", [] { return num(sys_baud); }, "115200"},
-        {12, false, "ik_sys_baud 9600\nik_sys_baud 4294967296\n", [] { return num(sys_baud); }, "115200"},
+        {11, false, "ik_sys_baud 9600\nik_sys_baud 2000000\n", [] { return num(sys_baud); },
+         "115200"},
+        {12, false, "ik_sys_baud 9600\nik_sys_baud 4294967296\n", [] { return num(sys_baud); },
+         "115200"},
         {13, false, "ik_syslang -1\n", [] { return num(sys_lang); }, "4294967295"},
         {14, false, "ik_sysmode 0\n", [] { return num(sysmode); }, "129"},
         {15, false, "ik_ddc_2 0x0278\n", [] { return num(lptport[1]); }, "632"},
@@ -111,12 +111,14 @@ TEST_F(Conf, ValueRules) {
         {23, false, "ik_commode 237\n", [] { return num(com_mode); }, "238"},
         {24, true, "ik_commode 237\n", [] { return num(com_mode); }, "237"},
         {25, true, "ik_commode 5\n", [] { return num(com_mode); }, "238"},
-        {26, false, "ik_ipl_3_7 10.1.2.3\n", [] { return std::string(list_get_ip_sub(2, 6)); }, "10.1.2.3"},
+        {26, false, "ik_ipl_3_7 10.1.2.3\n", [] { return std::string(list_get_ip_sub(2, 6)); },
+         "10.1.2.3"},
         {27, false, "ik_ipl_3_1 10.1.2.3\n", [] { return std::string(list_get_ip(2)); }, "0.0.0.0"},
         {28, false, "ik_ipl_3 10.1.2.3\n", [] { return std::string(list_get_ip(2)); }, "10.1.2.3"},
         {29, false, "ik_fn1 File:\n", [] { return std::string(fname1); }, ""},
         {30, false, "ik_firmpath Datei:\n", [] { return std::string(firmpath); }, ""},
-        {31, false, "ik_firmpath C:\\my files\\a.h86\n", [] { return std::string(firmpath); }, "C:\\my files\\a.h86"},
+        {31, false, "ik_firmpath C:\\my files\\a.h86\n", [] { return std::string(firmpath); },
+         "C:\\my files\\a.h86"},
         {32, false, "ik_firmpath a\tb  \r\n", [] { return std::string(firmpath); }, "a b"},
         {33, false, "ik_sys_ipx 3\n", [] { return num(sys_ipx); }, "3"},
         {34, false, "ik_sys_ipx 4\nik_sys_ipx 9\n", [] { return num(sys_ipx); }, "4"},
@@ -124,13 +126,18 @@ TEST_F(Conf, ValueRules) {
         {36, false, "ik_sys_broad 0\n", [] { return num(broad); }, "0"},
         {37, false, "  ik_sys_to    9  \r\n", [] { return num(sys_to); }, "9"},
         {38, false, "ik_sys_to 9", [] { return num(sys_to); }, "9"},  // no line end
-        {39, false, "ik_comdev_3 /dev/ttyUSB0\n", [] { return std::string(plat::ser_com_path(3)); }, "/dev/ttyUSB0"},
-        {40, false, "ik_comdev_03 /dev/ttyUSB0\n", [] { return std::string(plat::ser_com_path(3)); }, "/dev/ttyS2"},
-        {41, false, "IK_COMDEV_99 /dev/pts/7\n", [] { return std::string(plat::ser_com_path(99)); }, "/dev/pts/7"},
-        {42, false, "ik_comdev_3 /dev/x\nik_comdev_3\n", [] { return std::string(plat::ser_com_path(3)); }, "/dev/ttyS2"},
-        {43, false, "ik_app_name Service Tool\n", [] { return std::string(VER_APP_NAME); }, "Service Tool"},
-        {44, false, "ik_sys_ip 10.0.0.1 junk beyond twenty-four\n", [] { return std::string(sys_ip); },
-         "10.0.0.1 junk beyond twe"},
+        {39, false, "ik_comdev_3 /dev/ttyUSB0\n", [] { return std::string(plat::ser_com_path(3)); },
+         "/dev/ttyUSB0"},
+        {40, false, "ik_comdev_03 /dev/ttyUSB0\n",
+         [] { return std::string(plat::ser_com_path(3)); }, "/dev/ttyS2"},
+        {41, false, "IK_COMDEV_99 /dev/pts/7\n", [] { return std::string(plat::ser_com_path(99)); },
+         "/dev/pts/7"},
+        {42, false, "ik_comdev_3 /dev/x\nik_comdev_3\n",
+         [] { return std::string(plat::ser_com_path(3)); }, "/dev/ttyS2"},
+        {43, false, "ik_app_name Service Tool\n", [] { return std::string(VER_APP_NAME); },
+         "Service Tool"},
+        {44, false, "ik_sys_ip 10.0.0.1 junk beyond twenty-four\n",
+         [] { return std::string(sys_ip); }, "10.0.0.1 junk beyond twe"},
     };
     for (const ValueRow &r : rows) {
         SCOPED_TRACE("row " + std::to_string(r.n));
@@ -165,13 +172,13 @@ std::string snapshot() {
     for (const char *t : {op_mak_pre, op_mak_suff, op_ddc_hex_pre, op_ddc_hex_suff, op_ddc_bin_pre,
                           op_ddc_bin_suff, op_tx_pre, op_tx_suff})
         o << t << '|';
-    o << int(firm_68) << int(parno) << int(logcom) << '|' << VER_APP_NAME << '|' << int(sys_to) << ','
-      << int(sys_zelb_nr) << ',' << int(sys_intf) << ',' << int(firm_hito) << ',' << sys_ip << ','
-      << int(show_eth_init_err) << ',' << int(sys_ipx) << ',' << int(broad) << '|';
+    o << int(firm_68) << int(parno) << int(logcom) << '|' << VER_APP_NAME << '|' << int(sys_to)
+      << ',' << int(sys_zelb_nr) << ',' << int(sys_intf) << ',' << int(firm_hito) << ',' << sys_ip
+      << ',' << int(show_eth_init_err) << ',' << int(sys_ipx) << ',' << int(broad) << '|';
     for (auto &list : ip_list)
         for (auto &e : list) o << e.ip << '/' << (e.dns ? e.dns : "-") << ',';
-    o << int(show_keyb) << int(show_mak) << int(show_info) << ',' << com_mode << ',' << sysmode << ','
-      << sys_lang << ',' << win_left << ',' << win_top << '|';
+    o << int(show_keyb) << int(show_mak) << int(show_info) << ',' << com_mode << ',' << sysmode
+      << ',' << sys_lang << ',' << win_left << ',' << win_top << '|';
     for (int n = 1; n <= 99; ++n)
         if (plat::ser_com_path_is_set(n)) o << n << '=' << plat::ser_com_path(n) << ',';
     return o.str();
@@ -184,9 +191,10 @@ TEST_F(Conf, RoundTripOfEveryKey) {
     std::snprintf(makpath, sizeof makpath, "/opt/mak files/a.vqm");
     sys_boot = 206;
     sc_intf_s = 3, sc_intf_e = 17, sc_to = 9, sc_parno = 1;
-    uint32_t *det[] = {&det_zelb_cmd, &det_zelb_val, &det_sw_cmd, &det_sw_val, &det_dat_cmd,
-                       &det_dat_val, &det_disp_cmd, &det_disp_val, &det_vfreq_cmd, &det_vfreq_val,
-                       &det_hfreq_cmd, &det_hfreq_val, &det_pclk_cmd, &det_pclk_val};
+    uint32_t *det[] = {&det_zelb_cmd,  &det_zelb_val,  &det_sw_cmd,    &det_sw_val,
+                       &det_dat_cmd,   &det_dat_val,   &det_disp_cmd,  &det_disp_val,
+                       &det_vfreq_cmd, &det_vfreq_val, &det_hfreq_cmd, &det_hfreq_val,
+                       &det_pclk_cmd,  &det_pclk_val};
     for (uint32_t i = 0; i < 14; ++i) *det[i] = 0xABC00000u + i;
     for (int i = 0; i < 4; ++i) lptport[i] = 0x100 + i, lptportstat[i] = 0xFFFFFFF0u + i;
     std::snprintf(ddcpath, sizeof ddcpath, "/d/edid.bin");
@@ -194,13 +202,13 @@ TEST_F(Conf, RoundTripOfEveryKey) {
     std::snprintf(fname1, sizeof fname1, "dump 1.vqf");
     fsf_prot = 1, ddc_prot = 1;
     std::snprintf(get_temp_file, sizeof get_temp_file, "/tmp/x.tmp");
-    char *viewers[] = {op_mak_pre, op_mak_suff, op_ddc_hex_pre, op_ddc_hex_suff,
-                       op_ddc_bin_pre, op_ddc_bin_suff, op_tx_pre, op_tx_suff};
+    char *viewers[] = {op_mak_pre,     op_mak_suff,     op_ddc_hex_pre, op_ddc_hex_suff,
+                       op_ddc_bin_pre, op_ddc_bin_suff, op_tx_pre,      op_tx_suff};
     for (int i = 0; i < 8; ++i) std::snprintf(viewers[i], cfg_viewer_size, "viewer %d --x", i);
     firm_68 = 1, parno = 1, logcom = 1;
     std::snprintf(VER_APP_NAME, sizeof VER_APP_NAME, "My Tool");
-    sys_to = 17, sys_zelb_nr = 200, sys_intf = 42, firm_hito = 1, show_eth_init_err = 0, sys_ipx = 8,
-    broad = 0;
+    sys_to = 17, sys_zelb_nr = 200, sys_intf = 42, firm_hito = 1, show_eth_init_err = 0,
+    sys_ipx = 8, broad = 0;
     std::snprintf(sys_ip, sizeof sys_ip, "192.168.7.9");
     ASSERT_EQ(load_ip_list("ik_ipl_1", "10.0.0.5"), 1);
     ASSERT_EQ(load_ip_list("ik_ipl_1_2", "10.0.0.6"), 1);
@@ -228,8 +236,8 @@ TEST_F(Conf, RoundTripOfEveryKey) {
 TEST_F(Conf, WrittenOrder) {
     plat::ser_set_com_path(7, "/dev/ttyUSB1");
     ASSERT_EQ(save_conf(), 0);
-    std::vector<std::string> want = {"ik_sys_baud", "ik_makpath", "ik_sys_boot", "ik_sc_intf_s",
-                                     "ik_sc_intf_e", "ik_sc_to", "ik_sc_parno"};
+    std::vector<std::string> want = {"ik_sys_baud",  "ik_makpath", "ik_sys_boot", "ik_sc_intf_s",
+                                     "ik_sc_intf_e", "ik_sc_to",   "ik_sc_parno"};
     for (const char *q : {"zelb", "sw", "dat", "disp", "vfreq", "hfreq", "pclk"}) {
         want.push_back(std::string("ix_det_") + q + "_cmd");
         want.push_back(std::string("ix_det_") + q + "_val");
@@ -238,11 +246,31 @@ TEST_F(Conf, WrittenOrder) {
         want.push_back("ik_ddc_" + std::to_string(i));
         want.push_back("ik_ddc_" + std::to_string(i) + "s");
     }
-    for (const char *k : {"ik_ddcpath", "ik_firmpath", "ik_fn1", "ik_fsf_prot", "ik_ddc_prot", "ik_tempf",
-                          "ik_op_mak_pre", "ik_op_mak_suff", "ik_op_ddc_hex_pre", "ik_op_ddc_hex_suff",
-                          "ik_op_ddc_bin_pre", "ik_op_ddc_bin_suff", "ik_op_tx_pre", "ik_op_tx_suff",
-                          "ik_firmspec", "ik_parno", "ik_log", "ik_app_name", "ik_sys_to", "ik_sys_zelb",
-                          "ik_sys_intf", "ik_firm_hito", "ik_sys_ip", "ik_eth_init_err", "ik_sys_ipx",
+    for (const char *k : {"ik_ddcpath",
+                          "ik_firmpath",
+                          "ik_fn1",
+                          "ik_fsf_prot",
+                          "ik_ddc_prot",
+                          "ik_tempf",
+                          "ik_op_mak_pre",
+                          "ik_op_mak_suff",
+                          "ik_op_ddc_hex_pre",
+                          "ik_op_ddc_hex_suff",
+                          "ik_op_ddc_bin_pre",
+                          "ik_op_ddc_bin_suff",
+                          "ik_op_tx_pre",
+                          "ik_op_tx_suff",
+                          "ik_firmspec",
+                          "ik_parno",
+                          "ik_log",
+                          "ik_app_name",
+                          "ik_sys_to",
+                          "ik_sys_zelb",
+                          "ik_sys_intf",
+                          "ik_firm_hito",
+                          "ik_sys_ip",
+                          "ik_eth_init_err",
+                          "ik_sys_ipx",
                           "ik_sys_broad"})
         want.push_back(k);
     for (int i = 1; i <= 9; ++i)
@@ -293,7 +321,8 @@ TEST_F(Conf, FailedSaveKeepsOldFile) {
         int n;
         void (*inject)();
     } rows[] = {
-        {1, [] { fail_write_after = 0, plat::file_sys().write = short_write; }},     // disk full at once
+        {1,
+         [] { fail_write_after = 0, plat::file_sys().write = short_write; }},  // disk full at once
         {2, [] { fail_write_after = 3000, plat::file_sys().write = short_write; }},  // half-way
         {3, [] { plat::file_sys().fsync = fail_fsync; }},
         {4, [] { plat::file_sys().rename = fail_rename; }},

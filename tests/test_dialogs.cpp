@@ -36,7 +36,7 @@ int main_proc(int, int msg, int p1, int) {
 std::string item(int dlg, int id) { return plat::win_text(plat::win_find_child(dlg, id)); }
 
 class Dialogs : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         static bool once = false;
         if (!once) {
@@ -108,10 +108,8 @@ TEST_F(Dialogs, MainTitleWithListCounter) {
         const char *title2;
         const char *want;
     } rows[] = {
-        {1, com_mode_ipl, 1, 0, "Erase", "Erase: 2/5"},
-        {2, com_mode_ipl, 0, 0, "Erase", "Erase"},
-        {3, com_mode_ipl, 1, 1, "Erase", "Erase"},
-        {4, com_mode_ip, 1, 0, "Erase", "Erase"},
+        {1, com_mode_ipl, 1, 0, "Erase", "Erase: 2/5"}, {2, com_mode_ipl, 0, 0, "Erase", "Erase"},
+        {3, com_mode_ipl, 1, 1, "Erase", "Erase"},      {4, com_mode_ip, 1, 0, "Erase", "Erase"},
         {5, com_mode_ipl, 1, 0, "", "Velquor II"},
     };
     snprintf(VER_APP_NAME, cfg_app_name_size, "%s", "Velquor II");
@@ -136,8 +134,8 @@ TEST_F(Dialogs, CountersAndPercentBar) {
         int32_t act, max;
         int pos;  // -1: unchanged from the row before
     } rows[] = {
-        {1, 0, 0, 0},   {2, 5, 200, 2},    {3, 200, 200, 100}, {4, 201, 200, -1},
-        {5, -1, 10, -1}, {6, 7, 7, 100},   {7, 17, 200, 8},    {8, 3, 0, -1},
+        {1, 0, 0, 0},    {2, 5, 200, 2}, {3, 200, 200, 100}, {4, 201, 200, -1},
+        {5, -1, 10, -1}, {6, 7, 7, 100}, {7, 17, 200, 8},    {8, 3, 0, -1},
     };
     int last = -1;
     for (const Row &r : rows) {
@@ -147,7 +145,8 @@ TEST_F(Dialogs, CountersAndPercentBar) {
         int want = r.pos == -1 ? last : r.pos;
         EXPECT_EQ(plat::win_progress_pos(HPB_Stat), want) << "row " << r.no;
         last = want;
-        EXPECT_EQ(item(HDLG_Stat, dlg_item_pre), "Line: " + std::to_string(r.act)) << "row " << r.no;
+        EXPECT_EQ(item(HDLG_Stat, dlg_item_pre), "Line: " + std::to_string(r.act))
+            << "row " << r.no;
         EXPECT_EQ(item(HDLG_Stat, dlg_item_betw), "of " + std::to_string(r.max)) << "row " << r.no;
     }
     // The bar alone; item 214 alone.
@@ -172,7 +171,10 @@ TEST_F(Dialogs, ErrorDisplayAndBack) {
         const char *status, *cancel;
     } rows[] = {
         {1, lang_eng, "Status: Timeout", "Cancel"},
-        {2, lang_deu, "Status: Zeit\xFC" "berschreitung", "Abbrechen"},
+        {2, lang_deu,
+         "Status: Zeit\xFC"
+         "berschreitung",
+         "Abbrechen"},
     };
     for (const Row &r : rows) {
         sys_lang = r.lang;
@@ -232,7 +234,7 @@ TEST_F(Dialogs, CancelAsStopRequest) {
     EXPECT_FALSE(plat::win_is_enabled(b1));
     EXPECT_FALSE(plat::win_is_enabled(b2));
     EXPECT_TRUE(plat::win_is_visible(HDLG_Stat));  // the operation ends itself
-    sm_reset();  // as the next start does
+    sm_reset();                                    // as the next start does
     EXPECT_EQ(sm_get_stop_request(), 0);
     EXPECT_TRUE(plat::win_is_enabled(b1));
     EXPECT_TRUE(plat::win_is_enabled(b2));

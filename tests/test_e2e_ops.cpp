@@ -32,7 +32,7 @@ int main_proc(int, int msg, int p1, int) {
 }
 
 class Ops : public ::testing::Test {
-  protected:
+protected:
     zs_sim *sim = nullptr;
 
     void start_sim(int monitors, const char *addr, bool loop = false) {
@@ -272,7 +272,9 @@ TEST_F(Ops, ErrorsReachTheOperatorOnceInTheChosenLanguage) {
         const char *body;
     } rows[] = {
         {2, false, "Timeout"},
-        {1, false, "Zeit\xFC" "berschreitung"},
+        {1, false,
+         "Zeit\xFC"
+         "berschreitung"},
         {2, true, "Loop"},
     };
     int i = 0;

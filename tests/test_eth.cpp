@@ -6,13 +6,13 @@
 #include "velquor/link/com_link.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 #include <atomic>
 #include <thread>
@@ -94,8 +94,8 @@ TEST_F(EthTest, PingAddressText) {
         char rv;
     };
     const Row rows[] = {
-        {1, nullptr, 2}, {2, "", 2}, {3, "192.168.1.300", 2}, {4, "127.0.0.01", 2},
-        {5, "localhost", 2}, {6, "127.0.0.1 ", 2},
+        {1, nullptr, 2},      {2, "", 2},          {3, "192.168.1.300", 2},
+        {4, "127.0.0.01", 2}, {5, "localhost", 2}, {6, "127.0.0.1 ", 2},
     };
     // Nothing may be sent for a bad text: an ICMP socket would fail the row.
     plat::net_sys().socket = refuse_all;

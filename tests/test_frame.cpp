@@ -168,12 +168,8 @@ TEST(Frame, AnswerWordsAndWhatGoesOnTheLine) {
 
 namespace {
 int reads_called = 0;
-char write_fails(const uint8_t *, uint32_t) {
-    return 7;
-}
-char write_ok(const uint8_t *, uint32_t) {
-    return 0;
-}
+char write_fails(const uint8_t *, uint32_t) { return 7; }
+char write_ok(const uint8_t *, uint32_t) { return 0; }
 char read_counted(uint8_t *, uint32_t, uint32_t *nread) {
     ++reads_called;
     if (nread) *nread = 0;

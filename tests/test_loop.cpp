@@ -28,7 +28,7 @@ size_t fired_count() {
 }
 
 class LoopTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         plat::loop_init();
         plat::loop_reset();
@@ -82,9 +82,7 @@ TEST_F(LoopTest, PostedAndBlockingCallsRunOnMainInOrder) {
     std::atomic<bool> worker_done{false};
     std::thread w([&] {
         plat::loop_post([&] { order.push_back(1); });
-        plat::loop_call_blocking([&] {
-            order.push_back(plat::loop_is_main_thread() ? 2 : -2);
-        });
+        plat::loop_call_blocking([&] { order.push_back(plat::loop_is_main_thread() ? 2 : -2); });
         // The blocking call has returned: its effect is visible here.
         order.push_back(3);
         worker_done = true;

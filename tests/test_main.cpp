@@ -11,11 +11,11 @@
 #include "platform/win.h"
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
+#include "velquor/operations/velquor_func.h"
 #include "velquor/operations/vf_ipl.h"
 #include "velquor/sequencer/sm_act.h"
-#include "velquor/ui/screen.h"
-#include "velquor/operations/velquor_func.h"
 #include "velquor/ui/conf.h"
+#include "velquor/ui/screen.h"
 #include "velquor/ui/text_ar.h"
 #include "velquor/ui/velquor_cfg.h"
 #include "velquor/ui/velquor_dialogs.h"
@@ -71,7 +71,8 @@ TEST_F(Main, UnbuiltOperationsEndWithAnError) {
     const int ids[] = {145, 149, 150, 155, 185, 186, 188, 190, 133};
     for (size_t i = 0; i < std::size(ids); i++) {
         SCOPED_TRACE(ids[i]);
-        sysmode = ids[i] >= 185 && ids[i] <= 186 ? (ids[i] == 185 ? 127 : 128) : (ids[i] >= 188 ? 130 : 129);
+        sysmode = ids[i] >= 185 && ids[i] <= 186 ? (ids[i] == 185 ? 127 : 128)
+                                                 : (ids[i] >= 188 ? 130 : 129);
         CreateWindowContents(11);
         plat::win_boxes_clear();
         check_cmd(hwndMain, ids[i], 0);
@@ -204,7 +205,7 @@ TEST(MainStart, GeometryCheckAndPosition) {
         int n;
         int32_t l, t, w, h;
         int rc;
-    } rows[] = {{1, 0, 0, 600, 370, 0},  {2, -1, 0, 600, 370, 1}, {3, 0, 0, 0, 370, 1},
+    } rows[] = {{1, 0, 0, 600, 370, 0},   {2, -1, 0, 600, 370, 1},  {3, 0, 0, 0, 370, 1},
                 {4, 500, 0, 600, 370, 2}, {5, 0, 500, 600, 370, 3}, {6, 424, 398, 600, 370, 0}};
     for (const Row &r : rows) EXPECT_EQ(mw_check_window(r.l, r.t, r.w, r.h), r.rc) << r.n;
     savePos(0xFFFF, 0x10020);

@@ -12,11 +12,11 @@
 #include "platform/loop.h"
 #include "platform/win.h"
 #include "velquor/link/com_link.h"
+#include "velquor/operations/velquor_func.h"
 #include "velquor/operations/vf_ipl.h"
 #include "velquor/sequencer/sm_act.h"
-#include "velquor/ui/screen.h"
-#include "velquor/operations/velquor_func.h"
 #include "velquor/ui/conf.h"
+#include "velquor/ui/screen.h"
 #include "velquor/ui/text_ar.h"
 #include "velquor/ui/velquor_cfg.h"
 #include "velquor/ui/velquor_dialogs.h"
@@ -97,14 +97,14 @@ TEST_F(Ui, FieldsStoreByTheirRules) {
         const char *typed;
         const char *shown;  // field text after the rebuild
     } rows[] = {
-        {1, 238, ix_ed_com, "0", "1"},      // below the COM range: default 1
+        {1, 238, ix_ed_com, "0", "1"},  // below the COM range: default 1
         {2, 238, ix_ed_com, "7", "7"},
         {3, 238, ix_ed_com, "x", "1"},      // not a number: default
         {4, 238, ix_ed_to, "61", "5"},      // above 60: default 5
         {5, 238, ix_ed_zelb_nr, "0", "0"},  // 0 is a monitor number (all)
         {6, 238, ix_ed_zelb_nr, "256", "1"},
-        {7, 245, ix_ed_ipl, "3", "3"},      // stored 0-based as 2
-        {8, 245, ix_ed_ipl, "0", "1"},      // default index 1 (stored 0)
+        {7, 245, ix_ed_ipl, "3", "3"},  // stored 0-based as 2
+        {8, 245, ix_ed_ipl, "0", "1"},  // default index 1 (stored 0)
         {9, 237, ix_ed_ip, "1.2.3", "0.0.0.0"},
         {10, 237, ix_ed_ip, "10.0.0.5", "10.0.0.5"},
         {11, 238, ix_ed_f_fs, "File:", "/tmp/old.vqf"},  // not a file name: kept
@@ -139,18 +139,40 @@ TEST_F(Ui, ViewContentsFollowViewAndLink) {
         int32_t view, link;
         std::set<int32_t> has, hasnt;
     } rows[] = {
-        {1, 129, 238, {ix_key_grp, ix_key_lf, ix_mak_grp, ix_mak_5, ix_grp_info, ix_tx_com, ix_ed_com, ix_bt_ping, ix_bt_test, ix_grp_fs, ix_fs_er},
+        {1,
+         129,
+         238,
+         {ix_key_grp, ix_key_lf, ix_mak_grp, ix_mak_5, ix_grp_info, ix_tx_com, ix_ed_com,
+          ix_bt_ping, ix_bt_test, ix_grp_fs, ix_fs_er},
          {ix_ed_ip, ix_ed_ipl, ix_broad, ix_tx_com_ddc, ix_grp_firm}},
         {2, 129, 237, {ix_tx_ip, ix_ed_ip}, {ix_ed_com, ix_bt_test, ix_broad}},
         {3, 129, 245, {ix_tx_ipl, ix_ed_ipl, ix_broad}, {ix_ed_com, ix_ed_ip}},
-        {4, 130, 238, {ix_tx_com_ddc, ix_ed_com_ddc, ix_grp_ddc, ix_ddc_dnl, ix_ddc_upl, ix_grp_com},
-         {ix_key_grp, ix_key_lf, ix_mak_grp, ix_mak_1, ix_grp_info, ix_tx_com, ix_ed_com, ix_tx_to, ix_ed_to,
-          ix_ed_to_ddc, ix_tx_nr_i2c, ix_ed_nr_i2c, ix_ed_zelb_nr, ix_bt_ping}},
-        {5, 127, 238, {ix_grp_firm, ix_firm_bd96, ix_firm_bd192, ix_firm_bd5760, ix_firm_hi_to}, {ix_grp_fs}},
-        {6, 127, 245, {ix_firm_bd96}, {ix_firm_bd192, ix_firm_bd384, ix_firm_bd1152, ix_firm_bd2880, ix_firm_bd3840, ix_firm_bd5760}},
-        {7, 128, 238, {ix_grp_boot, ix_rd_boot_zelb3, ix_firm_boot, ix_ed_com, ix_ed_to, ix_bt_test},
+        {4,
+         130,
+         238,
+         {ix_tx_com_ddc, ix_ed_com_ddc, ix_grp_ddc, ix_ddc_dnl, ix_ddc_upl, ix_grp_com},
+         {ix_key_grp, ix_key_lf, ix_mak_grp, ix_mak_1, ix_grp_info, ix_tx_com, ix_ed_com, ix_tx_to,
+          ix_ed_to, ix_ed_to_ddc, ix_tx_nr_i2c, ix_ed_nr_i2c, ix_ed_zelb_nr, ix_bt_ping}},
+        {5,
+         127,
+         238,
+         {ix_grp_firm, ix_firm_bd96, ix_firm_bd192, ix_firm_bd5760, ix_firm_hi_to},
+         {ix_grp_fs}},
+        {6,
+         127,
+         245,
+         {ix_firm_bd96},
+         {ix_firm_bd192, ix_firm_bd384, ix_firm_bd1152, ix_firm_bd2880, ix_firm_bd3840,
+          ix_firm_bd5760}},
+        {7,
+         128,
+         238,
+         {ix_grp_boot, ix_rd_boot_zelb3, ix_firm_boot, ix_ed_com, ix_ed_to, ix_bt_test},
          {ix_key_grp, ix_mak_grp, ix_grp_info, ix_ed_zelb_nr, ix_parno, ix_bt_ping}},
-        {8, 221, 238, {ix_key_grp, ix_sc_intf_grp, ix_ed_sc_intf_s, ix_sc_parno, ix_sc_tv, ix_bt_scan},
+        {8,
+         221,
+         238,
+         {ix_key_grp, ix_sc_intf_grp, ix_ed_sc_intf_s, ix_sc_parno, ix_sc_tv, ix_bt_scan},
          {ix_key_lf, ix_mak_grp, ix_grp_com, ix_grp_scopts, ix_sc_fs}},
         {9, 261, 238, {ix_grp_debug, ix_debug_memo, ix_key_up, ix_grp_com}, {ix_grp_fs}},
         {10, 999, 238, {ix_grp_fs, ix_fs_res}, {ix_grp_debug}},  // no such view: File System
@@ -177,7 +199,8 @@ TEST_F(Ui, ViewContentsFollowViewAndLink) {
 // in the Bootstrap view the Download button stays while an operation runs.
 TEST_F(Ui, BusyDisablesAllButQuitAndVersion) {
     enab_sys_action(0);
-    for (const plat::WinInfo &w : plat::win_list(hwndMain)) EXPECT_FALSE(w.enabled) << w.id << " " << w.text;
+    for (const plat::WinInfo &w : plat::win_list(hwndMain))
+        EXPECT_FALSE(w.enabled) << w.id << " " << w.text;
     for (const plat::WinMenuItemInfo &m : plat::win_menu_items(hwndMain)) {
         if (m.kind != plat::WIN_MENU_ITEM) continue;
         EXPECT_EQ(m.enabled, m.id == 151 || m.id == 162) << m.id;
@@ -206,7 +229,10 @@ TEST_F(Ui, LanguageSwitchRebuilds) {
     EXPECT_EQ(text_of(ix_grp_com), "Schnittstelle:");
     bool found = false, checked = false, enabled = false;
     for (const plat::WinMenuItemInfo &m : plat::win_menu_items(hwndMain))
-        if (m.id == 163 && m.caption == "Schlie\xdf" "en") found = true;
+        if (m.id == 163 && m.caption ==
+                               "Schlie\xdf"
+                               "en")
+            found = true;
     EXPECT_TRUE(found);
     plat::win_menu_item_state(hwndMain, 119, &checked, &enabled);
     EXPECT_TRUE(checked);
@@ -309,7 +335,8 @@ TEST_F(Ui, DebugMemo) {
     EXPECT_EQ(text_of(ix_debug_memo).size(), debug_str_max);
     std::thread t([] { add_debug_str("R:      "); });
     t.join();
-    EXPECT_TRUE(plat::win_pump_until([] { return text_of(ix_debug_memo) == "\r\nR:      "; }, kWait));
+    EXPECT_TRUE(
+        plat::win_pump_until([] { return text_of(ix_debug_memo) == "\r\nR:      "; }, kWait));
     add_debug_str("");
     EXPECT_EQ(text_of(ix_debug_memo), "");
     char out[4];

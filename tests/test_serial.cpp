@@ -3,15 +3,15 @@
 // restore on close, and the COM-name table.
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstring>
-#include <chrono>
 #include <fcntl.h>
 #include <pty.h>
-#include <string>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
 
 #include "platform/serial.h"
 
@@ -84,7 +84,9 @@ TEST(Serial, SettingsRoundTripAndAreSeenOnTheMaster) {
         EXPECT_EQ((m.c_cflag & CSTOPB) != 0, rows[i].s.stop_bits == 2);
         EXPECT_EQ(m.c_cflag & CRTSCTS, 0u);
         EXPECT_EQ(m.c_iflag & (IXON | IXOFF), 0u);
-        if (rows[i].master_std) { EXPECT_EQ(cfgetospeed(&m), rows[i].master_std); }
+        if (rows[i].master_std) {
+            EXPECT_EQ(cfgetospeed(&m), rows[i].master_std);
+        }
     }
     EXPECT_EQ(plat::ser_set_settings(fd, {9600, 9, Parity::None, 1}), plat::SER_BAD_ARG);
     EXPECT_EQ(plat::ser_set_settings(fd, {9600, 8, Parity::None, 3}), plat::SER_BAD_ARG);
@@ -190,14 +192,22 @@ TEST(Serial, ComNamesResolveThroughThePortTable) {
         bool ok;
         const char *path;
     } rows[] = {
-        {"Com1", true, "/dev/ttyS0"},   {"COM12", true, "/dev/ttyS11"}, {"com99", true, "/dev/ttyS98"},
-        {"Com0", false, ""},            {"Com100", false, ""},          {"Com", false, ""},
-        {"Com1x", false, ""},           {"ttyS0", false, ""},           {"/dev/pts/7", true, "/dev/pts/7"},
+        {"Com1", true, "/dev/ttyS0"},
+        {"COM12", true, "/dev/ttyS11"},
+        {"com99", true, "/dev/ttyS98"},
+        {"Com0", false, ""},
+        {"Com100", false, ""},
+        {"Com", false, ""},
+        {"Com1x", false, ""},
+        {"ttyS0", false, ""},
+        {"/dev/pts/7", true, "/dev/pts/7"},
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(r.name);
         EXPECT_EQ(plat::ser_resolve_name(r.name, out, sizeof out), r.ok);
-        if (r.ok) { EXPECT_STREQ(out, r.path); }
+        if (r.ok) {
+            EXPECT_STREQ(out, r.path);
+        }
     }
     ASSERT_TRUE(plat::ser_set_com_path(3, "/tmp/zelb-line"));
     EXPECT_TRUE(plat::ser_com_path_is_set(3));

@@ -95,11 +95,27 @@ std::string traced() {
     return g_trace;
 }
 
-char st_a() { trace('A'); return g_verdict; }
-char st_b() { trace('B'); return 1; }
-char st_n() { trace('N'); return 1; }
-char st_e() { trace('E'); return 1; }
-char st_fail() { trace('F'); sys_rv = 8; return 0; }
+char st_a() {
+    trace('A');
+    return g_verdict;
+}
+char st_b() {
+    trace('B');
+    return 1;
+}
+char st_n() {
+    trace('N');
+    return 1;
+}
+char st_e() {
+    trace('E');
+    return 1;
+}
+char st_fail() {
+    trace('F');
+    sys_rv = 8;
+    return 0;
+}
 char st_block() {
     trace('K');
     g_in_block = true;
@@ -110,16 +126,16 @@ char st_block() {
 enum : int32_t { tA = 1, tB, tN, tE, tEND, tFAIL, tLONG, tSTOP, tBLOCK, tC };
 
 const tm_func_table_t kTab[] = {
-    {tA, st_a, tB, tN, tE, 60},         // delay only on verdict 1
+    {tA, st_a, tB, tN, tE, 60},  // delay only on verdict 1
     {tB, st_b, tEND, 0, tEND, 0},
     {tN, st_n, tEND, 0, tEND, 0},
     {tE, st_e, tEND, 0, tEND, 0},
-    {tEND, end_com1, 0, 0, 0, 30},      // end step with a delay, as real end rows may have
+    {tEND, end_com1, 0, 0, 0, 30},  // end step with a delay, as real end rows may have
     {tFAIL, st_fail, tEND, 0, tEND, 0},
-    {tLONG, st_a, tB, tN, tE, 60000},   // parks for a minute unless stopped
+    {tLONG, st_a, tB, tN, tE, 60000},  // parks for a minute unless stopped
     {tSTOP, st_e, tEND, 0, tEND, 0},
     {tBLOCK, st_block, tB, 0, tEND, 0},
-    {tC, st_n, 0, 0, 0, 0},             // ends on a dash, no end step
+    {tC, st_n, 0, 0, 0, 0},  // ends on a dash, no end step
 };
 
 void on_timer(int, unsigned id) {
@@ -138,7 +154,7 @@ bool idle() {
 }
 
 class Sequencer : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         plat::loop_init();
         plat::loop_reset();
@@ -170,8 +186,10 @@ TEST_F(Sequencer, VerdictsChooseSuccessorAndOnlySuccessParks) {
         const char *trace;
         int parks;  // the delay of A, then the delay of the end row
     } rows[] = {
-        {1, "AB", 2}, {7, "AB", 2},  // any verdict but 0 and 2 counts as 1
-        {2, "AN", 1}, {0, "AE", 1},  // alternative and failure run at once
+        {1, "AB", 2},
+        {7, "AB", 2},  // any verdict but 0 and 2 counts as 1
+        {2, "AN", 1},
+        {0, "AE", 1},  // alternative and failure run at once
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(std::string("verdict ") + std::to_string(r.verdict));
@@ -234,7 +252,8 @@ TEST_F(Sequencer, SupersededWorkerLeavesAfterTheStepItIsIn) {
     ASSERT_TRUE(plat::loop_run_until([] { return g_in_block.load(); }, 10000));
     sm_start_liste1(hwndMain, tSTOP);
     // The stop's own run ends while the old worker is still inside its step.
-    bool stopped = plat::loop_run_until([] { return g_ends.load() > 0 && traced() == "KE"; }, 20000);
+    bool stopped =
+        plat::loop_run_until([] { return g_ends.load() > 0 && traced() == "KE"; }, 20000);
     g_block = false;
     ASSERT_TRUE(stopped);
     ASSERT_TRUE(plat::loop_run_until([] { return sm_workers_running() == 0; }, 10000));
@@ -251,7 +270,8 @@ TEST_F(Sequencer, EndTimerOfAFinishedRunLeavesANewerRunAlone) {
         10000));
     dome = 1;
     sm_start_liste1(hwndMain, tLONG);
-    ASSERT_TRUE(plat::loop_run_until([] { return g_ends.load() == 1 && sm_waitme.load() == 1; }, 10000));
+    ASSERT_TRUE(
+        plat::loop_run_until([] { return g_ends.load() == 1 && sm_waitme.load() == 1; }, 10000));
     // The end step must not have run under the parked run: it would have made
     // the window idle and closed the link in the middle of it.
     EXPECT_EQ(dome.load(), 1);

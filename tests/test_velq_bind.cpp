@@ -23,28 +23,37 @@ static_assert(std::is_same_v<decltype(mc_opencom), char (*)(int *, const char *)
 static_assert(std::is_same_v<decltype(set_comm_timeouts_zelb), char (*)(int, uint32_t)>);
 static_assert(std::is_same_v<decltype(mc_read_com_buff),
                              char (*)(int, unsigned char *, uint32_t, uint32_t *)>);
-static_assert(std::is_same_v<decltype(mc_writecom_buff), char (*)(int, const unsigned char *, uint32_t)>);
+static_assert(
+    std::is_same_v<decltype(mc_writecom_buff), char (*)(int, const unsigned char *, uint32_t)>);
 static_assert(std::is_same_v<decltype(mw_enab_butt), void (*)(int, int)>);
 static_assert(std::is_same_v<decltype(mw_alert2), void (*)(int, const char *, const char *, char)>);
 static_assert(std::is_same_v<decltype(mw_quest2), char (*)(int, const char *, const char *, char)>);
 static_assert(std::is_same_v<decltype(mw_select_menu2), char (*)(void *, int, int)>);
 static_assert(std::is_same_v<decltype(ms_is_not_uchar_li), char (*)(int32_t)>);
-static_assert(std::is_same_v<decltype(ms_get_ipv4_str),
-                             int32_t (*)(const char *, uint8_t *, uint8_t *, uint8_t *, uint8_t *)>);
-static_assert(std::is_same_v<decltype(ms_get_ipv4_4b), int32_t (*)(char *, uint8_t, uint8_t, uint8_t, uint8_t)>);
+static_assert(
+    std::is_same_v<decltype(ms_get_ipv4_str),
+                   int32_t (*)(const char *, uint8_t *, uint8_t *, uint8_t *, uint8_t *)>);
+static_assert(std::is_same_v<decltype(ms_get_ipv4_4b),
+                             int32_t (*)(char *, uint8_t, uint8_t, uint8_t, uint8_t)>);
 static_assert(std::is_same_v<decltype(ms_swap_buffer_uc), char (*)(void *, void *)>);
 static_assert(std::is_same_v<decltype(ms_swap_buffer_li), char (*)(void *, void *)>);
 
 // Number of the 14 pointers that are bound.
 int bound_count() {
     const void *p[] = {
-        reinterpret_cast<const void *>(mc_CloseCom),       reinterpret_cast<const void *>(mc_opencom),
+        reinterpret_cast<const void *>(mc_CloseCom),
+        reinterpret_cast<const void *>(mc_opencom),
         reinterpret_cast<const void *>(set_comm_timeouts_zelb),
-        reinterpret_cast<const void *>(mc_read_com_buff), reinterpret_cast<const void *>(mc_writecom_buff),
-        reinterpret_cast<const void *>(mw_enab_butt),      reinterpret_cast<const void *>(mw_alert2),
-        reinterpret_cast<const void *>(mw_quest2),         reinterpret_cast<const void *>(mw_select_menu2),
-        reinterpret_cast<const void *>(ms_is_not_uchar_li), reinterpret_cast<const void *>(ms_get_ipv4_str),
-        reinterpret_cast<const void *>(ms_get_ipv4_4b),    reinterpret_cast<const void *>(ms_swap_buffer_uc),
+        reinterpret_cast<const void *>(mc_read_com_buff),
+        reinterpret_cast<const void *>(mc_writecom_buff),
+        reinterpret_cast<const void *>(mw_enab_butt),
+        reinterpret_cast<const void *>(mw_alert2),
+        reinterpret_cast<const void *>(mw_quest2),
+        reinterpret_cast<const void *>(mw_select_menu2),
+        reinterpret_cast<const void *>(ms_is_not_uchar_li),
+        reinterpret_cast<const void *>(ms_get_ipv4_str),
+        reinterpret_cast<const void *>(ms_get_ipv4_4b),
+        reinterpret_cast<const void *>(ms_swap_buffer_uc),
         reinterpret_cast<const void *>(ms_swap_buffer_li),
     };
     int n = 0;
@@ -53,7 +62,7 @@ int bound_count() {
 }
 
 class VelqBind : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         plat::win_use_headless();
         plat::win_boxes_clear();
@@ -78,9 +87,12 @@ TEST_F(VelqBind, VersionsAndExports) {
     const Row rows[] = {
         {1, VQ_VELQ_PATH, 0, nullptr, "1.003"},
         {2, VQ_VELQ_V1_7, 0, nullptr, "1.007"},
-        {3, VQ_VELQ_V1_2, 11, "Invalid version of \"velq.dll\": found 1.002   require 1.003", "1.000"},
-        {4, VQ_VELQ_V2_3, 11, "Invalid version of \"velq.dll\": found 2.003   require 1.003", "1.000"},
-        {5, VQ_VELQ_NO_SUB, 11, "Invalid version of \"velq.dll\": found (none)   require 1.003", "1.000"},
+        {3, VQ_VELQ_V1_2, 11, "Invalid version of \"velq.dll\": found 1.002   require 1.003",
+         "1.000"},
+        {4, VQ_VELQ_V2_3, 11, "Invalid version of \"velq.dll\": found 2.003   require 1.003",
+         "1.000"},
+        {5, VQ_VELQ_NO_SUB, 11, "Invalid version of \"velq.dll\": found (none)   require 1.003",
+         "1.000"},
         {6, VQ_VELQ_NO_SWAP_LI, 11, nullptr, "1.000"},
         {7, "/no/such/dir/libvelq.so", 10, nullptr, "1.000"},
         {8, "libvelq.so", 10, nullptr, "1.000"},    // would be the working directory
@@ -168,14 +180,9 @@ TEST_F(VelqBind, BoundFunctionsWork) {
         char not_ipv4, not_u_std, is_std;
     };
     const Row rows[] = {
-        {1, "10.0.0.1", 0, 0, 0},
-        {2, "0.0.0.0", 2, 0, 1},
-        {3, "255.255.255.255", 4, 0, 0},
-        {4, "10.0.0.01", 1, 1, 0},
-        {5, "10.0.0", 1, 1, 0},
-        {6, "", 1, 1, 0},
-        {7, nullptr, 1, 1, 0},
-        {8, "0.0.0.0 ", 1, 1, 0},
+        {1, "10.0.0.1", 0, 0, 0},  {2, "0.0.0.0", 2, 0, 1},  {3, "255.255.255.255", 4, 0, 0},
+        {4, "10.0.0.01", 1, 1, 0}, {5, "10.0.0", 1, 1, 0},   {6, "", 1, 1, 0},
+        {7, nullptr, 1, 1, 0},     {8, "0.0.0.0 ", 1, 1, 0},
     };
     for (const Row &r : rows) {
         EXPECT_EQ(ms_is_not_ipv4(r.s), r.not_ipv4) << "row " << r.n;

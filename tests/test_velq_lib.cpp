@@ -48,18 +48,34 @@ static_assert(std::is_same_v<decltype(&ms_is_not_uchar_li), char (*)(int32_t)>);
 static_assert(std::is_same_v<decltype(&ms_is_not_uint_li), char (*)(int32_t)>);
 static_assert(std::is_same_v<decltype(&ms_get_ipv4_4b),
                              int32_t (*)(char *, uint8_t, uint8_t, uint8_t, uint8_t)>);
-static_assert(std::is_same_v<decltype(&ms_get_ipv4_str),
-                             int32_t (*)(const char *, uint8_t *, uint8_t *, uint8_t *, uint8_t *)>);
+static_assert(
+    std::is_same_v<decltype(&ms_get_ipv4_str),
+                   int32_t (*)(const char *, uint8_t *, uint8_t *, uint8_t *, uint8_t *)>);
 static_assert(std::is_same_v<decltype(&ms_swap_buffer), char (*)(void *, void *, uint32_t)>);
 static_assert(std::is_same_v<decltype(&ms_swap_buffer_uc), char (*)(void *, void *)>);
 static_assert(std::is_same_v<decltype(&ms_swap_buffer_li), char (*)(void *, void *)>);
 
 const char *const kExports[] = {
-    "mc_opencom_rs232", "mc_CloseCom_rs232", "set_comm_timeouts_zelb", "mc_writecom_buff_rs232",
-    "mc_read_com_buff_rs232", "dll_get_main_ver", "dll_get_sub_ver", "mw_butt_is_checked",
-    "mw_enab_butt", "mw_alert", "mw_quest", "mw_select_menu", "mw_check_menu",
-    "ms_is_not_uchar_li", "ms_is_not_uint_li", "ms_get_ipv4_4b", "ms_get_ipv4_str",
-    "ms_swap_buffer", "ms_swap_buffer_uc", "ms_swap_buffer_li",
+    "mc_opencom_rs232",
+    "mc_CloseCom_rs232",
+    "set_comm_timeouts_zelb",
+    "mc_writecom_buff_rs232",
+    "mc_read_com_buff_rs232",
+    "dll_get_main_ver",
+    "dll_get_sub_ver",
+    "mw_butt_is_checked",
+    "mw_enab_butt",
+    "mw_alert",
+    "mw_quest",
+    "mw_select_menu",
+    "mw_check_menu",
+    "ms_is_not_uchar_li",
+    "ms_is_not_uint_li",
+    "ms_get_ipv4_4b",
+    "ms_get_ipv4_str",
+    "ms_swap_buffer",
+    "ms_swap_buffer_uc",
+    "ms_swap_buffer_li",
 };
 
 // The library, opened once, and its exports by name.
@@ -73,7 +89,7 @@ Fn bind(const char *name) {
 #define VELQ(name) bind<decltype(&::name)>(#name)
 
 class VelqLib : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() { lib = dlopen(VQ_VELQ_PATH, RTLD_NOW | RTLD_LOCAL); }
     static void TearDownTestSuite() {
         if (lib) dlclose(lib);
@@ -95,7 +111,8 @@ TEST_F(VelqLib, ExportsExactlyTheTwentyFunctions) {
     }
     ASSERT_EQ(pclose(p), 0);
     // The linker's own markers are no symbols of ours.
-    for (const char *marker : {"_init", "_fini", "__bss_start", "_edata", "_end"}) found.erase(marker);
+    for (const char *marker : {"_init", "_fini", "__bss_start", "_edata", "_end"})
+        found.erase(marker);
     std::set<std::string> want(std::begin(kExports), std::end(kExports));
     EXPECT_EQ(found, want);
     for (const char *name : kExports) EXPECT_NE(dlsym(lib, name), nullptr) << name;
@@ -227,7 +244,8 @@ TEST_F(VelqLib, WriteSendsAllBytes) {
     EXPECT_EQ(write(h, frame, 0), 10);
     EXPECT_EQ(write(-1, frame, 10), 6);
     EXPECT_EQ(write(h, frame, sizeof frame), 0);
-    EXPECT_EQ(read_exactly(pty.master, sizeof frame), std::vector<uint8_t>(frame, frame + sizeof frame));
+    EXPECT_EQ(read_exactly(pty.master, sizeof frame),
+              std::vector<uint8_t>(frame, frame + sizeof frame));
     const int dir = ::open("/", O_RDONLY | O_DIRECTORY);
     ASSERT_GE(dir, 0);
     EXPECT_EQ(write(dir, frame, sizeof frame), 7);  // the write fails
@@ -298,7 +316,7 @@ TEST_F(VelqLib, ReadCountsTheBytesBeforeTheTimeout) {
 // ---------------------------------------------------------------- windows
 
 class VelqWin : public VelqLib {
-  protected:
+protected:
     int main_wnd = -1, check = -1;
     void SetUp() override {
         VelqLib::SetUp();
@@ -346,7 +364,7 @@ TEST_F(VelqWin, BoxesPickTheIconByTheLowestStyleBit) {
         plat::WinIcon icon;
     };
     const Row rows[] = {
-        {1, 0, plat::WIN_ICON_NONE},  {2, 1, plat::WIN_ICON_STOP},
+        {1, 0, plat::WIN_ICON_NONE},     {2, 1, plat::WIN_ICON_STOP},
         {3, 2, plat::WIN_ICON_QUESTION}, {4, 4, plat::WIN_ICON_EXCLAMATION},
         {5, 6, plat::WIN_ICON_QUESTION}, {6, 7, plat::WIN_ICON_STOP},
     };
@@ -462,8 +480,8 @@ TEST_F(VelqLib, RangeTests) {
         char not_uchar, not_uint;
     };
     const Row rows[] = {
-        {1, 0, 0, 0},   {2, 255, 0, 0},         {3, 256, 1, 0},         {4, -1, 1, 1},
-        {5, 128, 0, 0}, {6, INT32_MIN, 1, 1},   {7, INT32_MAX, 1, 0},
+        {1, 0, 0, 0},   {2, 255, 0, 0},       {3, 256, 1, 0},       {4, -1, 1, 1},
+        {5, 128, 0, 0}, {6, INT32_MIN, 1, 1}, {7, INT32_MAX, 1, 0},
     };
     for (const Row &r : rows) {
         EXPECT_EQ(uchar(r.li), r.not_uchar) << "row " << r.n;

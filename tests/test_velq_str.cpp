@@ -2,10 +2,10 @@
 // and macro files rely on, table-driven.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 #include "velquor/util/files.h"
 #include "velquor/util/velq_str.h"
@@ -18,10 +18,18 @@ TEST(StrictNumbers, IntegerTextsInCanonicalFormOnly) {
         char rc;
         int32_t value;
     } rows[] = {
-        {"0", 0, 0},           {"123", 0, 123},          {"-5", 0, -5},
-        {"0x0378", 0, 0x378},  {"0X00ff", 0, 0xFF},      {"0x12345", 0, 0x12345},
-        {"", 2, 0},            {"05", 4, 0},             {"+5", 4, 0},
-        {"5x", 4, 0},          {"0x378", 3, 0},          {"0xzz00", 3, 0},
+        {"0", 0, 0},
+        {"123", 0, 123},
+        {"-5", 0, -5},
+        {"0x0378", 0, 0x378},
+        {"0X00ff", 0, 0xFF},
+        {"0x12345", 0, 0x12345},
+        {"", 2, 0},
+        {"05", 4, 0},
+        {"+5", 4, 0},
+        {"5x", 4, 0},
+        {"0x378", 3, 0},
+        {"0xzz00", 3, 0},
         {"99999999999", 4, 0},  // beyond 32 bits is never canonical
         {"-2147483648", 0, INT32_MIN},
     };
@@ -100,7 +108,7 @@ TEST(Strings, CleanSplitCompare) {
 }
 
 class TextFiles : public ::testing::Test {
-  protected:
+protected:
     std::string path;
     void SetUp() override {
         char tmpl[] = "/tmp/vq_files_XXXXXX";

@@ -7,8 +7,6 @@
 #include "zs_internal.h"
 
 #include <arpa/inet.h>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -17,6 +15,8 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cstdio>
+#include <cstring>
 
 #include <chrono>
 #include <random>
@@ -45,7 +45,8 @@ bytes read_n(int fd, size_t n, int timeout_ms = kWaitMs) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     while (got.size() < n) {
         const int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 until - std::chrono::steady_clock::now()).count());
+                                 until - std::chrono::steady_clock::now())
+                                 .count());
         if (left <= 0) break;
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, left) <= 0) break;
@@ -143,14 +144,14 @@ TEST(ZelbsimFrame, DecoderFindsFramesInHostileStreams) {
         int frames;
     } rows[] = {
         {1, good, 1},
-        {2, cat({{0x00, 0xAA, 0x13, 0x55}, good}), 1},         // garbage in front
+        {2, cat({{0x00, 0xAA, 0x13, 0x55}, good}), 1},               // garbage in front
         {3, cat({bytes(good.begin(), good.begin() + 6), good}), 1},  // partial frame, then whole
         {4, bad_cks, 0},
         {5, bad_end, 0},
         {6, cat({bad_cks, good, bad_end, good}), 2},
-        {7, cat({{0xAA}, good}), 1},                           // a stray start byte
+        {7, cat({{0xAA}, good}), 1},  // a stray start byte
         {8, cat({{0xAA, 0xAA, 0x55}, bytes(good.begin() + 2, good.end())}), 1},
-        {9, frame(0xFF, 0x0202, 0xFFFF), 1},                   // checksum wraps past 255
+        {9, frame(0xFF, 0x0202, 0xFFFF), 1},  // checksum wraps past 255
     };
     for (const Row &r : rows) {
         zs_scanner s;
@@ -178,14 +179,14 @@ TEST(ZelbsimPty, AnswersPerGenerationAndRefusesUnknownCommands) {
         bytes req;
         bytes want;
     } rows[] = {
-        {1, kPing, ack(3, 0x5000, 0x5503)},                  // the line counts its monitors
-        {2, frame(1, 0x0D33, 0), frame(1, 0x0D33, 0, 0xFD)}, // gen 51 does not know 0x0D33
+        {1, kPing, ack(3, 0x5000, 0x5503)},                   // the line counts its monitors
+        {2, frame(1, 0x0D33, 0), frame(1, 0x0D33, 0, 0xFD)},  // gen 51 does not know 0x0D33
         {3, frame(1, 0x08E5, 0), ack(1, 0x08E5, 0x101)},
         {4, frame(2, 0x0D31, 0), ack(2, 0x0D31, typrev2)},
         {5, frame(2, 0x0D33, 0), ack(2, 0x0D33, 0x102)},
-        {6, frame(2, 0x08E5, 0), frame(2, 0x08E5, 0, 0xFD)}, // gen 2 does not know 0x08E5
-        {7, frame(1, 0xB000, 0), ack(1, 0xB000, 0x0544)},    // extended information
-        {8, frame(3, 0xB000, 0), frame(3, 0xB000, 0, 0xFD)}, // ... not on monitor 3
+        {6, frame(2, 0x08E5, 0), frame(2, 0x08E5, 0, 0xFD)},  // gen 2 does not know 0x08E5
+        {7, frame(1, 0xB000, 0), ack(1, 0xB000, 0x0544)},     // extended information
+        {8, frame(3, 0xB000, 0), frame(3, 0xB000, 0, 0xFD)},  // ... not on monitor 3
         {9, frame(3, 0x08E7, 0), ack(3, 0x08E7, 0x306C)},
         {10, frame(2, 0x08EA, 0), ack(2, 0x08EA, 600)},
         {11, frame(1, 0x20B6, 0), ack(1, 0x20B6, 0)},
@@ -253,7 +254,7 @@ TEST(ZelbsimPty, FaultsChangeOrSuppressTheAnswer) {
         int no;
         zs_fault_kind kind;
         uint32_t arg;
-    } rows[] = {{1, ZS_F_SILENT, 0}, {2, ZS_F_CKS, 0},     {3, ZS_F_END, 0},    {4, ZS_F_SHORT, 4},
+    } rows[] = {{1, ZS_F_SILENT, 0}, {2, ZS_F_CKS, 0},     {3, ZS_F_END, 0},   {4, ZS_F_SHORT, 4},
                 {5, ZS_F_ECHO, 0},   {6, ZS_F_GARBAGE, 3}, {7, ZS_F_DELAY, 50}};
     for (const Row &r : rows) {
         zs_fault f;
@@ -265,7 +266,10 @@ TEST(ZelbsimPty, FaultsChangeOrSuppressTheAnswer) {
         ASSERT_EQ(zs_add_fault(s.sim, 0, f), ZS_OK);
         write_all(s.fd, q);
         write_all(s.fd, kPing);  // the ping is never faulted: its answer ends what comes back
-        const size_t n = r.kind == ZS_F_SILENT ? 10 : r.kind == ZS_F_SHORT ? 14 : r.kind == ZS_F_GARBAGE ? 23 : 20;
+        const size_t n = r.kind == ZS_F_SILENT    ? 10
+                         : r.kind == ZS_F_SHORT   ? 14
+                         : r.kind == ZS_F_GARBAGE ? 23
+                                                  : 20;
         const bytes got = read_n(s.fd, n);
         ASSERT_EQ(got.size(), n) << "row " << r.no;
         EXPECT_EQ(bytes(got.end() - 10, got.end()), ack(1, 0x5000, 0x5501)) << "row " << r.no;
@@ -354,7 +358,9 @@ TEST(ZelbsimPty, PacingTakesAtLeastTheWireTime) {
     const auto t0 = std::chrono::steady_clock::now();
     write_all(fd, kPing);
     const bytes got = read_n(fd, 10, 20000);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+            .count();
     EXPECT_EQ(got, ack(1, 0x5000, 0x5501));
     // 20 bytes of 11 bits (8E1) at 1200 baud take 183 ms on the wire; never less.
     EXPECT_GE(ms, 180);
@@ -473,13 +479,14 @@ TEST(ZelbsimTcp, BaudCodeAndParityAreApplied) {
         uint32_t baud;
         char parity;
         bool answered;  // the monitors listen at 9600, either parity
-    } rows[] = {{1, 0x80, 5, 9600, 'N', true},   {2, 0x81, 2, 57600, 'E', false},
+    } rows[] = {{1, 0x80, 5, 9600, 'N', true},    {2, 0x81, 2, 57600, 'E', false},
                 {3, 0x81, 1, 115200, 'E', false}, {4, 0x80, 4, 19200, 'N', false},
                 {5, 0x81, 3, 38400, 'E', false},  {6, 0x81, 5, 9600, 'E', true}};
     for (const Row &r : rows) {
         const uint64_t seq = zs_last_seq(s.sim);
         write_all(s.fd, packet(frame(1, 0x08E5, 0), r.mode, r.code));
-        ASSERT_EQ(zs_wait_event(s.sim, r.answered ? ZS_EV_TX : ZS_EV_RX_BAD, -1, seq, kWaitMs), ZS_OK)
+        ASSERT_EQ(zs_wait_event(s.sim, r.answered ? ZS_EV_TX : ZS_EV_RX_BAD, -1, seq, kWaitMs),
+                  ZS_OK)
             << "row " << r.no;
         zs_line_settings st;
         ASSERT_EQ(zs_get_settings(s.sim, 0, &st), ZS_OK);
@@ -540,24 +547,25 @@ TEST(ZelbsimOptions, CommandLineAndStateFile) {
         {1, {"--pty", "-", "--monitors", "3", "--mon", "2:gen=2,disp=0x123"}, ZS_OK},
         {2, {"--tcp", "127.0.0.2", "--tcp", "127.0.0.3:0", "--monitors", "2:4"}, ZS_OK},
         {3, {"--pty", "-", "--fault", "short:4@cmd=0x08E5,times=1,p=0.25"}, ZS_OK},
-        {4, {"--monitors", "3"}, ZS_BAD_ARG},                       // no line
+        {4, {"--monitors", "3"}, ZS_BAD_ARG},  // no line
         {5, {"--pty", "-", "--monitors", "0"}, ZS_BAD_ARG},
         {6, {"--pty", "-", "--monitors", "256"}, ZS_BAD_ARG},
         {7, {"--pty", "-", "--mon", "1:gen=3"}, ZS_BAD_ARG},
-        {8, {"--pty", "-", "--mon", "4:gen=2"}, ZS_BAD_ARG},        // only one monitor
-        {9, {"--pty", "-", "--fault", "short"}, ZS_BAD_ARG},        // argument missing
+        {8, {"--pty", "-", "--mon", "4:gen=2"}, ZS_BAD_ARG},  // only one monitor
+        {9, {"--pty", "-", "--fault", "short"}, ZS_BAD_ARG},  // argument missing
         {10, {"--pty", "-", "--fault", "cks@p=1.5"}, ZS_BAD_ARG},
         {11, {"--pty", "-", "--baud", "010"}, ZS_BAD_ARG},
         {12, {"--pty", "-", "--bogus"}, ZS_BAD_ARG},
         {13, {"--help"}, ZS_HELP},
-        {14, {"--pty", "-", "--fault", "short:10"}, ZS_BAD_ARG},    // an answer has 10 bytes
+        {14, {"--pty", "-", "--fault", "short:10"}, ZS_BAD_ARG},  // an answer has 10 bytes
     };
     for (const Row &r : rows) {
         std::vector<const char *> argv = {"zelbsim"};
         argv.insert(argv.end(), r.args.begin(), r.args.end());
         zs_config c;
         std::string err;
-        EXPECT_EQ(zs_parse_args(int(argv.size()), argv.data(), &c, &err), r.rc) << "row " << r.no << ": " << err;
+        EXPECT_EQ(zs_parse_args(int(argv.size()), argv.data(), &c, &err), r.rc)
+            << "row " << r.no << ": " << err;
         if (r.no == 1) {
             ASSERT_EQ(c.lines.at(0).mons.size(), 3u);
             EXPECT_EQ(c.lines[0].mons[1].gen, ZS_GEN2);
@@ -582,9 +590,10 @@ TEST(ZelbsimOptions, CommandLineAndStateFile) {
     char path[] = "/tmp/zs_state_XXXXXX";
     const int fd = mkstemp(path);
     ASSERT_GE(fd, 0);
-    const char *text = "# two lines, the second with a generation-2 monitor\n"
-                       "pty -\n--tcp 127.0.0.4:0\n  monitors 2:2  \n"
-                       "mon 2.2:gen=2,boot=1   # trailing comment\nloop\n";
+    const char *text =
+        "# two lines, the second with a generation-2 monitor\n"
+        "pty -\n--tcp 127.0.0.4:0\n  monitors 2:2  \n"
+        "mon 2.2:gen=2,boot=1   # trailing comment\nloop\n";
     ASSERT_EQ(write(fd, text, strlen(text)), ssize_t(strlen(text)));
     close(fd);
     const char *argv[] = {"zelbsim", "--state", path};

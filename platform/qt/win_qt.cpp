@@ -244,15 +244,9 @@ public:
         if (!snapshot(hwnd, &w) || widgets_.count(hwnd)) return;
         QWidget *widget = nullptr;
         switch (w.kind) {
-            case WIN_MAIN:
-                widget = make_main(w);
-                break;
-            case WIN_DIALOG:
-                widget = make_dialog(w);
-                break;
-            default:
-                widget = make_control(w);
-                break;
+        case WIN_MAIN: widget = make_main(w); break;
+        case WIN_DIALOG: widget = make_dialog(w); break;
+        default: widget = make_control(w); break;
         }
         if (!widget) return;
         widgets_[hwnd] = widget;
@@ -463,17 +457,10 @@ public:
     WinAnswer box(const WinBoxRecord &rec, WinAnswer scripted) override {
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         switch (rec.icon) {
-            case WIN_ICON_STOP:
-                icon = QMessageBox::Critical;
-                break;
-            case WIN_ICON_QUESTION:
-                icon = QMessageBox::Question;
-                break;
-            case WIN_ICON_EXCLAMATION:
-                icon = QMessageBox::Warning;
-                break;
-            default:
-                break;
+        case WIN_ICON_STOP: icon = QMessageBox::Critical; break;
+        case WIN_ICON_QUESTION: icon = QMessageBox::Question; break;
+        case WIN_ICON_EXCLAMATION: icon = QMessageBox::Warning; break;
+        default: break;
         }
         const bool yesno = rec.buttons == WIN_BOX_YESNO;
         QMessageBox mb(icon, qs(rec.caption), qs(rec.body),
@@ -635,84 +622,80 @@ private:
         const int h = w.hwnd;
         QWidget *c = nullptr;
         switch (w.kind) {
-            case WIN_BUTTON: {
-                auto *b = new QPushButton(parent);
-                QObject::connect(b, &QPushButton::clicked, b, [h] { ev_clicked(h); });
-                c = b;
-                break;
-            }
-            case WIN_STATIC: {
-                auto *l = new QLabel(parent);
-                l->setWordWrap(true);
-                l->setTextFormat(Qt::PlainText);
-                l->setAlignment(((w.flags & WIN_FLAG_RIGHT) ? Qt::AlignRight : Qt::AlignLeft) |
-                                Qt::AlignTop);
-                if (w.flags & WIN_FLAG_SUNKEN) l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-                c = l;
-                break;
-            }
-            case WIN_GROUP:
-                c = new QGroupBox(parent);
-                break;
-            case WIN_RADIO: {
-                auto *r = new NoAutoRadio(parent);
-                r->setAutoExclusive(false);
-                QObject::connect(r, &QRadioButton::clicked, r, [h] { ev_clicked(h); });
-                c = r;
-                break;
-            }
-            case WIN_CHECK: {
-                auto *b = new NoAutoCheck(parent);
-                QObject::connect(b, &QCheckBox::clicked, b, [h] { ev_clicked(h); });
-                c = b;
-                break;
-            }
-            case WIN_EDIT: {
-                auto *e = new QLineEdit(parent);
-                if (w.flags & WIN_FLAG_RIGHT) e->setAlignment(Qt::AlignRight);
-                e->setValidator(new LimitValidator(e, w.limit));
-                QObject::connect(e, &QLineEdit::textEdited, e,
-                                 [h](const QString &t) { ev_text_edited(h, cp(t)); });
-                c = e;
-                break;
-            }
-            case WIN_MEMO: {
-                auto *m = new QPlainTextEdit(parent);
-                m->setReadOnly(true);
-                m->setLineWrapMode(QPlainTextEdit::NoWrap);
-                m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-                c = m;
-                break;
-            }
-            case WIN_TREE: {
-                auto *t = new QTreeWidget(parent);
-                t->setHeaderHidden(true);
-                t->setRootIsDecorated(true);
-                t->setColumnCount(1);
-                t->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-                t->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-                QObject::connect(t, &QTreeWidget::currentItemChanged, t,
-                                 [h](QTreeWidgetItem *cur, QTreeWidgetItem *) {
-                                     ev_tree_selected(h,
-                                                      cur ? cur->data(0, Qt::UserRole).toInt() : 0);
-                                 });
-                QObject::connect(t, &QTreeWidget::itemExpanded, t, [h](QTreeWidgetItem *it) {
-                    ev_tree_expanded(h, it->data(0, Qt::UserRole).toInt(), true);
-                });
-                QObject::connect(t, &QTreeWidget::itemCollapsed, t, [h](QTreeWidgetItem *it) {
-                    ev_tree_expanded(h, it->data(0, Qt::UserRole).toInt(), false);
-                });
-                c = t;
-                break;
-            }
-            case WIN_PROGRESS: {
-                auto *p = new QProgressBar(parent);
-                p->setTextVisible(false);
-                c = p;
-                break;
-            }
-            default:
-                return nullptr;
+        case WIN_BUTTON: {
+            auto *b = new QPushButton(parent);
+            QObject::connect(b, &QPushButton::clicked, b, [h] { ev_clicked(h); });
+            c = b;
+            break;
+        }
+        case WIN_STATIC: {
+            auto *l = new QLabel(parent);
+            l->setWordWrap(true);
+            l->setTextFormat(Qt::PlainText);
+            l->setAlignment(((w.flags & WIN_FLAG_RIGHT) ? Qt::AlignRight : Qt::AlignLeft) |
+                            Qt::AlignTop);
+            if (w.flags & WIN_FLAG_SUNKEN) l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            c = l;
+            break;
+        }
+        case WIN_GROUP: c = new QGroupBox(parent); break;
+        case WIN_RADIO: {
+            auto *r = new NoAutoRadio(parent);
+            r->setAutoExclusive(false);
+            QObject::connect(r, &QRadioButton::clicked, r, [h] { ev_clicked(h); });
+            c = r;
+            break;
+        }
+        case WIN_CHECK: {
+            auto *b = new NoAutoCheck(parent);
+            QObject::connect(b, &QCheckBox::clicked, b, [h] { ev_clicked(h); });
+            c = b;
+            break;
+        }
+        case WIN_EDIT: {
+            auto *e = new QLineEdit(parent);
+            if (w.flags & WIN_FLAG_RIGHT) e->setAlignment(Qt::AlignRight);
+            e->setValidator(new LimitValidator(e, w.limit));
+            QObject::connect(e, &QLineEdit::textEdited, e,
+                             [h](const QString &t) { ev_text_edited(h, cp(t)); });
+            c = e;
+            break;
+        }
+        case WIN_MEMO: {
+            auto *m = new QPlainTextEdit(parent);
+            m->setReadOnly(true);
+            m->setLineWrapMode(QPlainTextEdit::NoWrap);
+            m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            c = m;
+            break;
+        }
+        case WIN_TREE: {
+            auto *t = new QTreeWidget(parent);
+            t->setHeaderHidden(true);
+            t->setRootIsDecorated(true);
+            t->setColumnCount(1);
+            t->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+            t->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+            QObject::connect(t, &QTreeWidget::currentItemChanged, t,
+                             [h](QTreeWidgetItem *cur, QTreeWidgetItem *) {
+                                 ev_tree_selected(h, cur ? cur->data(0, Qt::UserRole).toInt() : 0);
+                             });
+            QObject::connect(t, &QTreeWidget::itemExpanded, t, [h](QTreeWidgetItem *it) {
+                ev_tree_expanded(h, it->data(0, Qt::UserRole).toInt(), true);
+            });
+            QObject::connect(t, &QTreeWidget::itemCollapsed, t, [h](QTreeWidgetItem *it) {
+                ev_tree_expanded(h, it->data(0, Qt::UserRole).toInt(), false);
+            });
+            c = t;
+            break;
+        }
+        case WIN_PROGRESS: {
+            auto *p = new QProgressBar(parent);
+            p->setTextVisible(false);
+            c = p;
+            break;
+        }
+        default: return nullptr;
         }
         c->raise();  // later controls stand above earlier ones (group boxes, background)
         return c;
@@ -772,9 +755,7 @@ private:
 QtView *the_view = nullptr;
 int *app_argc = nullptr;
 
-void the_view_reset() {
-    the_view = nullptr;
-}
+void the_view_reset() { the_view = nullptr; }
 
 }  // namespace
 

@@ -13,9 +13,9 @@
 
 #include "platform/loop.h"
 #include "platform/win.h"
-#include "velquor/ui/screen.h"
 #include "velquor/operations/velquor_func.h"
 #include "velquor/ui/conf.h"
+#include "velquor/ui/screen.h"
 #include "velquor/ui/text_ar.h"
 #include "velquor/ui/velquor_cfg.h"
 #include "velquor/ui/velquor_dialogs.h"
@@ -66,8 +66,9 @@ TEST(VelquorQt, ViewsPicturesAndCleanQuit) {
         int id;
         const char *name;
         int32_t group;
-    } views[] = {{129, "filesystem", ix_grp_fs}, {127, "firmware", ix_grp_firm}, {130, "ddc", ix_grp_ddc},
-                 {128, "bootstrap", ix_grp_boot}, {221, "scan", ix_sc_tv_grp}, {261, "debug", ix_grp_debug}};
+    } views[] = {{129, "filesystem", ix_grp_fs}, {127, "firmware", ix_grp_firm},
+                 {130, "ddc", ix_grp_ddc},       {128, "bootstrap", ix_grp_boot},
+                 {221, "scan", ix_sc_tv_grp},    {261, "debug", ix_grp_debug}};
     for (int lang : {120, 119}) {
         ASSERT_TRUE(plat::win_click_menu(hwndMain, lang));
         for (const View &v : views) {
@@ -78,7 +79,8 @@ TEST(VelquorQt, ViewsPicturesAndCleanQuit) {
                 ASSERT_TRUE(plat::win_click_menu(hwndMain, v.id));
             plat::win_pump_until([] { return false; }, 50);  // let the widgets settle
             EXPECT_NE(scr_getwnd_ix(v.group), -1);
-            std::string png = std::string(shots ? shots : dir) + "/view-" + v.name + (lang == 119 ? "-de" : "-en") + ".png";
+            std::string png = std::string(shots ? shots : dir) + "/view-" + v.name +
+                              (lang == 119 ? "-de" : "-en") + ".png";
             EXPECT_TRUE(plat::win_save_png(hwndMain, png.c_str())) << png;
         }
     }

@@ -53,27 +53,17 @@ bool read_request(pty_peer *p, uint8_t *req) {
 std::vector<uint8_t> reply_bytes(const pp_step &s, const uint8_t *req) {
     std::vector<uint8_t> a = pp_answer_frame(req, s.cmd, s.val);
     switch (s.reply) {
-        case PP_ANSWER:
-            return a;
-        case PP_ECHO:
-            return std::vector<uint8_t>(req, req + zelb_frame_len);
-        case PP_SILENT:
-            return {};
-        case PP_SHORT:
-            a.resize(s.k < a.size() ? s.k : a.size());
-            return a;
-        case PP_BAD_CKS:
-            a[7] = uint8_t(a[7] + 1);
-            return a;
-        case PP_BAD_END:
-            a[8] = 0xFF;
-            return a;
-        case PP_BAD_CKS_END:
-            a[7] = uint8_t(a[7] + 1);
-            a[8] = 0xFF;
-            return a;
-        case PP_RAW:
-            return s.raw;
+    case PP_ANSWER: return a;
+    case PP_ECHO: return std::vector<uint8_t>(req, req + zelb_frame_len);
+    case PP_SILENT: return {};
+    case PP_SHORT: a.resize(s.k < a.size() ? s.k : a.size()); return a;
+    case PP_BAD_CKS: a[7] = uint8_t(a[7] + 1); return a;
+    case PP_BAD_END: a[8] = 0xFF; return a;
+    case PP_BAD_CKS_END:
+        a[7] = uint8_t(a[7] + 1);
+        a[8] = 0xFF;
+        return a;
+    case PP_RAW: return s.raw;
     }
     return {};
 }

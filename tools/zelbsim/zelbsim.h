@@ -21,11 +21,11 @@
 // Result codes of the zs_ functions: 0 = success.
 enum zs_result : int {
     ZS_OK = 0,
-    ZS_BAD_ARG = 1,   // missing pointer, unknown line or monitor, malformed option
-    ZS_SYS = 2,       // a system call failed (pty, socket, thread); see errno text in the message
-    ZS_EXISTS = 3,    // the symlink path exists and is not a symlink
-    ZS_TIMEOUT = 4,   // a wait ran out
-    ZS_HELP = 5,      // option parsing: --help was given
+    ZS_BAD_ARG = 1,  // missing pointer, unknown line or monitor, malformed option
+    ZS_SYS = 2,      // a system call failed (pty, socket, thread); see errno text in the message
+    ZS_EXISTS = 3,   // the symlink path exists and is not a symlink
+    ZS_TIMEOUT = 4,  // a wait ran out
+    ZS_HELP = 5,     // option parsing: --help was given
     ZS_RESULT_COUNT
 };
 const char *zs_strerror(int rc);
@@ -35,19 +35,19 @@ enum : uint8_t { ZS_GEN1 = 1, ZS_GEN2 = 2, ZS_GEN51 = 51 };
 
 // Identity and behaviour of one monitor. zs_monitor_default gives the defaults of number n.
 struct zs_monitor {
-    uint8_t board_type = 5;     // board type code (5 = ZELB3)
-    uint16_t disp = 0x101;      // display number (12 bits used)
-    uint16_t rev = 0x0544;      // software revision, major.minor in high.low byte (5.068)
-    uint16_t date = 0x306C;     // packed date: day bits 0-4, month 5-8, year-2000 9-15 (12.03.2024)
-    uint16_t pclk = 1080;       // pixel clock
-    uint16_t hfreq = 640;       // horizontal frequency
-    uint16_t vfreq = 600;       // vertical frequency
-    uint8_t gen = ZS_GEN51;     // firmware generation: 1, 2 or 51
-    uint8_t variant = 1;        // firmware variant code the boot loader reports (0xB002)
-    bool ext = true;            // the running firmware answers the extended information 0xB000
-    bool boot = false;          // the boot loader runs: only 0xB000..0xB003 are answered
-    int32_t b000 = -1;          // value answered to 0xB000; -1 = board type << 8 | low byte of rev
-    uint32_t restart_ms = 3000; // silence after a restart command (0x6009)
+    uint8_t board_type = 5;  // board type code (5 = ZELB3)
+    uint16_t disp = 0x101;   // display number (12 bits used)
+    uint16_t rev = 0x0544;   // software revision, major.minor in high.low byte (5.068)
+    uint16_t date = 0x306C;  // packed date: day bits 0-4, month 5-8, year-2000 9-15 (12.03.2024)
+    uint16_t pclk = 1080;    // pixel clock
+    uint16_t hfreq = 640;    // horizontal frequency
+    uint16_t vfreq = 600;    // vertical frequency
+    uint8_t gen = ZS_GEN51;  // firmware generation: 1, 2 or 51
+    uint8_t variant = 1;     // firmware variant code the boot loader reports (0xB002)
+    bool ext = true;         // the running firmware answers the extended information 0xB000
+    bool boot = false;       // the boot loader runs: only 0xB000..0xB003 are answered
+    int32_t b000 = -1;       // value answered to 0xB000; -1 = board type << 8 | low byte of rev
+    uint32_t restart_ms = 3000;  // silence after a restart command (0x6009)
 };
 zs_monitor zs_monitor_default(int nr);
 
@@ -81,14 +81,14 @@ enum zs_transport : uint8_t { ZS_PTY = 0, ZS_TCP = 1 };
 
 struct zs_line_cfg {
     zs_transport kind = ZS_PTY;
-    std::string link;              // pty: path of a symlink to the slave ("" = none)
+    std::string link;                // pty: path of a symlink to the slave ("" = none)
     std::string addr = "127.0.0.1";  // tcp: address to listen on
-    uint16_t port = 11111;         // tcp: port (0 = any free port, see zs_tcp_port)
-    bool loop = false;             // the line echoes every byte (a loop-back plug)
-    bool pace = false;             // bytes travel no faster than baud rate and byte frame allow
-    uint32_t baud = 9600;          // rate the monitors listen at; other rates garble the bytes
-    char parity = 0;               // parity the monitors expect: 'E', 'N', 0 = either
-    std::vector<zs_monitor> mons;  // monitor n is mons[n-1]; 1..255 entries
+    uint16_t port = 11111;           // tcp: port (0 = any free port, see zs_tcp_port)
+    bool loop = false;               // the line echoes every byte (a loop-back plug)
+    bool pace = false;               // bytes travel no faster than baud rate and byte frame allow
+    uint32_t baud = 9600;            // rate the monitors listen at; other rates garble the bytes
+    char parity = 0;                 // parity the monitors expect: 'E', 'N', 0 = either
+    std::vector<zs_monitor> mons;    // monitor n is mons[n-1]; 1..255 entries
     std::vector<zs_fault> faults;
 };
 // Sets the number of monitors of a line (1..255), new ones with their defaults.
@@ -96,9 +96,9 @@ void zs_line_set_count(zs_line_cfg *lc, int n);
 
 struct zs_config {
     std::vector<zs_line_cfg> lines;
-    uint32_t seed = 1;              // seed of random faults and garbage bytes
-    std::string log_path;           // traffic log: "" = none, "-" = stdout, else a file
-    size_t max_events = 50000;      // events kept in memory (oldest dropped first)
+    uint32_t seed = 1;          // seed of random faults and garbage bytes
+    std::string log_path;       // traffic log: "" = none, "-" = stdout, else a file
+    size_t max_events = 50000;  // events kept in memory (oldest dropped first)
 };
 
 // What the simulation records. Every frame received and sent, with the monitor it reached.
@@ -121,10 +121,10 @@ enum zs_event_kind : uint8_t {
 const char *zs_event_name(zs_event_kind k);
 
 struct zs_event {
-    uint64_t seq = 0;          // 1, 2, ... in order of recording
-    uint32_t ms = 0;           // milliseconds since start
-    uint8_t line = 0;          // 0-based line
-    uint8_t mon = 0;           // monitor number, 0 = none or broadcast
+    uint64_t seq = 0;  // 1, 2, ... in order of recording
+    uint32_t ms = 0;   // milliseconds since start
+    uint8_t line = 0;  // 0-based line
+    uint8_t mon = 0;   // monitor number, 0 = none or broadcast
     zs_event_kind kind = ZS_EV_RX;
     uint16_t cmd = 0, val = 0;
     std::vector<uint8_t> bytes;  // the frame or bytes concerned (at most 64)
@@ -136,11 +136,11 @@ std::string zs_event_text(const zs_event &e);
 struct zs_line_settings {
     uint32_t baud = 9600;
     uint8_t data_bits = 8;
-    char parity = 'E';       // 'N', 'E', 'O', or '?' on a pty (the kernel does not keep parity there)
+    char parity = 'E';  // 'N', 'E', 'O', or '?' on a pty (the kernel does not keep parity there)
     uint8_t stop_bits = 1;
-    char flow = 'N';         // converter only
+    char flow = 'N';               // converter only
     uint8_t code4 = 0, code5 = 0;  // converter only: last values of codes 4 and 5
-    bool client = false;     // pty slave open / TCP client connected
+    bool client = false;           // pty slave open / TCP client connected
 };
 
 struct zs_line_stats {
@@ -155,9 +155,9 @@ struct zs_line_stats {
 
 struct zs_mon_status {
     zs_monitor cfg;
-    uint64_t keys = 0;       // keys recorded
+    uint64_t keys = 0;  // keys recorded
     uint32_t restarts = 0;
-    bool silent = false;     // restarting right now
+    bool silent = false;  // restarting right now
 };
 
 struct zs_sim;
@@ -170,7 +170,7 @@ void zs_stop(zs_sim **sim);
 
 int zs_line_count(zs_sim *sim);
 std::string zs_slave_path(zs_sim *sim, int line);  // "/dev/pts/N", "" for TCP lines
-uint16_t zs_tcp_port(zs_sim *sim, int line);         // the bound port, 0 for pty lines
+uint16_t zs_tcp_port(zs_sim *sim, int line);       // the bound port, 0 for pty lines
 int zs_get_settings(zs_sim *sim, int line, zs_line_settings *out);
 int zs_get_stats(zs_sim *sim, int line, zs_line_stats *out);
 
@@ -178,8 +178,8 @@ int zs_get_stats(zs_sim *sim, int line, zs_line_stats *out);
 std::vector<zs_event> zs_events(zs_sim *sim, uint64_t after_seq = 0);
 uint64_t zs_last_seq(zs_sim *sim);
 // Waits until an event of `kind` (and monitor `mon`, -1 = any) with seq > after_seq exists.
-int zs_wait_event(zs_sim *sim, zs_event_kind kind, int mon, uint64_t after_seq,
-                  uint32_t timeout_ms, zs_event *out = nullptr);
+int zs_wait_event(zs_sim *sim, zs_event_kind kind, int mon, uint64_t after_seq, uint32_t timeout_ms,
+                  zs_event *out = nullptr);
 
 std::vector<uint16_t> zs_keys(zs_sim *sim, int line, int mon);
 int zs_get_monitor(zs_sim *sim, int line, int mon, zs_mon_status *out);

@@ -87,12 +87,12 @@ uint32_t zs_baud_of_code(uint8_t code) {
 // ---- texts --------------------------------------------------------------------------------
 
 static const char *const result_text[] = {
-    "ok",                                    // ZS_OK
-    "bad argument",                          // ZS_BAD_ARG
-    "system call failed",                    // ZS_SYS
-    "path exists and is not a symlink",      // ZS_EXISTS
-    "time-out",                              // ZS_TIMEOUT
-    "help requested",                        // ZS_HELP
+    "ok",                                // ZS_OK
+    "bad argument",                      // ZS_BAD_ARG
+    "system call failed",                // ZS_SYS
+    "path exists and is not a symlink",  // ZS_EXISTS
+    "time-out",                          // ZS_TIMEOUT
+    "help requested",                    // ZS_HELP
 };
 static_assert(std::size(result_text) == ZS_RESULT_COUNT);
 
@@ -106,30 +106,26 @@ static const char *const fault_text[] = {
 };
 static_assert(std::size(fault_text) == ZS_F_COUNT);
 
-const char *zs_fault_name(zs_fault_kind k) {
-    return k < ZS_F_COUNT ? fault_text[k] : "?";
-}
+const char *zs_fault_name(zs_fault_kind k) { return k < ZS_F_COUNT ? fault_text[k] : "?"; }
 
 static const char *const event_text[] = {
-    "RX",      // ZS_EV_RX
-    "BAD",     // ZS_EV_RX_BAD
-    "TX",      // ZS_EV_TX
-    "REFUSE",  // ZS_EV_REFUSE
-    "NOANS",   // ZS_EV_NO_ANSWER
-    "KEY",     // ZS_EV_KEY
-    "RESTART", // ZS_EV_RESTART
-    "LINE",    // ZS_EV_SETTINGS
-    "CONV",    // ZS_EV_CONVERTER
-    "CONNECT", // ZS_EV_CONNECT
-    "DISCONN", // ZS_EV_DISCONNECT
-    "FAULT",   // ZS_EV_FAULT
-    "ECHO",    // ZS_EV_ECHO
+    "RX",       // ZS_EV_RX
+    "BAD",      // ZS_EV_RX_BAD
+    "TX",       // ZS_EV_TX
+    "REFUSE",   // ZS_EV_REFUSE
+    "NOANS",    // ZS_EV_NO_ANSWER
+    "KEY",      // ZS_EV_KEY
+    "RESTART",  // ZS_EV_RESTART
+    "LINE",     // ZS_EV_SETTINGS
+    "CONV",     // ZS_EV_CONVERTER
+    "CONNECT",  // ZS_EV_CONNECT
+    "DISCONN",  // ZS_EV_DISCONNECT
+    "FAULT",    // ZS_EV_FAULT
+    "ECHO",     // ZS_EV_ECHO
 };
 static_assert(std::size(event_text) == ZS_EV_COUNT);
 
-const char *zs_event_name(zs_event_kind k) {
-    return k < ZS_EV_COUNT ? event_text[k] : "?";
-}
+const char *zs_event_name(zs_event_kind k) { return k < ZS_EV_COUNT ? event_text[k] : "?"; }
 
 std::string zs_hex(const uint8_t *p, size_t n) {
     std::string s;
@@ -167,10 +163,14 @@ bool zs_parse_u32(const std::string &s, uint32_t max, uint32_t *out) {
     for (; i < s.size(); ++i) {
         const char c = s[i];
         unsigned d;
-        if (c >= '0' && c <= '9') d = static_cast<unsigned>(c - '0');
-        else if (base == 16 && c >= 'a' && c <= 'f') d = static_cast<unsigned>(c - 'a' + 10);
-        else if (base == 16 && c >= 'A' && c <= 'F') d = static_cast<unsigned>(c - 'A' + 10);
-        else return false;
+        if (c >= '0' && c <= '9')
+            d = static_cast<unsigned>(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = static_cast<unsigned>(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = static_cast<unsigned>(c - 'A' + 10);
+        else
+            return false;
         v = v * base + d;
         if (v > max) return false;
     }

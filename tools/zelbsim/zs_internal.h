@@ -52,7 +52,7 @@ zs_scan_result zs_scan_byte(zs_scanner *s, uint8_t b, zs_frame *f, uint8_t raw[Z
 // code, 2 the mode (bit 0 = even parity, bit 7 always set), 3 the flow control letter, 4 and 5
 // values of unknown meaning that are kept. Pairs may be split over TCP reads.
 struct zs_conv {
-    bool half = false;   // a code byte is waiting for its value
+    bool half = false;  // a code byte is waiting for its value
     uint8_t code = 0;
 };
 uint32_t zs_baud_of_code(uint8_t code);  // 1..5 -> rate; 0 for an unknown code
@@ -85,19 +85,19 @@ void zs_log_add(zs_log *log, zs_event e);
 
 struct zs_line {
     uint8_t index = 0;
-    zs_line_cfg cfg;                // mons is not used after start: see `mons`
+    zs_line_cfg cfg;  // mons is not used after start: see `mons`
     std::vector<zs_mon_state> mons;
     zs_log *log = nullptr;
     zs_line_settings set;
     zs_line_stats stats;
     zs_scanner scan;
     zs_conv conv;
-    std::vector<uint8_t> junk;      // dropped bytes not yet reported
+    std::vector<uint8_t> junk;  // dropped bytes not yet reported
     std::mt19937 rng;
-    uint64_t frame_no = 0;          // valid frames received, for the n-th frame faults
-    int64_t rx_free = 0;            // paced: when the line is free for the next byte in (us)
-    int64_t tx_free = 0;            // paced: when the next byte out may go (us)
-    std::deque<zs_chunk> out;       // answers waiting for their time
+    uint64_t frame_no = 0;     // valid frames received, for the n-th frame faults
+    int64_t rx_free = 0;       // paced: when the line is free for the next byte in (us)
+    int64_t tx_free = 0;       // paced: when the next byte out may go (us)
+    std::deque<zs_chunk> out;  // answers waiting for their time
 };
 
 void zs_line_init(zs_line *l, uint8_t index, const zs_line_cfg &cfg, uint32_t seed, zs_log *log);

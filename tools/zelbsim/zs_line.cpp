@@ -33,7 +33,8 @@ void zs_line_set_count(zs_line_cfg *lc, int n) {
     n = std::clamp(n, 1, 255);
     const size_t old = lc->mons.size();
     lc->mons.resize(static_cast<size_t>(n));
-    for (size_t i = old; i < lc->mons.size(); ++i) lc->mons[i] = zs_monitor_default(static_cast<int>(i) + 1);
+    for (size_t i = old; i < lc->mons.size(); ++i)
+        lc->mons[i] = zs_monitor_default(static_cast<int>(i) + 1);
 }
 
 void zs_log_add(zs_log *log, zs_event e) {
@@ -88,7 +89,7 @@ struct zs_cmd_ctx {
     uint8_t nr;    // number of the monitor carrying out the command
     uint8_t addr;  // address of the frame (0 = broadcast)
     uint16_t cmd, val;
-    int64_t at;    // arrival of the frame's last byte (us)
+    int64_t at;  // arrival of the frame's last byte (us)
 };
 typedef zs_verdict (*zs_cmd_fn)(zs_cmd_ctx *c, uint16_t *answer);
 
@@ -126,14 +127,38 @@ static zs_verdict cmd_restart(zs_cmd_ctx *c, uint16_t *) {
     return V_QUIET;
 }
 
-static zs_verdict q_type(zs_cmd_ctx *c, uint16_t *a) { *a = c->m->cfg.board_type; return V_ANSWER; }
-static zs_verdict q_disp(zs_cmd_ctx *c, uint16_t *a) { *a = c->m->cfg.disp & 0xFFF; return V_ANSWER; }
-static zs_verdict q_rev(zs_cmd_ctx *c, uint16_t *a) { *a = c->m->cfg.rev; return V_ANSWER; }
-static zs_verdict q_date(zs_cmd_ctx *c, uint16_t *a) { *a = c->m->cfg.date; return V_ANSWER; }
-static zs_verdict q_pclk(zs_cmd_ctx *c, uint16_t *a) { *a = c->m->cfg.pclk; return V_ANSWER; }
-static zs_verdict q_hfreq(zs_cmd_ctx *c, uint16_t *a) { *a = c->m->cfg.hfreq; return V_ANSWER; }
-static zs_verdict q_vfreq(zs_cmd_ctx *c, uint16_t *a) { *a = c->m->cfg.vfreq; return V_ANSWER; }
-static zs_verdict q_variant(zs_cmd_ctx *c, uint16_t *a) { *a = c->m->cfg.variant; return V_ANSWER; }
+static zs_verdict q_type(zs_cmd_ctx *c, uint16_t *a) {
+    *a = c->m->cfg.board_type;
+    return V_ANSWER;
+}
+static zs_verdict q_disp(zs_cmd_ctx *c, uint16_t *a) {
+    *a = c->m->cfg.disp & 0xFFF;
+    return V_ANSWER;
+}
+static zs_verdict q_rev(zs_cmd_ctx *c, uint16_t *a) {
+    *a = c->m->cfg.rev;
+    return V_ANSWER;
+}
+static zs_verdict q_date(zs_cmd_ctx *c, uint16_t *a) {
+    *a = c->m->cfg.date;
+    return V_ANSWER;
+}
+static zs_verdict q_pclk(zs_cmd_ctx *c, uint16_t *a) {
+    *a = c->m->cfg.pclk;
+    return V_ANSWER;
+}
+static zs_verdict q_hfreq(zs_cmd_ctx *c, uint16_t *a) {
+    *a = c->m->cfg.hfreq;
+    return V_ANSWER;
+}
+static zs_verdict q_vfreq(zs_cmd_ctx *c, uint16_t *a) {
+    *a = c->m->cfg.vfreq;
+    return V_ANSWER;
+}
+static zs_verdict q_variant(zs_cmd_ctx *c, uint16_t *a) {
+    *a = c->m->cfg.variant;
+    return V_ANSWER;
+}
 
 // Generation 2 answers type and revision in one word: board type in bits 8-11.
 static zs_verdict q_typrev2(zs_cmd_ctx *c, uint16_t *a) {
@@ -291,8 +316,10 @@ static void line_frame(zs_line *l, const zs_frame &f, const uint8_t raw[ZS_FRAME
     }
 
     uint8_t fr[ZS_FRAME_LEN];
-    if (v == V_ANSWER) zs_frame_build(fr, from, f.cmd, answer, ZS_END_ACK);
-    else zs_frame_build(fr, from, f.cmd, f.val, ZS_END_REFUSE);
+    if (v == V_ANSWER)
+        zs_frame_build(fr, from, f.cmd, answer, ZS_END_ACK);
+    else
+        zs_frame_build(fr, from, f.cmd, f.val, ZS_END_REFUSE);
     std::vector<uint8_t> ans(fr, fr + ZS_FRAME_LEN);
     int64_t delay = 0;
     apply_faults(l, f, raw, &ans, &delay);
@@ -301,8 +328,10 @@ static void line_frame(zs_line *l, const zs_frame &f, const uint8_t raw[ZS_FRAME
         zs_line_event(l, ZS_EV_NO_ANSWER, from, f.cmd, f.val, nullptr, 0, "fault: silent");
         return;
     }
-    if (v == V_ANSWER) l->stats.answers++;
-    else l->stats.refusals++;
+    if (v == V_ANSWER)
+        l->stats.answers++;
+    else
+        l->stats.refusals++;
     zs_line_event(l, v == V_ANSWER ? ZS_EV_TX : ZS_EV_REFUSE, from, f.cmd,
                   v == V_ANSWER ? answer : f.val, ans.data(), ans.size(), "");
     l->out.push_back(zs_chunk{at + delay, 0, std::move(ans)});
@@ -460,7 +489,8 @@ int64_t zs_line_take_due(zs_line *l, int64_t now, std::vector<uint8_t> *dst) {
         }
         if (c.due > now) return c.due;
         if (!l->cfg.pace) {
-            dst->insert(dst->end(), c.bytes.begin() + static_cast<std::ptrdiff_t>(c.off), c.bytes.end());
+            dst->insert(dst->end(), c.bytes.begin() + static_cast<std::ptrdiff_t>(c.off),
+                        c.bytes.end());
             l->stats.bytes_out += c.bytes.size() - c.off;
             l->out.pop_front();
             continue;
@@ -491,7 +521,8 @@ void zs_line_settings_changed(zs_line *l, const zs_line_settings &s, const char 
     int k = std::snprintf(note, sizeof note, "%s: %u %u%c%u", why, s.baud, s.data_bits, s.parity,
                           s.stop_bits);
     if (l->cfg.kind == ZS_TCP && k > 0 && static_cast<size_t>(k) < sizeof note)
-        k += std::snprintf(note + k, sizeof note - static_cast<size_t>(k), ", flow %c, codes 4,5 = %u,%u",
+        k += std::snprintf(note + k, sizeof note - static_cast<size_t>(k),
+                           ", flow %c, codes 4,5 = %u,%u",
                            s.flow >= 0x20 && s.flow < 0x7F ? s.flow : '?', s.code4, s.code5);
     if (!s.client && k > 0 && static_cast<size_t>(k) < sizeof note)
         std::snprintf(note + k, sizeof note - static_cast<size_t>(k), " (no client)");

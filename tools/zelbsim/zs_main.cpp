@@ -4,9 +4,9 @@
 // command line.
 #include "zelbsim.h"
 
+#include <pthread.h>
 #include <csignal>
 #include <cstdio>
-#include <pthread.h>
 
 int main(int argc, char **argv) {
     zs_config cfg;
@@ -41,6 +41,7 @@ int main(int argc, char **argv) {
     sigwait(&sigs, &sig);
     const std::string summary = zs_summary(sim);
     zs_stop(&sim);
-    std::printf("zelbsim: stopped by %s\n%s", sig == SIGINT ? "SIGINT" : "SIGTERM", summary.c_str());
+    std::printf("zelbsim: stopped by %s\n%s", sig == SIGINT ? "SIGINT" : "SIGTERM",
+                summary.c_str());
     return 0;
 }

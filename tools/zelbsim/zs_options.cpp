@@ -137,7 +137,8 @@ static bool parse_fault(opt_state *st, const std::string &spec) {
     if (at != std::string::npos) {
         for (const std::string &c : split(spec.substr(at + 1), ',')) {
             const size_t eq = c.find('=');
-            const std::string k = c.substr(0, eq), v = eq == std::string::npos ? "" : c.substr(eq + 1);
+            const std::string k = c.substr(0, eq),
+                              v = eq == std::string::npos ? "" : c.substr(eq + 1);
             uint32_t n = 0;
             bool ok;
             if (k == "n") {
@@ -167,15 +168,23 @@ static bool parse_fault(opt_state *st, const std::string &spec) {
 
 static bool set_mon_field(zs_monitor *m, const std::string &k, const std::string &v) {
     uint32_t n;
-    if (k == "type") return zs_parse_u32(v, 255, &n) && (m->board_type = static_cast<uint8_t>(n), true);
-    if (k == "disp") return zs_parse_u32(v, 0xFFF, &n) && (m->disp = static_cast<uint16_t>(n), true);
+    if (k == "type")
+        return zs_parse_u32(v, 255, &n) && (m->board_type = static_cast<uint8_t>(n), true);
+    if (k == "disp")
+        return zs_parse_u32(v, 0xFFF, &n) && (m->disp = static_cast<uint16_t>(n), true);
     if (k == "rev") return zs_parse_u32(v, 0xFFFF, &n) && (m->rev = static_cast<uint16_t>(n), true);
-    if (k == "date") return zs_parse_u32(v, 0xFFFF, &n) && (m->date = static_cast<uint16_t>(n), true);
-    if (k == "pclk") return zs_parse_u32(v, 0xFFFF, &n) && (m->pclk = static_cast<uint16_t>(n), true);
-    if (k == "hfreq") return zs_parse_u32(v, 0xFFFF, &n) && (m->hfreq = static_cast<uint16_t>(n), true);
-    if (k == "vfreq") return zs_parse_u32(v, 0xFFFF, &n) && (m->vfreq = static_cast<uint16_t>(n), true);
-    if (k == "variant") return zs_parse_u32(v, 255, &n) && (m->variant = static_cast<uint8_t>(n), true);
-    if (k == "b000") return zs_parse_u32(v, 0xFFFF, &n) && (m->b000 = static_cast<int32_t>(n), true);
+    if (k == "date")
+        return zs_parse_u32(v, 0xFFFF, &n) && (m->date = static_cast<uint16_t>(n), true);
+    if (k == "pclk")
+        return zs_parse_u32(v, 0xFFFF, &n) && (m->pclk = static_cast<uint16_t>(n), true);
+    if (k == "hfreq")
+        return zs_parse_u32(v, 0xFFFF, &n) && (m->hfreq = static_cast<uint16_t>(n), true);
+    if (k == "vfreq")
+        return zs_parse_u32(v, 0xFFFF, &n) && (m->vfreq = static_cast<uint16_t>(n), true);
+    if (k == "variant")
+        return zs_parse_u32(v, 255, &n) && (m->variant = static_cast<uint8_t>(n), true);
+    if (k == "b000")
+        return zs_parse_u32(v, 0xFFFF, &n) && (m->b000 = static_cast<int32_t>(n), true);
     if (k == "restart") return zs_parse_u32(v, 3600000, &n) && (m->restart_ms = n, true);
     if (k == "ext") return zs_parse_u32(v, 1, &n) && (m->ext = n != 0, true);
     if (k == "boot") return zs_parse_u32(v, 1, &n) && (m->boot = n != 0, true);
@@ -213,7 +222,8 @@ static bool apply_mon_set(opt_state *st, const std::string &spec) {
             hit = true;
             for (const std::string &fv : fields) {
                 const size_t eq = fv.find('=');
-                if (eq == std::string::npos || !set_mon_field(&mons[mi], fv.substr(0, eq), fv.substr(eq + 1)))
+                if (eq == std::string::npos ||
+                    !set_mon_field(&mons[mi], fv.substr(0, eq), fv.substr(eq + 1)))
                     return fail(st, "--mon: bad field " + fv);
             }
         }
@@ -234,8 +244,10 @@ static bool handle(opt_state *st, const std::string &name, const std::string &va
     if (!is_flag && !has_val) return fail(st, "--" + name + " needs a value");
     uint32_t n;
     if (name == "help") return true;  // answered by the caller once all options are read
-    if (name == "loop") st->loop = true;
-    else if (name == "pace") st->pace = true;
+    if (name == "loop")
+        st->loop = true;
+    else if (name == "pace")
+        st->pace = true;
     else if (name == "pty") {
         zs_line_cfg l;
         l.kind = ZS_PTY;
@@ -247,7 +259,8 @@ static bool handle(opt_state *st, const std::string &name, const std::string &va
         const size_t c = val.rfind(':');
         l.addr = val.substr(0, c);
         if (c != std::string::npos) {
-            if (!zs_parse_u32(val.substr(c + 1), 65535, &n)) return fail(st, "--tcp: bad port in " + val);
+            if (!zs_parse_u32(val.substr(c + 1), 65535, &n))
+                return fail(st, "--tcp: bad port in " + val);
             l.port = static_cast<uint16_t>(n);
         }
         st->cfg.lines.push_back(l);
@@ -259,22 +272,31 @@ static bool handle(opt_state *st, const std::string &name, const std::string &va
         if (!zs_parse_u32(c == std::string::npos ? val : val.substr(c + 1), 255, &n) || n == 0)
             return fail(st, "--monitors: 1 to 255 monitors: " + val);
         st->counts.emplace_back(static_cast<int>(line) - 1, static_cast<int>(n));
-    } else if (name == "mon") st->mon_sets.push_back(val);
+    } else if (name == "mon")
+        st->mon_sets.push_back(val);
     else if (name == "restart-ms") {
         if (!zs_parse_u32(val, 3600000, &st->restart_ms)) return fail(st, "--restart-ms: " + val);
     } else if (name == "baud") {
         if (!zs_parse_u32(val, 10000000, &st->baud) || !st->baud) return fail(st, "--baud: " + val);
     } else if (name == "parity") {
-        if (val == "E" || val == "e") st->parity = 'E';
-        else if (val == "N" || val == "n") st->parity = 'N';
-        else if (val == "any") st->parity = 0;
-        else return fail(st, "--parity: E, N or any: " + val);
-    } else if (name == "fault") return parse_fault(st, val);
+        if (val == "E" || val == "e")
+            st->parity = 'E';
+        else if (val == "N" || val == "n")
+            st->parity = 'N';
+        else if (val == "any")
+            st->parity = 0;
+        else
+            return fail(st, "--parity: E, N or any: " + val);
+    } else if (name == "fault")
+        return parse_fault(st, val);
     else if (name == "seed") {
         if (!zs_parse_u32(val, 0xFFFFFFFF, &st->cfg.seed)) return fail(st, "--seed: " + val);
-    } else if (name == "log") st->cfg.log_path = val;
-    else if (name == "state") return read_state(st, val, depth + 1);
-    else return fail(st, "unknown option --" + name);
+    } else if (name == "log")
+        st->cfg.log_path = val;
+    else if (name == "state")
+        return read_state(st, val, depth + 1);
+    else
+        return fail(st, "unknown option --" + name);
     return true;
 }
 
@@ -322,7 +344,8 @@ static bool finish(opt_state *st) {
         zs_line_set_count(&l, 1);
     }
     for (const auto &[line, n] : st->counts) {
-        if (line >= static_cast<int>(st->cfg.lines.size())) return fail(st, "--monitors: no such line");
+        if (line >= static_cast<int>(st->cfg.lines.size()))
+            return fail(st, "--monitors: no such line");
         for (size_t i = 0; i < st->cfg.lines.size(); ++i)
             if (line < 0 || static_cast<int>(i) == line) zs_line_set_count(&st->cfg.lines[i], n);
     }
@@ -331,7 +354,8 @@ static bool finish(opt_state *st) {
     for (const std::string &s : st->mon_sets)
         if (!apply_mon_set(st, s)) return false;
     for (const opt_fault &f : st->faults) {
-        if (f.line >= static_cast<int>(st->cfg.lines.size())) return fail(st, "--fault: no such line");
+        if (f.line >= static_cast<int>(st->cfg.lines.size()))
+            return fail(st, "--fault: no such line");
         for (size_t i = 0; i < st->cfg.lines.size(); ++i)
             if (f.line < 0 || static_cast<int>(i) == f.line) st->cfg.lines[i].faults.push_back(f.f);
     }

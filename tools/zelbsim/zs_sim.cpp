@@ -13,15 +13,8 @@
 // Sections: ports; thread; start and stop; queries and settings; texts.
 #include "zs_internal.h"
 
-#include <algorithm>
 #include <arpa/inet.h>
-#include <cerrno>
-#include <chrono>
-#include <climits>
-#include <condition_variable>
-#include <cstring>
 #include <fcntl.h>
-#include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -31,21 +24,28 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
 
 enum : size_t { ZS_WPEND_MAX = 1 << 20, ZS_READ_CHUNK = 4096 };
 enum : int64_t { ZS_HUP_RETRY_US = 20000, ZS_SETTINGS_POLL_US = 100000 };
 
 struct zs_port {
-    int master = -1;         // pty master
-    std::string slave;       // its slave's path
-    std::string link;        // the symlink made to it ("" = none)
-    bool hup = false;        // nobody has the slave open
-    int listen_fd = -1;      // TCP listener
-    int conn = -1;           // TCP client
+    int master = -1;     // pty master
+    std::string slave;   // its slave's path
+    std::string link;    // the symlink made to it ("" = none)
+    bool hup = false;    // nobody has the slave open
+    int listen_fd = -1;  // TCP listener
+    int conn = -1;       // TCP client
     uint16_t port = 0;
-    uint64_t conn_rx = 0;    // bytes received from the current client
+    uint64_t conn_rx = 0;          // bytes received from the current client
     std::vector<bool> drop_armed;  // per fault rule: a drop rule won its chance for this client
-    std::vector<uint8_t> wpend;  // bytes due but not yet written
+    std::vector<uint8_t> wpend;    // bytes due but not yet written
 };
 
 struct zs_sim {
@@ -63,7 +63,8 @@ struct zs_sim {
 };
 
 static int64_t sim_now(const zs_sim *s) {
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - s->t0)
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                 s->t0)
         .count();
 }
 
@@ -224,7 +225,8 @@ static int64_t line_flush(zs_sim *s, size_t i, int64_t now) {
     std::vector<uint8_t> due;
     const int64_t next = zs_line_take_due(&s->lines[i], now, &due);
     if (!due.empty()) {
-        if (p.wpend.size() + due.size() <= ZS_WPEND_MAX) p.wpend.insert(p.wpend.end(), due.begin(), due.end());
+        if (p.wpend.size() + due.size() <= ZS_WPEND_MAX)
+            p.wpend.insert(p.wpend.end(), due.begin(), due.end());
         port_write(s, i);
     }
     return next;
@@ -290,8 +292,8 @@ static void tcp_read(zs_sim *s, size_t i, int64_t now) {
         if (budget != SIZE_MAX && static_cast<size_t>(n) >= budget) {
             zs_fault &f = s->lines[i].cfg.faults[rule];
             f.fired++;
-            zs_line_event(&s->lines[i], ZS_EV_FAULT, 0, static_cast<uint16_t>(rule), f.arg, nullptr, 0,
-                          zs_fault_name(f.kind));
+            zs_line_event(&s->lines[i], ZS_EV_FAULT, 0, static_cast<uint16_t>(rule), f.arg, nullptr,
+                          0, zs_fault_name(f.kind));
             close_conn(s, i, "fault: dropped");
             return;
         }
@@ -302,7 +304,8 @@ static void tcp_accept(zs_sim *s, size_t i) {
     zs_port &p = s->ports[i];
     sockaddr_in a{};
     socklen_t len = sizeof a;
-    const int fd = accept4(p.listen_fd, reinterpret_cast<sockaddr *>(&a), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd =
+        accept4(p.listen_fd, reinterpret_cast<sockaddr *>(&a), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) return;
     close_conn(s, i, "replaced by a new client");
     const int one = 1;
@@ -350,7 +353,8 @@ static void *sim_thread(void *arg) {
             }
             next = std::min(next, line_flush(s, i, now));
             if (p.master >= 0 && !p.hup) {
-                fds.push_back(pollfd{p.master, static_cast<short>(POLLIN | (p.wpend.empty() ? 0 : POLLOUT)), 0});
+                fds.push_back(pollfd{
+                    p.master, static_cast<short>(POLLIN | (p.wpend.empty() ? 0 : POLLOUT)), 0});
                 owner.push_back(static_cast<int>(i));
             }
             if (p.listen_fd >= 0) {
@@ -358,7 +362,8 @@ static void *sim_thread(void *arg) {
                 owner.push_back(static_cast<int>(i));
             }
             if (p.conn >= 0) {
-                fds.push_back(pollfd{p.conn, static_cast<short>(POLLIN | (p.wpend.empty() ? 0 : POLLOUT)), 0});
+                fds.push_back(pollfd{
+                    p.conn, static_cast<short>(POLLIN | (p.wpend.empty() ? 0 : POLLOUT)), 0});
                 owner.push_back(static_cast<int>(i));
             }
         }
@@ -564,7 +569,8 @@ std::vector<zs_event> zs_events(zs_sim *s, uint64_t after_seq) {
     std::vector<zs_event> v;
     if (!s) return v;
     std::lock_guard<std::mutex> lk(s->mu);
-    for (size_t i = first_after(s->log, after_seq); i < s->log.events.size(); ++i) v.push_back(s->log.events[i]);
+    for (size_t i = first_after(s->log, after_seq); i < s->log.events.size(); ++i)
+        v.push_back(s->log.events[i]);
     return v;
 }
 
@@ -654,9 +660,13 @@ static std::string port_text(const zs_sim *s, size_t i) {
     const zs_port &p = s->ports[i];
     const zs_line &l = s->lines[i];
     std::string t = "line " + std::to_string(i + 1) + ": ";
-    if (p.master >= 0) t += (p.link.empty() ? "" : p.link + " -> ") + p.slave;
-    else t += "tcp " + l.cfg.addr + ":" + std::to_string(p.port);
-    t += l.cfg.loop ? ", loop-back" : ", " + std::to_string(l.mons.size()) + (l.mons.size() == 1 ? " monitor" : " monitors");
+    if (p.master >= 0)
+        t += (p.link.empty() ? "" : p.link + " -> ") + p.slave;
+    else
+        t += "tcp " + l.cfg.addr + ":" + std::to_string(p.port);
+    t += l.cfg.loop ? ", loop-back"
+                    : ", " + std::to_string(l.mons.size()) +
+                          (l.mons.size() == 1 ? " monitor" : " monitors");
     return t;
 }
 
@@ -677,13 +687,14 @@ std::string zs_summary(zs_sim *s) {
         const zs_line &l = s->lines[i];
         const zs_line_stats &st = l.stats;
         t += port_text(s, i) + "\n";
-        std::snprintf(b, sizeof b,
-                      "  frames %llu, answers %llu, refusals %llu, unanswered %llu, bad bytes %llu, "
-                      "echoed %llu, bytes in %llu out %llu\n",
-                      (unsigned long long)st.frames, (unsigned long long)st.answers,
-                      (unsigned long long)st.refusals, (unsigned long long)st.unanswered,
-                      (unsigned long long)st.bad_bytes, (unsigned long long)st.echoed,
-                      (unsigned long long)st.bytes_in, (unsigned long long)st.bytes_out);
+        std::snprintf(
+            b, sizeof b,
+            "  frames %llu, answers %llu, refusals %llu, unanswered %llu, bad bytes %llu, "
+            "echoed %llu, bytes in %llu out %llu\n",
+            (unsigned long long)st.frames, (unsigned long long)st.answers,
+            (unsigned long long)st.refusals, (unsigned long long)st.unanswered,
+            (unsigned long long)st.bad_bytes, (unsigned long long)st.echoed,
+            (unsigned long long)st.bytes_in, (unsigned long long)st.bytes_out);
         t += b;
         for (size_t m = 0; m < l.mons.size(); ++m) {
             if (!l.mons[m].keys_total && !l.mons[m].restarts) continue;

@@ -5,18 +5,19 @@
 #include "zs_internal.h"
 
 #include <asm/termbits.h>
-#include <cerrno>
 #include <sys/ioctl.h>
+#include <cerrno>
 
 // Rates of the classic Bxxx codes, indexed by code (CBAUDEX codes from 0010001 on).
 static uint32_t rate_of_code(unsigned code) {
-    static const uint32_t low[] = {0, 50, 75, 110, 134, 150, 200, 300, 600, 1200, 1800, 2400,
-                                   4800, 9600, 19200, 38400};
-    static const uint32_t high[] = {57600, 115200, 230400, 460800, 500000, 576000, 921600,
-                                    1000000, 1152000, 1500000, 2000000, 2500000, 3000000,
-                                    3500000, 4000000};
+    static const uint32_t low[] = {0,   50,   75,   110,  134,  150,  200,   300,
+                                   600, 1200, 1800, 2400, 4800, 9600, 19200, 38400};
+    static const uint32_t high[] = {57600,   115200,  230400,  460800,  500000,
+                                    576000,  921600,  1000000, 1152000, 1500000,
+                                    2000000, 2500000, 3000000, 3500000, 4000000};
     if (code < 16) return low[code];
-    if (code >= 0010001 && code - 0010001 < sizeof high / sizeof high[0]) return high[code - 0010001];
+    if (code >= 0010001 && code - 0010001 < sizeof high / sizeof high[0])
+        return high[code - 0010001];
     return 0;
 }
 

@@ -148,9 +148,7 @@ bool end_code_is_ack(const uint8_t *frame) {
     return frame[8] == (stopc_ack & 0xFF) && frame[9] == (stopc_ack >> 8);
 }
 
-uint32_t word_at(const uint8_t *frame, int k) {
-    return frame[k] + 256u * frame[k + 1];
-}
+uint32_t word_at(const uint8_t *frame, int k) { return frame[k] + 256u * frame[k + 1]; }
 
 }  // namespace
 

@@ -61,8 +61,8 @@ char eth_connect(int s, const char *ip, uint32_t /*port*/, uint32_t bound_ms) {
     if (s == -1) return 6;
     uint32_t addr = 0;
     if (!eth_ip_ok(ip, &addr)) return 23;
-    const int rc = plat::net_connect(s, addr, uint16_t(eth_conv_port),
-                                     bound_ms ? bound_ms : eth_ping_wait_ms);
+    const int rc =
+        plat::net_connect(s, addr, uint16_t(eth_conv_port), bound_ms ? bound_ms : eth_ping_wait_ms);
     if (rc == plat::NET_OK) return 0;
     if (rc == plat::NET_TIMEOUT || rc == plat::NET_CANCELLED) return 8;
     return 3;
@@ -109,8 +109,8 @@ char eth_recv(int s, uint8_t *buf, uint32_t n, int32_t *got) {
 char eth_ping_ip(const char *ip) {
     uint32_t addr = 0;
     if (!ip || !*ip || !plat::net_parse_ipv4(ip, &addr)) return 2;
-    const int rc = plat::net_icmp_echo(addr, eth_ping_payload, sizeof eth_ping_payload,
-                                       eth_ping_wait_ms);
+    const int rc =
+        plat::net_icmp_echo(addr, eth_ping_payload, sizeof eth_ping_payload, eth_ping_wait_ms);
     if (rc == plat::NET_OK) return 0;
     if (rc == plat::NET_SYS) return 10;
     return 3;  // no reply, or the request could not even be sent (no route)

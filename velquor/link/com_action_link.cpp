@@ -27,10 +27,10 @@ ip_com_configT ipcom_conf = {9600, 'N', 'E', 8, 2, 0, 0, 1000, 5};
 uint8_t eth_buffer[eth_buffer_size];
 FILE *fpc = nullptr;
 
-uint8_t logcom = 0;       // configuration module: traffic logging to a file
+uint8_t logcom = 0;                    // configuration module: traffic logging to a file
 char fpath_log[1024] = ".\\test.txt";  // configuration module: path of the traffic log
-int32_t sysmode = 0;      // configuration module: the current view
-int32_t sys_baud = 115200;  // configuration module: baud rate for firmware updates
+int32_t sysmode = 0;                   // configuration module: the current view
+int32_t sys_baud = 115200;             // configuration module: baud rate for firmware updates
 
 namespace {
 
@@ -84,11 +84,11 @@ void copy_text(char *dst, const char *src, size_t n) {
 // Converter baud code of a rate.
 uint8_t aknord_baud_code(int32_t baud) {
     switch (baud) {
-        case 115200: return 1;
-        case 57600: return 2;
-        case 38400: return 3;
-        case 19200: return 4;
-        default: return 5;
+    case 115200: return 1;
+    case 57600: return 2;
+    case 38400: return 3;
+    case 19200: return 4;
+    default: return 5;
     }
 }
 
@@ -121,10 +121,7 @@ char aknord_set_datamote(int /*s*/, char ndat, char stb, char par) {
 
 uint32_t aknord_build(const uint8_t *buffer, uint32_t bufflen, uint8_t *out) {
     if (!out) return 0;
-    const uint8_t head[10] = {2, uint8_t(ipcom_conf.par == 'E' ? 0x81 : 0x80),
-                              3, 'N',
-                              5, 0,
-                              4, 0,
+    const uint8_t head[10] = {2, uint8_t(ipcom_conf.par == 'E' ? 0x81 : 0x80), 3, 'N', 5, 0, 4, 0,
                               1, aknord_baud_code(ipcom_conf.baudrate)};
     std::memcpy(out, head, sizeof head);
     uint32_t len = sizeof head;

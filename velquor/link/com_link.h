@@ -62,14 +62,14 @@ struct ip_com_configT {
     uint8_t timeout;         // time-out in units (the monitor's "TO" setting)
 };
 
-extern int32_t com_mode;           // the chosen link (start value 238)
-extern int syscom;                 // the open link; -1 = closed
-extern odat_ser com_dat;           // open data for RS232; cp refers to syscom
-extern odat_ip ip_dat;             // open data for TCP; sock refers to syscom
-extern ip_com_configT ipcom_conf;  // parameters of the link being opened
+extern int32_t com_mode;                     // the chosen link (start value 238)
+extern int syscom;                           // the open link; -1 = closed
+extern odat_ser com_dat;                     // open data for RS232; cp refers to syscom
+extern odat_ip ip_dat;                       // open data for TCP; sock refers to syscom
+extern ip_com_configT ipcom_conf;            // parameters of the link being opened
 extern uint8_t eth_buffer[eth_buffer_size];  // the converter packet being sent
-extern FILE *fpc;                  // the traffic log while a link is open, else nullptr
-extern uint8_t is_inet;            // the socket layer is usable
+extern FILE *fpc;                            // the traffic log while a link is open, else nullptr
+extern uint8_t is_inet;                      // the socket layer is usable
 
 // Settings owned by the configuration module (defined here until it lands).
 extern uint8_t logcom;             // traffic logging to a file is on

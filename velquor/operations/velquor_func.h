@@ -48,9 +48,9 @@ extern uint32_t act_p2, act_p3;
 
 // Identification of one monitor.
 struct zelb_dat_T {
-    uint8_t zelb_ver;   // board type code (255 = unknown)
-    uint8_t err;        // error marker
-    uint8_t firm_typ;   // firmware generation (2, 51) or the boot loader's variant code
+    uint8_t zelb_ver;  // board type code (255 = unknown)
+    uint8_t err;       // error marker
+    uint8_t firm_typ;  // firmware generation (2, 51) or the boot loader's variant code
     uint32_t zelb_disp;
     uint32_t zelb_rev;  // major in the high byte, minor in the low byte
     uint32_t zelb_dat;  // packed: day bits 0-4, month bits 5-8, year - 2000 bits 9-15

@@ -6,9 +6,9 @@
 #include "platform/net.h"
 #include "velquor/link/com_link.h"
 
+#include <strings.h>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 const char ipl_std_ip[] = "0.0.0.0";
 ip_list_ent ip_list[ipl_n_lists][ipl_n_entries];

@@ -12,9 +12,9 @@
 
 constexpr int ipl_n_lists = 9;
 constexpr int ipl_n_entries = 30;
-constexpr uint32_t ipl_ip_size = 25;        // 24 characters and the NUL
-constexpr uint32_t ipl_dns_max = 200;       // longest host name kept
-extern const char ipl_std_ip[];             // "0.0.0.0", the empty entry
+constexpr uint32_t ipl_ip_size = 25;   // 24 characters and the NUL
+constexpr uint32_t ipl_dns_max = 200;  // longest host name kept
+extern const char ipl_std_ip[];        // "0.0.0.0", the empty entry
 
 struct ip_list_ent {
     char ip[ipl_ip_size];  // dotted IPv4 address; "0.0.0.0" = empty

@@ -33,7 +33,7 @@ struct key_row {
     uint32_t cmd;
 };
 const key_row kKeys[] = {
-    {121, ix_keyb_up, zelb_key_up},     {122, ix_keyb_left, zelb_key_left},
+    {121, ix_keyb_up, zelb_key_up},       {122, ix_keyb_left, zelb_key_left},
     {123, ix_keyb_right, zelb_key_right}, {124, ix_keyb_down, zelb_key_down},
     {125, ix_keyb_ok, zelb_key_ok},
 };
@@ -217,8 +217,12 @@ char zelb_get_dsp_num_nr(uint8_t nr, uint32_t *c, uint8_t firm_typ) {
     return rv;
 }
 
-char zelb_get_vfreq_nr(uint8_t nr, uint32_t *c) { return query(nr, det_vfreq_cmd, det_vfreq_val, c); }
-char zelb_get_hfreq_nr(uint8_t nr, uint32_t *c) { return query(nr, det_hfreq_cmd, det_hfreq_val, c); }
+char zelb_get_vfreq_nr(uint8_t nr, uint32_t *c) {
+    return query(nr, det_vfreq_cmd, det_vfreq_val, c);
+}
+char zelb_get_hfreq_nr(uint8_t nr, uint32_t *c) {
+    return query(nr, det_hfreq_cmd, det_hfreq_val, c);
+}
 char zelb_get_pclk_nr(uint8_t nr, uint32_t *c) { return query(nr, det_pclk_cmd, det_pclk_val, c); }
 
 char zelb_get_typ_nr_b(uint8_t nr, uint32_t *c) {
@@ -288,7 +292,7 @@ struct typ_name {
     const char *name;
 };
 const typ_name kTypNames[] = {
-    {1, "ZELB1Ev1"}, {2, "ZELB1Ev2"},   {3, "ZELB2"},      {4, "QUARDA2A"}, {5, "ZELB3"},
+    {1, "ZELB1Ev1"}, {2, "ZELB1Ev2"},    {3, "ZELB2"},       {4, "QUARDA2A"}, {5, "ZELB3"},
     {31, "ZELB1"},   {32, "ZELB2 6721"}, {33, "ZELB2 6712"}, {34, "QUARDA1"}, {35, "ZELB3"},
 };
 // Short labels of the firmware variants reported by the boot loader; 1 is the
@@ -401,29 +405,37 @@ char info_init(void) {
     uint32_t v;
     if (!failed) {
         v = 0;
-        if (zelb_get_typ(&v, b_run, d.firm_typ) != 0) failed = true;
-        else d.zelb_ver = static_cast<uint8_t>(v);
+        if (zelb_get_typ(&v, b_run, d.firm_typ) != 0)
+            failed = true;
+        else
+            d.zelb_ver = static_cast<uint8_t>(v);
         sys_rv = 0;
         if (!failed) chg |= changed(zelb_ver_old, d.zelb_ver);
     }
     if (!failed) {
         v = 0;
-        if (zelb_get_dat(&v, b_run, d.firm_typ) != 0) failed = true;
-        else d.zelb_dat = v;
+        if (zelb_get_dat(&v, b_run, d.firm_typ) != 0)
+            failed = true;
+        else
+            d.zelb_dat = v;
         sys_rv = 0;
         if (!failed) chg |= changed(zelb_dat_old, d.zelb_dat);
     }
     if (!failed) {
         v = 0;
-        if (zelb_get_dsp_num(&v, b_run, d.firm_typ) != 0) failed = true;
-        else d.zelb_disp = v;
+        if (zelb_get_dsp_num(&v, b_run, d.firm_typ) != 0)
+            failed = true;
+        else
+            d.zelb_disp = v;
         sys_rv = 0;
         if (!failed) chg |= changed(zelb_disp_old, d.zelb_disp);
     }
     if (!failed) {
         v = 0;
-        if (zelb_get_rev(&v, b_run, d.firm_typ) != 0) failed = true;
-        else d.zelb_rev = v;
+        if (zelb_get_rev(&v, b_run, d.firm_typ) != 0)
+            failed = true;
+        else
+            d.zelb_rev = v;
         sys_rv = 0;
         if (!failed) chg |= changed(zelb_rev_old, d.zelb_rev);
     }

@@ -41,8 +41,8 @@ constexpr size_t key_max = 49;
 constexpr size_t val_max = 1026;
 
 // File error ids (the file helpers' numbering).
-constexpr uint8_t fe_use = 1, fe_nopath = 3, fe_open = 4, fe_nobuff = 5, fe_eof = 7,
-                  fe_no_file = 8, fe_rw = 9, fe_nodat = 10;
+constexpr uint8_t fe_use = 1, fe_nopath = 3, fe_open = 4, fe_nobuff = 5, fe_eof = 7, fe_no_file = 8,
+                  fe_rw = 9, fe_nodat = 10;
 
 // Trims blanks at both ends, cuts a CR/LF line end (up to two characters) and
 // turns the remaining tabs into blanks, in place.
@@ -56,7 +56,8 @@ void clean_str(char *s) {
     if (len == 0) return;
     const size_t measured = len;
     if (s[len - 1] == '\r' || s[len - 1] == '\n') s[--len] = '\0';
-    if (measured >= 2 && (s[measured - 2] == '\r' || s[measured - 2] == '\n')) s[measured - 2] = '\0';
+    if (measured >= 2 && (s[measured - 2] == '\r' || s[measured - 2] == '\n'))
+        s[measured - 2] = '\0';
     for (char *p = s; *p; ++p)
         if (*p == '\t') *p = ' ';
 }
@@ -117,7 +118,8 @@ uint8_t open_read(FILE **h, const char *path) {
 bool key_eq(const char *a, const char *b) {
     if (!a || !b) return false;
     for (; *a && *b; ++a, ++b)
-        if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
+        if (std::tolower(static_cast<unsigned char>(*a)) !=
+            std::tolower(static_cast<unsigned char>(*b)))
             return false;
     return *a == *b;
 }
@@ -206,7 +208,8 @@ char load_hexdword(const char *val, uint32_t *var, uint32_t min, uint32_t max, u
     if (!val || !var) return cv_arg;
     char up[val_max + 1];
     std::snprintf(up, sizeof up, "%s", val);
-    for (char *p = up; *p; ++p) *p = static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+    for (char *p = up; *p; ++p)
+        *p = static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
     const char *x = std::strchr(up, 'X');
     const char *digits = x ? x + 1 : up;
     bool ok = false;
@@ -257,13 +260,13 @@ namespace {
 
 // How a key's value is read (and so how it is written).
 enum : uint8_t {
-    rd_text,        // text of `arg` bytes
-    rd_iv_uchar,    // byte of interval kind `arg`
-    rd_iv_inc1,     // 0-based byte of interval kind `arg`
-    rd_iv_dword,    // signed 32-bit of interval kind `arg`
-    rd_dword,       // signed 32-bit within min..max, else def
-    rd_uint,        // unsigned 32-bit within min..max, else def
-    rd_hex,         // unsigned 32-bit, hexadecimal, within min..max, else def
+    rd_text,      // text of `arg` bytes
+    rd_iv_uchar,  // byte of interval kind `arg`
+    rd_iv_inc1,   // 0-based byte of interval kind `arg`
+    rd_iv_dword,  // signed 32-bit of interval kind `arg`
+    rd_dword,     // signed 32-bit within min..max, else def
+    rd_uint,      // unsigned 32-bit within min..max, else def
+    rd_hex,       // unsigned 32-bit, hexadecimal, within min..max, else def
 };
 
 // Row flags.
@@ -401,9 +404,15 @@ constexpr cfg_tab_T tab(const cfg_key_T (&rows)[N]) {
 void read_row(const cfg_key_T &k, const char *val) {
     switch (k.rd) {
     case rd_text: load_str_val(val, static_cast<char *>(k.var), k.arg); break;
-    case rd_iv_uchar: load_iv_uchar(val, static_cast<uint8_t *>(k.var), static_cast<int32_t>(k.arg)); break;
-    case rd_iv_inc1: load_iv_uchar_inc1(val, static_cast<int8_t *>(k.var), static_cast<int32_t>(k.arg)); break;
-    case rd_iv_dword: load_iv_dword(val, static_cast<int32_t *>(k.var), static_cast<int32_t>(k.arg)); break;
+    case rd_iv_uchar:
+        load_iv_uchar(val, static_cast<uint8_t *>(k.var), static_cast<int32_t>(k.arg));
+        break;
+    case rd_iv_inc1:
+        load_iv_uchar_inc1(val, static_cast<int8_t *>(k.var), static_cast<int32_t>(k.arg));
+        break;
+    case rd_iv_dword:
+        load_iv_dword(val, static_cast<int32_t *>(k.var), static_cast<int32_t>(k.arg));
+        break;
     case rd_dword: load_dword(val, static_cast<int32_t *>(k.var), k.min, k.max, k.def); break;
     case rd_uint: load_uint(val, static_cast<uint32_t *>(k.var), k.min, k.max, k.def); break;
     case rd_hex: load_hexdword(val, static_cast<uint32_t *>(k.var), k.min, k.max, k.def); break;
@@ -482,7 +491,9 @@ char load_view(const char *key, const char *val) {
 }
 
 char load_win(const char *key, const char *val) { return load_tab(tab(win_tab), key, val); }
-char load_open_prog(const char *key, const char *val) { return load_tab(tab(viewer_tab), key, val); }
+char load_open_prog(const char *key, const char *val) {
+    return load_tab(tab(viewer_tab), key, val);
+}
 char load_det_items(const char *key, const char *val) { return load_tab(tab(det_tab), key, val); }
 char load_files(const char *key, const char *val) { return load_tab(tab(files_tab), key, val); }
 char load_scan(const char *key, const char *val) { return load_tab(tab(scan_tab), key, val); }
@@ -505,12 +516,20 @@ char save_ent(FILE *f, const char *key, const void *var, uint8_t fmt) {
         std::snprintf(line, sizeof line, "%s %.*s", key, n, t);
         break;
     }
-    case ent_uchar: std::snprintf(line, sizeof line, "%s %d", key, int(*static_cast<const uint8_t *>(var))); break;
-    case ent_int: std::snprintf(line, sizeof line, "%s %d", key, int(*static_cast<const int32_t *>(var))); break;
-    case ent_uint:
-        std::snprintf(line, sizeof line, "%s %d", key, static_cast<int32_t>(*static_cast<const uint32_t *>(var)));
+    case ent_uchar:
+        std::snprintf(line, sizeof line, "%s %d", key, int(*static_cast<const uint8_t *>(var)));
         break;
-    case ent_hex: std::snprintf(line, sizeof line, "%s 0x%04" PRIX32, key, *static_cast<const uint32_t *>(var)); break;
+    case ent_int:
+        std::snprintf(line, sizeof line, "%s %d", key, int(*static_cast<const int32_t *>(var)));
+        break;
+    case ent_uint:
+        std::snprintf(line, sizeof line, "%s %d", key,
+                      static_cast<int32_t>(*static_cast<const uint32_t *>(var)));
+        break;
+    case ent_hex:
+        std::snprintf(line, sizeof line, "%s 0x%04" PRIX32, key,
+                      *static_cast<const uint32_t *>(var));
+        break;
     default: return 1;
     }
     uint8_t rc = write_line(f, line);
@@ -560,8 +579,9 @@ namespace {
 // Offers one key and value to the groups, in their order; unknown keys are ignored.
 void load_ent(const char *key, const char *val) {
     if (load_single(key, val)) return;
-    if (load_intf(key, val) || load_view(key, val) || load_win(key, val) || load_open_prog(key, val) ||
-        load_det_items(key, val) || load_files(key, val) || load_scan(key, val) || load_port(key, val))
+    if (load_intf(key, val) || load_view(key, val) || load_win(key, val) ||
+        load_open_prog(key, val) || load_det_items(key, val) || load_files(key, val) ||
+        load_scan(key, val) || load_port(key, val))
         return;
     if (load_ip_list(key, val)) return;
     load_comdev(key, val);

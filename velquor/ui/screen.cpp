@@ -18,23 +18,23 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <utility>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "platform/loop.h"
 #include "platform/win.h"
-#include "velquor/ui/velquor_main.h"
-#include "velquor/sequencer/sm_act.h"
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
 #include "velquor/operations/velquor_func.h"
 #include "velquor/operations/vf_ipl.h"
+#include "velquor/sequencer/sm_act.h"
 #include "velquor/ui/conf.h"
 #include "velquor/ui/text_ar.h"
 #include "velquor/ui/velquor_cfg.h"
 #include "velquor/ui/velquor_dialogs.h"
+#include "velquor/ui/velquor_main.h"
 #include "velquor/ui/velquor_win.h"
 
 // ---------------------------------------------------------------- state
@@ -76,7 +76,12 @@ const char *scr_caption(const elementT &e) {
 
 int32_t scr_view_shown(void) {
     switch (sysmode) {
-    case 127: case 128: case 129: case 130: case 221: case 261: return sysmode;
+    case 127:
+    case 128:
+    case 129:
+    case 130:
+    case 221:
+    case 261: return sysmode;
     default: return 129;
     }
 }
@@ -105,8 +110,12 @@ char show_enab_always_eth(void) {
 // Keyboard, macro and info groups are not part of the DDC and Bootstrap views.
 static char scr_group_view(void) { return scr_view_shown() != 130 && scr_view_shown() != 128; }
 
-char show_enab_keyboard(void) { return (show_keyb == 0 && scr_group_view() ? pv_create : 0) | scr_idle(); }
-char show_enab_makros_grp(void) { return (show_mak == 0 && scr_group_view() ? pv_create : 0) | scr_idle(); }
+char show_enab_keyboard(void) {
+    return (show_keyb == 0 && scr_group_view() ? pv_create : 0) | scr_idle();
+}
+char show_enab_makros_grp(void) {
+    return (show_mak == 0 && scr_group_view() ? pv_create : 0) | scr_idle();
+}
 char show_enab_mak_butt(void) { return show_enab_makros_grp(); }
 char show_enab_info(void) {
     char c = (show_info == 0 && scr_group_view()) ? pv_create : 0;
@@ -175,11 +184,11 @@ static void scr_apply_enable(int wnd, const elementT &e, char pv) {
 // Marks, text limit and tree fill of a live element (build step 8).
 static void scr_apply_kind(int wnd, const elementT &e) {
     int kind = e.win_type & 0xFF;
-    if ((kind == wt_edit || kind == wt_memo) && (e.buffer_type == bt_byte || e.buffer_type == bt_byte1) &&
-        e.buffer_size >= 1)
+    if ((kind == wt_edit || kind == wt_memo) &&
+        (e.buffer_type == bt_byte || e.buffer_type == bt_byte1) && e.buffer_size >= 1)
         plat::win_limit_text(wnd, static_cast<int>(e.buffer_size));
-    if (kind == wt_radio && e.buffer_type == bt_ulist && e.buffer && e.buffer_size < 2 && e.p2 >= 0 &&
-        e.p2 < 8) {
+    if (kind == wt_radio && e.buffer_type == bt_ulist && e.buffer && e.buffer_size < 2 &&
+        e.p2 >= 0 && e.p2 < 8) {
         int32_t want = ucol[e.buffer_size][e.p2];
         plat::win_set_check(wnd, want != -1 && *static_cast<const int32_t *>(e.buffer) == want);
     }
@@ -192,8 +201,14 @@ static void scr_apply_kind(int wnd, const elementT &e) {
 static int scr_create(const elementT &e) {
     int kind = e.win_type & 0xFF;
     switch (kind) {
-    case wt_button: case wt_static: case wt_group: case wt_radio:
-    case wt_edit: case wt_memo: case wt_check: case wt_tree: break;
+    case wt_button:
+    case wt_static:
+    case wt_group:
+    case wt_radio:
+    case wt_edit:
+    case wt_memo:
+    case wt_check:
+    case wt_tree: break;
     default: return -1;
     }
     if (e.width < 1) return -1;
@@ -271,12 +286,29 @@ void CreateWindowContents(int mode) {
     if (mode != 1 && mode != 4) getrc(hwndMain, nullptr, nullptr, &scr_tw, &scr_th);
     switch (mode) {
     case 1: scr_store_all(1); break;
-    case 2: scr_close_ix(ix_last, 1); SetWindowContents(1); break;
-    case 3: scr_store_all(1); scr_close_ix(ix_last, 1); SetWindowContents(1); break;
+    case 2:
+        scr_close_ix(ix_last, 1);
+        SetWindowContents(1);
+        break;
+    case 3:
+        scr_store_all(1);
+        scr_close_ix(ix_last, 1);
+        SetWindowContents(1);
+        break;
     case 4: SetWindowContents(0); break;
-    case 5: scr_store_all(1); SetWindowContents(0); break;
-    case 10: scr_close_ix(ix_last, 0); SetWindowContents(3); break;
-    case 11: scr_store_all(0); scr_close_ix(ix_last, 0); SetWindowContents(3); break;
+    case 5:
+        scr_store_all(1);
+        SetWindowContents(0);
+        break;
+    case 10:
+        scr_close_ix(ix_last, 0);
+        SetWindowContents(3);
+        break;
+    case 11:
+        scr_store_all(0);
+        scr_close_ix(ix_last, 0);
+        SetWindowContents(3);
+        break;
     default: break;
     }
 }
@@ -311,7 +343,8 @@ void scr_close_ix(int32_t ix, int start) {
 static bool scr_byte_in(const char *text, uint32_t lo, uint32_t hi, uint8_t *out) {
     if (!text || !out) return false;
     long v = strtol(text, nullptr, 10);
-    if (v == 0 && strcmp(text, "0") != 0 && strcmp(text, "-0") != 0 && strcmp(text, "+0") != 0) return false;
+    if (v == 0 && strcmp(text, "0") != 0 && strcmp(text, "-0") != 0 && strcmp(text, "+0") != 0)
+        return false;
     if (hi > 255) hi = 255;
     if (lo > hi) std::swap(lo, hi);
     if (v < static_cast<long>(lo) || v > static_cast<long>(hi)) return false;

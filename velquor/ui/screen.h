@@ -221,13 +221,13 @@ struct elementT {
     const char *lab_fr;
     void *buffer;  // bound variable, or nullptr
     uint8_t buffer_type;
-    uint32_t buffer_size;       // text capacity / digits / value list / macro entry
-    scr_pred_t is_enab_visib;   // pv_create | pv_enable
-    uint32_t screen;            // view mask (vm_*)
+    uint32_t buffer_size;               // text capacity / digits / value list / macro entry
+    scr_pred_t is_enab_visib;           // pv_create | pv_enable
+    uint32_t screen;                    // view mask (vm_*)
     uint32_t left, top, width, height;  // in 1/128 of the client area
-    int32_t p1;                 // not consulted
-    int32_t p2;                 // interval kind / text check / list entry / macro function
-    scr_fill_t fill;            // tree views: the function that fills the tree, or nullptr
+    int32_t p1;                         // not consulted
+    int32_t p2;                         // interval kind / text check / list entry / macro function
+    scr_fill_t fill;                    // tree views: the function that fills the tree, or nullptr
 };
 
 // The element table, ending with the row of ix_last.

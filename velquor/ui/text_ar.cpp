@@ -397,9 +397,7 @@ namespace {
 
 constexpr char empty_text[] = "";
 
-const char *nz(const char *s) {
-    return s ? s : empty_text;
-}
+const char *nz(const char *s) { return s ? s : empty_text; }
 
 }  // namespace
 
@@ -411,30 +409,19 @@ const char *scr_get_text_lang(int row, uint32_t lang) {
     return nz(t.tx_eng);
 }
 
-const char *scr_get_text_ix(int row) {
-    return scr_get_text_lang(row, sys_lang);
-}
+const char *scr_get_text_ix(int row) { return scr_get_text_lang(row, sys_lang); }
 
-const char *scr_get_text_none(uint32_t /*lang*/) {
-    return empty_text;
-}
+const char *scr_get_text_none(uint32_t /*lang*/) { return empty_text; }
 
 const char *sys_get_msg(int rv) {
     switch (rv) {
-        case 0:
-            return scr_get_text_ix(tx_ok);
-        case 1:
-            return scr_get_text_ix(tx_io32dll);
-        case 2:
-        case 3:
-            return scr_get_text_ix(tx_io32dll_err);
-        case 10:
-            return scr_get_text_ix(tx_comdll);
-        case 11:
-            return scr_get_text_ix(tx_comdll_err);
-        case 12:
-            return scr_get_text_ix(tx_syserr_nomem);
-        default:
-            return scr_get_text_ix(tx_err_un);
+    case 0: return scr_get_text_ix(tx_ok);
+    case 1: return scr_get_text_ix(tx_io32dll);
+    case 2:
+    case 3: return scr_get_text_ix(tx_io32dll_err);
+    case 10: return scr_get_text_ix(tx_comdll);
+    case 11: return scr_get_text_ix(tx_comdll_err);
+    case 12: return scr_get_text_ix(tx_syserr_nomem);
+    default: return scr_get_text_ix(tx_err_un);
     }
 }

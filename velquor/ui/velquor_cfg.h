@@ -10,9 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "velquor/link/com_link.h"      // com_mode, logcom, fpath_log, sysmode, sys_baud, show_eth_init_err, is_inet
+#include "velquor/link/com_link.h"  // com_mode, logcom, fpath_log, sysmode, sys_baud, show_eth_init_err, is_inet
 #include "velquor/operations/vf_ipl.h"  // sys_to, sys_zelb_nr, sys_intf, sys_ip, sys_ipx, parno, broad, ip_list
-#include "velquor/ui/text_ar.h"         // sys_lang
+#include "velquor/ui/text_ar.h"  // sys_lang
 
 // ---------------------------------------------------------------- sizes
 
@@ -22,41 +22,41 @@ constexpr size_t cfg_app_name_size = 128;  // the application name
 
 // ---------------------------------------------------------------- settings held here
 
-extern char makpath[cfg_path_size];          // macro file
-extern int32_t sys_boot;                     // boot loader type: 205 ZELB3, 206 AM29LV150
-extern uint8_t sc_intf_s;                    // first COM port of the interface scan
-extern uint8_t sc_intf_e;                    // last COM port of the interface scan
-extern uint8_t sc_to;                        // scan time-out in seconds
-extern uint8_t sc_parno;                     // scan without parity
-extern uint32_t det_zelb_cmd, det_zelb_val;  // identification query: board type
-extern uint32_t det_sw_cmd, det_sw_val;      // identification query: software revision
-extern uint32_t det_dat_cmd, det_dat_val;    // identification query: date
-extern uint32_t det_disp_cmd, det_disp_val;  // identification query: display number
+extern char makpath[cfg_path_size];            // macro file
+extern int32_t sys_boot;                       // boot loader type: 205 ZELB3, 206 AM29LV150
+extern uint8_t sc_intf_s;                      // first COM port of the interface scan
+extern uint8_t sc_intf_e;                      // last COM port of the interface scan
+extern uint8_t sc_to;                          // scan time-out in seconds
+extern uint8_t sc_parno;                       // scan without parity
+extern uint32_t det_zelb_cmd, det_zelb_val;    // identification query: board type
+extern uint32_t det_sw_cmd, det_sw_val;        // identification query: software revision
+extern uint32_t det_dat_cmd, det_dat_val;      // identification query: date
+extern uint32_t det_disp_cmd, det_disp_val;    // identification query: display number
 extern uint32_t det_vfreq_cmd, det_vfreq_val;  // identification query: vertical frequency
 extern uint32_t det_hfreq_cmd, det_hfreq_val;  // identification query: horizontal frequency
-extern uint32_t det_pclk_cmd, det_pclk_val;  // identification query: pixel clock
-extern uint32_t lptport[4];                  // LPT1..4: I/O address of the data register
-extern uint32_t lptportstat[4];              // LPT1..4: I/O address of the status register
-extern char ddcpath[cfg_path_size];          // DDC file of the DDC view
-extern char firmpath[cfg_path_size];         // firmware file (update and bootstrap)
-extern char fname1[cfg_path_size];           // file-system dump file
-extern uint8_t fsf_prot;                     // dump file write-protected
-extern uint8_t ddc_prot;                     // DDC file write-protected
-extern char get_temp_file[cfg_path_size];    // temporary file of the uploads
-extern char op_mak_pre[cfg_viewer_size];     // viewer of macro files: command before the name
-extern char op_mak_suff[cfg_viewer_size];    // ... and after it
+extern uint32_t det_pclk_cmd, det_pclk_val;    // identification query: pixel clock
+extern uint32_t lptport[4];                    // LPT1..4: I/O address of the data register
+extern uint32_t lptportstat[4];                // LPT1..4: I/O address of the status register
+extern char ddcpath[cfg_path_size];            // DDC file of the DDC view
+extern char firmpath[cfg_path_size];           // firmware file (update and bootstrap)
+extern char fname1[cfg_path_size];             // file-system dump file
+extern uint8_t fsf_prot;                       // dump file write-protected
+extern uint8_t ddc_prot;                       // DDC file write-protected
+extern char get_temp_file[cfg_path_size];      // temporary file of the uploads
+extern char op_mak_pre[cfg_viewer_size];       // viewer of macro files: command before the name
+extern char op_mak_suff[cfg_viewer_size];      // ... and after it
 extern char op_ddc_hex_pre[cfg_viewer_size];   // viewer of DDC text files
 extern char op_ddc_hex_suff[cfg_viewer_size];
-extern char op_ddc_bin_pre[cfg_viewer_size];   // viewer of DDC binary files
+extern char op_ddc_bin_pre[cfg_viewer_size];  // viewer of DDC binary files
 extern char op_ddc_bin_suff[cfg_viewer_size];
-extern char op_tx_pre[cfg_viewer_size];      // viewer of firmware and dump files
+extern char op_tx_pre[cfg_viewer_size];  // viewer of firmware and dump files
 extern char op_tx_suff[cfg_viewer_size];
-extern uint8_t firm_68;                      // special handling of firmware 5.068
-extern uint8_t firm_hito;                    // long monitor time-out during a firmware update
-extern char VER_APP_NAME[cfg_app_name_size]; // window and box title
-extern uint8_t ddc_intf;                     // LPT number used for DDC (1..4)
-extern uint8_t ddc_bus;                      // I2C bus number for DDC
-extern uint8_t ddc_to;                       // DDC time-out (not stored in the file)
+extern uint8_t firm_68;                       // special handling of firmware 5.068
+extern uint8_t firm_hito;                     // long monitor time-out during a firmware update
+extern char VER_APP_NAME[cfg_app_name_size];  // window and box title
+extern uint8_t ddc_intf;                      // LPT number used for DDC (1..4)
+extern uint8_t ddc_bus;                       // I2C bus number for DDC
+extern uint8_t ddc_to;                        // DDC time-out (not stored in the file)
 
 // ---------------------------------------------------------------- defaults
 

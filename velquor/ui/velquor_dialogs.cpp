@@ -28,7 +28,7 @@ namespace {
 std::mutex dlg_mu;
 char titeltx[61];
 char titeltx2[61];
-char s_dlg_tit[61];   // the caption set last
+char s_dlg_tit[61];  // the caption set last
 char s_dlg_pre[30];
 char s_dlg_betw[30];
 char s_dlg_msg[60];
@@ -106,8 +106,9 @@ void dlgopen_stat(void) {
         make_item(d, plat::WIN_BUTTON, dlg_item_cancel, scr_get_text_ix(tx_abr), 33, 40, 60, 14);
         int bx = 0, by = 0;
         plat::win_dialog_base_units(&bx, &by);
-        HPB_Stat = plat::win_create_progress(d, static_cast<int8_t>(bx), 2 * static_cast<int8_t>(by),
-                                             22 * static_cast<int8_t>(bx), static_cast<int8_t>(by));
+        HPB_Stat =
+            plat::win_create_progress(d, static_cast<int8_t>(bx), 2 * static_cast<int8_t>(by),
+                                      22 * static_cast<int8_t>(bx), static_cast<int8_t>(by));
         PBAR_SetRangeProzent(HPB_Stat);
         HDLG_Stat = d;
         stat_dlg_ready = 1;
@@ -324,11 +325,14 @@ void update_dlg_stat(void) {
         }
 
         // Keep what is drawn for tests and the terminal front end.
-        if (new_caption || titeltx[0] == 0) cut_copy(last_view.caption, sizeof last_view.caption, s_dlg_tit);
+        if (new_caption || titeltx[0] == 0)
+            cut_copy(last_view.caption, sizeof last_view.caption, s_dlg_tit);
         if (draw_pre) cut_copy(last_view.pre, sizeof last_view.pre, pre);
         if (draw_betw) cut_copy(last_view.betw, sizeof last_view.betw, betw);
-        if (err_on) cut_copy(last_view.msg, sizeof last_view.msg, msg);
-        else last_view.msg[0] = 0;
+        if (err_on)
+            cut_copy(last_view.msg, sizeof last_view.msg, msg);
+        else
+            last_view.msg[0] = 0;
         if (pct >= 0) last_view.percent = pct;
         last_view.error_shown = s_dlg_err != 0;
     }

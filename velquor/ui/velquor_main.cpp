@@ -21,13 +21,13 @@
 #include <vector>
 
 #include "platform/win.h"
-#include "velquor/ui/screen.h"
-#include "velquor/sequencer/sm_act.h"
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
 #include "velquor/operations/velquor_func.h"
 #include "velquor/operations/vf_ipl.h"
+#include "velquor/sequencer/sm_act.h"
 #include "velquor/ui/conf.h"
+#include "velquor/ui/screen.h"
 #include "velquor/ui/text_ar.h"
 #include "velquor/ui/velquor_cfg.h"
 #include "velquor/ui/velquor_dialogs.h"
@@ -131,7 +131,8 @@ int vq_startup(const char *cmdline) {
     check_fnames();
     load_mak();
     if (!is_inet && show_eth_init_err == 1)
-        plat::win_message_box(-1, VER_APP_NAME, eth_init_err_text, plat::WIN_BOX_OK, plat::WIN_ICON_STOP);
+        plat::win_message_box(-1, VER_APP_NAME, eth_init_err_text, plat::WIN_BOX_OK,
+                              plat::WIN_ICON_STOP);
     if (fpath_log[0] && logcom) mc_log_create();
     return vq_start_ok;
 }
@@ -196,15 +197,11 @@ int MainWndProc(int hwnd, int msg, int p1, int p2) {
         hwndMain = -1;
         plat::win_quit(0);
         return 0;
-    case plat::WIN_MSG_MOVE:
-        savePos(p1, p2);
-        return 0;
+    case plat::WIN_MSG_MOVE: savePos(p1, p2); return 0;
     case plat::WIN_MSG_SIZE:
         if (is_start != 0) CreateWindowContents(11);
         return 0;
-    case plat::WIN_MSG_COMMAND:
-        check_cmd(hwnd, p1, p2);
-        return 0;
+    case plat::WIN_MSG_COMMAND: check_cmd(hwnd, p1, p2); return 0;
     case plat::WIN_MSG_TIMER:
         switch (static_cast<unsigned>(p1)) {
         case tm_startup:
@@ -252,7 +249,8 @@ static void cmd_choose_file(int hwnd) {
     case 127:
     case 128:
         if (GetFileName(hwnd, scr_get_text_ix(tx_firm_choose), firmpath, sizeof firmpath,
-                        scr_get_text_ix(tx_firm_mask), "h86", firmpath[0] ? firmpath : "*.h86") == 0)
+                        scr_get_text_ix(tx_firm_mask), "h86",
+                        firmpath[0] ? firmpath : "*.h86") == 0)
             plat::win_set_text(scr_getwnd_ix(scr_view_shown() == 127 ? ix_ed_f_firm : ix_ed_f_boot),
                                firmpath);
         break;
@@ -307,19 +305,32 @@ void check_cmd(int hwnd, int p1, int p2) {
         sys_lang = id == 119 ? 1 : 2;
         CreateWindowContents(11);
         break;
-    case 121: case 122: case 123: case 124: case 125:  // keys Up, Left, Right, Down, OK
+    case 121:
+    case 122:
+    case 123:
+    case 124:
+    case 125:  // keys Up, Left, Right, Down, OK
         busy();
         CreateWindowContents(1);
         if (send_key(id, sys_zelb_nr) != 0) end_com1();
         break;
-    case 127: case 128: case 129: case 130: case 221: case 261: {  // views
+    case 127:
+    case 128:
+    case 129:
+    case 130:
+    case 221:
+    case 261: {  // views
         char changed = 0;
         if (id == 128 || id == 221) changed = set_com_mode(com_mode_rs232);
         if (set_mode(id)) changed = 1;
         if (changed) CreateWindowContents(11);
         break;
     }
-    case 133: case 134: case 135: case 136: case 137:  // macro buttons
+    case 133:
+    case 134:
+    case 135:
+    case 136:
+    case 137:  // macro buttons
         busy();
         CreateWindowContents(1);
         not_built();
@@ -414,7 +425,13 @@ void check_cmd(int hwnd, int p1, int p2) {
         if (scr_view_shown() == 130) ddc_prot = toggle(ddc_prot);
         CreateWindowContents(4);
         break;
-    case 181: case 182: case 183: case 184: case 208: case 209: case 210: {  // baud rate radios
+    case 181:
+    case 182:
+    case 183:
+    case 184:
+    case 208:
+    case 209:
+    case 210: {  // baud rate radios
         CreateWindowContents(1);
         switch (id) {
         case 181: sys_baud = 9600; break;
@@ -472,7 +489,9 @@ void check_cmd(int hwnd, int p1, int p2) {
         sc_parno = toggle(sc_parno);
         CreateWindowContents(2);
         break;
-    case 237: case 238: case 245:  // System > Monitor over IP / RS232 / IP-List
+    case 237:
+    case 238:
+    case 245:  // System > Monitor over IP / RS232 / IP-List
         if (set_com_mode(id)) CreateWindowContents(11);
         break;
     case 248:  // Group

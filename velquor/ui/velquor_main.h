@@ -18,11 +18,11 @@
 
 // ---------------------------------------------------------------- state
 
-extern int hwndMain;           // the main window, -1 before it exists
-extern char fcpath[1024];      // path of the configuration file
-extern int32_t is_start;       // 1 once the first content is built
+extern int hwndMain;                                      // the main window, -1 before it exists
+extern char fcpath[1024];                                 // path of the configuration file
+extern int32_t is_start;                                  // 1 once the first content is built
 extern int32_t win_left, win_top, win_width, win_height;  // main window geometry
-extern int32_t w_y_offs;       // frame height added to win_height (0: the layer takes client sizes)
+extern int32_t w_y_offs;  // frame height added to win_height (0: the layer takes client sizes)
 
 // Results of the start-up beyond the exit codes.
 constexpr int vq_start_ok = -1;

@@ -10,16 +10,16 @@
 
 #include "platform/loop.h"
 #include "platform/win.h"
-#include "velquor/ui/screen.h"
-#include "velquor/ui/velquor_main.h"
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
 #include "velquor/operations/velquor_func.h"
 #include "velquor/operations/vf_ipl.h"
 #include "velquor/ui/conf.h"
+#include "velquor/ui/screen.h"
 #include "velquor/ui/text_ar.h"
 #include "velquor/ui/velquor_cfg.h"
 #include "velquor/ui/velquor_dialogs.h"
+#include "velquor/ui/velquor_main.h"
 #include "velquor/ui/velquor_win.h"
 
 namespace {
@@ -76,9 +76,15 @@ const WinMenuRow menu_ger[] = {
     {I, "Datei konvertieren", 155},
     {S, "", 0},
     {P, "Makrodatei", 0},
-    {I, "\xd6" "ffnen", 170},
+    {I,
+     "\xd6"
+     "ffnen",
+     170},
     {I, "Neu Laden", 164},
-    {I, "Schlie\xdf" "en", 163},
+    {I,
+     "Schlie\xdf"
+     "en",
+     163},
     {S, "", 0},
     {I, "Anzeigen", 175},
     {E, "", 0},
@@ -99,9 +105,18 @@ const WinMenuRow menu_ger[] = {
     {I, "Deutsch", 119},
     {I, "English", 120},
     {S, "", 0},
-    {I, "Monitor \xfc" "ber IP-Liste", 245},
-    {I, "Monitor \xfc" "ber IP", 237},
-    {I, "Monitor \xfc" "ber RS232", 238},
+    {I,
+     "Monitor \xfc"
+     "ber IP-Liste",
+     245},
+    {I,
+     "Monitor \xfc"
+     "ber IP",
+     237},
+    {I,
+     "Monitor \xfc"
+     "ber RS232",
+     238},
     {E, "", 0},
     {I, "Version", 162},
 };
@@ -171,4 +186,3 @@ void update_menu(void) {
     zelb_info_to_window();
     plat::win_set_text(scr_getwnd_ix(ix_tx_com), scr_view_shown() == 130 ? "LPT:" : "COM:");
 }
-

@@ -17,9 +17,7 @@ namespace {
 constexpr size_t kBoxText = 256;  // 255 characters and the NUL
 constexpr size_t kPartText = 51;  // a part of a two-part body: 50 characters
 
-void copy_cut(char *dst, size_t n, const char *src) {
-    snprintf(dst, n, "%s", src ? src : "");
-}
+void copy_cut(char *dst, size_t n, const char *src) { snprintf(dst, n, "%s", src ? src : ""); }
 
 // The box itself, as the helper library shows it: nothing without an owner
 // or a text. Yes/No boxes answer 0 for Yes, 1 otherwise; OK boxes answer 0.
@@ -32,7 +30,8 @@ char show_box(int hwnd, const char *title, const char *text, char style, plat::W
         mw_alert2(hwnd, t, b, style);
         return 0;
     }
-    if (buttons == plat::WIN_BOX_YESNO && mw_quest2) return mw_quest2(hwnd, t, b, style) == 0 ? 0 : 1;
+    if (buttons == plat::WIN_BOX_YESNO && mw_quest2)
+        return mw_quest2(hwnd, t, b, style) == 0 ? 0 : 1;
     plat::WinAnswer a = plat::win_message_box(
         hwnd, t, b, buttons, plat::win_icon_from_style(static_cast<unsigned char>(style)));
     if (buttons == plat::WIN_BOX_OK) return 0;

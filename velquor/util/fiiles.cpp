@@ -56,14 +56,14 @@ struct fmode_row {
     const char *mode;
 };
 const fmode_row fmode_tab[] = {
-    {mf_bin | mf_write, "wb"},     // binary write
-    {mf_bin | mf_read, "rb"},      // binary read
-    {mf_bin, nullptr},             // binary, neither read nor write
-    {mf_read | mf_append, "a+"},   // read and append
-    {mf_read | mf_write, "w+"},    // read and write
-    {mf_read, "rt"},               // text read
-    {mf_append, "at"},             // text append
-    {mf_write, "wt"},              // text write
+    {mf_bin | mf_write, "wb"},    // binary write
+    {mf_bin | mf_read, "rb"},     // binary read
+    {mf_bin, nullptr},            // binary, neither read nor write
+    {mf_read | mf_append, "a+"},  // read and append
+    {mf_read | mf_write, "w+"},   // read and write
+    {mf_read, "rt"},              // text read
+    {mf_append, "at"},            // text append
+    {mf_write, "wt"},             // text write
 };
 
 // The mode without the text marker 't', which is the C library's default.

@@ -21,20 +21,20 @@ extern uint8_t sys_f_rv;
 // File error ids.
 enum mf_err : uint8_t {
     mfe_ok = 0,
-    mfe_use = 1,       // mf_fopen: the holder holds a stream already
-    mfe_atr = 2,       // mf_fopen: no mode for the attributes
-    mfe_nopath = 3,    // mf_fopen: path missing or empty
-    mfe_open = 4,      // mf_fopen: the open failed
-    mfe_nobuff = 5,    // a line reader: buffer missing or size 0
-    mfe_bf_sh = 6,     // end of a data buffer (callers)
-    mfe_eof = 7,       // mf_readln: the end of the file ended the line
-    mfe_no_file = 8,   // no stream
-    mfe_rw = 9,        // a read or write failed
-    mfe_nodat = 10,    // mf_write_str: no text; callers: too few data
-    mfe_invpos = 11,   // mf_fseek failed
-    mfe_sz = 12,       // callers: unacceptable file size
-    mfe_invdat = 13,   // callers: unacceptable content
-    mfe_lines = 14,    // callers: too many lines
+    mfe_use = 1,      // mf_fopen: the holder holds a stream already
+    mfe_atr = 2,      // mf_fopen: no mode for the attributes
+    mfe_nopath = 3,   // mf_fopen: path missing or empty
+    mfe_open = 4,     // mf_fopen: the open failed
+    mfe_nobuff = 5,   // a line reader: buffer missing or size 0
+    mfe_bf_sh = 6,    // end of a data buffer (callers)
+    mfe_eof = 7,      // mf_readln: the end of the file ended the line
+    mfe_no_file = 8,  // no stream
+    mfe_rw = 9,       // a read or write failed
+    mfe_nodat = 10,   // mf_write_str: no text; callers: too few data
+    mfe_invpos = 11,  // mf_fseek failed
+    mfe_sz = 12,      // callers: unacceptable file size
+    mfe_invdat = 13,  // callers: unacceptable content
+    mfe_lines = 14,   // callers: too many lines
     mfe_unknown = 15,
 };
 constexpr int mf_err_count = 16;

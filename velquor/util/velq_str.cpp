@@ -80,7 +80,8 @@ char ms_strcmp_ud(const char *a, const char *b) {
     if (!a || !b) return 1;
     if (std::strlen(a) != std::strlen(b)) return 2;
     for (; *a; ++a, ++b)
-        if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
+        if (std::tolower(static_cast<unsigned char>(*a)) !=
+            std::tolower(static_cast<unsigned char>(*b)))
             return 3;
     return 0;
 }
@@ -157,7 +158,8 @@ bool read_hex(const char *s, uint32_t *v) {
     uint64_t x = 0;
     for (; *s; ++s) {
         if (!std::isxdigit(static_cast<unsigned char>(*s))) return false;
-        const int d = std::isdigit(static_cast<unsigned char>(*s)) ? *s - '0' : std::tolower(*s) - 'a' + 10;
+        const int d =
+            std::isdigit(static_cast<unsigned char>(*s)) ? *s - '0' : std::tolower(*s) - 'a' + 10;
         if (x <= UINT32_MAX) x = x * 16 + static_cast<uint64_t>(d);
     }
     *v = x > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(x);
@@ -208,12 +210,12 @@ char zborder_long(int32_t v, int32_t b1, int32_t b2) {
 char send_val(int kind, void *dest, const int32_t *src) {
     if (!src || !dest) return 2;
     switch (kind) {
-        case ms_kind_int:
-        case ms_kind_long: *static_cast<int32_t *>(dest) = *src; return 0;
-        case ms_kind_uchar: *static_cast<uint8_t *>(dest) = static_cast<uint8_t>(*src); return 0;
-        case ms_kind_char: *static_cast<int8_t *>(dest) = static_cast<int8_t>(*src); return 0;
-        case ms_kind_uint: *static_cast<uint32_t *>(dest) = static_cast<uint32_t>(*src); return 0;
-        default: return 1;
+    case ms_kind_int:
+    case ms_kind_long: *static_cast<int32_t *>(dest) = *src; return 0;
+    case ms_kind_uchar: *static_cast<uint8_t *>(dest) = static_cast<uint8_t>(*src); return 0;
+    case ms_kind_char: *static_cast<int8_t *>(dest) = static_cast<int8_t>(*src); return 0;
+    case ms_kind_uint: *static_cast<uint32_t *>(dest) = static_cast<uint32_t>(*src); return 0;
+    default: return 1;
     }
 }
 

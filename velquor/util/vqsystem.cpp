@@ -32,8 +32,8 @@ void set_fn(Fn *slot, void *sym) {
 }
 
 struct bind_row {
-    const char *name;          // export name in the library
-    void (*set)(void *sym);    // stores the address into its pointer
+    const char *name;        // export name in the library
+    void (*set)(void *sym);  // stores the address into its pointer
 };
 
 // The bound exports, in binding order; any one missing refuses the library.
@@ -119,8 +119,9 @@ char check_dll_ver(void *hLib) {
     }
     if (!ok) {
         char msg[160];
-        std::snprintf(msg, sizeof msg, "Invalid version of \"velq.dll\": found %s   require %d.%03d",
-                      found, static_cast<int>(velq_need_main), static_cast<int>(velq_need_sub));
+        std::snprintf(msg, sizeof msg,
+                      "Invalid version of \"velq.dll\": found %s   require %d.%03d", found,
+                      static_cast<int>(velq_need_main), static_cast<int>(velq_need_sub));
         plat::win_message_box(-1, scr_get_text_ix(tx_err), msg, plat::WIN_BOX_OK,
                               plat::WIN_ICON_NONE);
         return 1;
