@@ -48,6 +48,11 @@ __attribute__((weak)) int hwndMain = -1;
 __attribute__((weak)) char VER_APP_NAME[cfg_app_name_size] = "Velquor II";
 __attribute__((weak)) uint8_t s_dlg_err = 0;  // 1 while the error-status dialog is shown
 __attribute__((weak)) uint8_t dlg_err = 0;    // 2 = back to the progress display at next redraw
+// Without the status dialogs there is no redraw to race with: plain stores.
+__attribute__((weak)) void stat_dlg_reset_err(void) {
+    s_dlg_err = 0;
+    dlg_err = 2;
+}
 __attribute__((weak)) void mw_alert(int /*hwnd*/, const char * /*title*/, const char * /*text*/,
                                     char /*style*/) {}
 
@@ -206,6 +211,5 @@ char zelb_send_key(void) {
 void reset_err(void) {
     sys_rv = 0;
     sys_f_rv = 0;
-    s_dlg_err = 0;
-    dlg_err = 2;
+    stat_dlg_reset_err();  // under the dialogs' lock: the main thread may be redrawing
 }

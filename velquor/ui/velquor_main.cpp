@@ -32,17 +32,8 @@
 #include "velquor/ui/velquor_cfg.h"
 #include "velquor/ui/velquor_dialogs.h"
 #include "velquor/ui/velquor_win.h"
-
-// The start-up binding and the byte-order probe of the utilities. The build
-// defines VQ_HAVE_VQSYSTEM / VQ_HAVE_VELQ_STR once their sources are part of
-// it (velquor/CMakeLists.txt); before that the program starts without the
-// helper library, and RS232 reports "can not open port".
-#ifdef VQ_HAVE_VQSYSTEM
-#include "velquor/util/vqsystem.h"
-#endif
-#ifdef VQ_HAVE_VELQ_STR
 #include "velquor/util/velq_str.h"
-#endif
+#include "velquor/util/vqsystem.h"
 
 // ---------------------------------------------------------------- state
 
@@ -106,11 +97,7 @@ int mw_check_window(int32_t left, int32_t top, int32_t width, int32_t height) {
 }
 
 int vq_startup(const char *cmdline) {
-#ifdef VQ_HAVE_VQSYSTEM
     char rc = static_cast<char>(sys_start());
-#else
-    char rc = 0;
-#endif
     if (rc != 0) {
         plat::win_message_box(-1, "Error", sys_get_msg(rc), plat::WIN_BOX_OK, plat::WIN_ICON_NONE);
         return 1;
@@ -122,9 +109,7 @@ int vq_startup(const char *cmdline) {
     copy_text(fcpath, sizeof fcpath, (cmdline && cmdline[0]) ? cmdline : "./std.cfg");
     set_std_cfg(0xFFFFFFFFu, 0);
     is_inet = eth_probe();
-#ifdef VQ_HAVE_VELQ_STR
     ms_get_byteorder2();
-#endif
     load_conf();
     mw_check_window(win_left, win_top, win_width, win_height);
     conf_close();
@@ -157,9 +142,7 @@ int vq_create_window(bool visible) {
 void vq_shutdown(bool save) {
     if (save) save_conf();
     conf_close();
-#ifdef VQ_HAVE_VQSYSTEM
     sys_end();
-#endif
 }
 
 int WinMain_vq(const char *cmdline) {
