@@ -22,7 +22,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-build/tools/zelbsim/zelbsim --pty "$pty" --monitors 3 >"$work/zelbsim.log" 2>&1 &
+build/bin/zelbsim --pty "$pty" --monitors 3 >"$work/zelbsim.log" 2>&1 &
 sim_pid=$!
 for _ in $(seq 1 100); do [ -e "$pty" ] && break; sleep 0.1; done
 if [ ! -e "$pty" ]; then
