@@ -10,8 +10,8 @@ cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B build -DVQ_BUILD_BENCH=OFF >/dev/null
-cmake --build build -j"$jobs"
+cmake -S . -B build >/dev/null
+cmake --build build -j"$jobs" --target velquor velquor-cli zelbsim velq
 
 work=$(mktemp -d /tmp/velquor-demo.XXXXXX)
 pty="$work/ttyV0"

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B build -DVQ_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B build >/dev/null
 cmake --build build -j"$jobs" --target test_velquor_qt
 mkdir -p docs
 QT_QPA_PLATFORM=offscreen VQ_SHOTS_DIR="$PWD/docs" build/tests/test_velquor_qt

@@ -154,7 +154,10 @@ static int open_listener(zs_port *p, const zs_line_cfg &c, std::string *err) {
     const int one = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     socklen_t len = sizeof a;
-    if (bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) < 0 || listen(fd, 8) < 0 ||
+    // A long listen queue: a client that opens and closes sessions faster than
+    // the simulation thread takes them must not see its SYN dropped (the kernel
+    // then retries only after a second).
+    if (bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) < 0 || listen(fd, SOMAXCONN) < 0 ||
         getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) < 0) {
         *err = errno_text(("listen on " + c.addr + ":" + std::to_string(c.port)).c_str());
         close(fd);
@@ -300,13 +303,31 @@ static void tcp_read(zs_sim *s, size_t i, int64_t now) {
     }
 }
 
-static void tcp_accept(zs_sim *s, size_t i) {
+static void tcp_take_client(zs_sim *s, size_t i, int fd, const sockaddr_in &a, int64_t now);
+
+// Takes every client waiting in the listen queue. A converter serves one
+// client: each new one replaces the previous, whose bytes already received are
+// still passed to the line first. Taking only one per wake-up let a client
+// that reconnects quickly fill the queue, and the kernel then drops its SYN
+// for a one-second retransmission.
+static void tcp_accept(zs_sim *s, size_t i, int64_t now) {
     zs_port &p = s->ports[i];
-    sockaddr_in a{};
-    socklen_t len = sizeof a;
-    const int fd =
-        accept4(p.listen_fd, reinterpret_cast<sockaddr *>(&a), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd < 0) return;
+    for (;;) {
+        sockaddr_in a{};
+        socklen_t len = sizeof a;
+        const int fd = accept4(p.listen_fd, reinterpret_cast<sockaddr *>(&a), &len,
+                               SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        tcp_take_client(s, i, fd, a, now);
+    }
+}
+
+static void tcp_take_client(zs_sim *s, size_t i, int fd, const sockaddr_in &a, int64_t now) {
+    zs_port &p = s->ports[i];
+    if (p.conn >= 0) tcp_read(s, i, now);
     close_conn(s, i, "replaced by a new client");
     const int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
@@ -391,7 +412,7 @@ static void *sim_thread(void *arg) {
                 if (ev & POLLHUP) p.hup = true;
                 if (ev & POLLOUT) port_write(s, i);
             } else if (fds[k].fd == p.listen_fd) {
-                tcp_accept(s, i);
+                tcp_accept(s, i, now);
             } else if (fds[k].fd == p.conn) {
                 if (ev & (POLLIN | POLLHUP | POLLERR)) tcp_read(s, i, now);
                 if ((ev & POLLOUT) && p.conn >= 0) port_write(s, i);
