@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "bench_support.h"
 #include "platform/serial.h"
 #include "velquor/link/com_action.h"
 #include "zelbsim.h"
@@ -28,32 +29,16 @@ BENCHMARK(BM_FrameBuildAndCheck);
 
 int bench_fd = -1;
 
-char bench_write(const uint8_t *buff, uint32_t n) {
-    size_t put = 0;
-    return plat::ser_write(bench_fd, buff, n, &put) == plat::SER_OK && put == n ? 0 : 7;
-}
-
-// Reads byte by byte until n bytes came or the port's time-out ran out.
+char bench_write(const uint8_t *buff, uint32_t n) { return bench_ser_write(bench_fd, buff, n); }
 char bench_read(uint8_t *buff, uint32_t n, uint32_t *nread) {
-    uint32_t count = 0;
-    while (count < n) {
-        size_t got = 0;
-        if (plat::ser_read(bench_fd, buff + count, n - count, &got) != plat::SER_OK || got == 0)
-            break;
-        count += uint32_t(got);
-    }
-    if (nread) *nread = count;
-    return count == n ? 0 : 12;
+    return bench_ser_read(bench_fd, buff, n, nread);
 }
 
 // One query (0xB000, extended information) answered by monitor 1.
 void BM_TransactionPty(benchmark::State &state) {
-    zs_config cfg;
-    cfg.lines.resize(1);
-    zs_line_set_count(&cfg.lines[0], 1);
-    zs_sim *sim = nullptr;
     std::string err;
-    if (zs_start(cfg, &sim, &err) != ZS_OK) {
+    zs_sim *sim = bench_start_pty_sim(&err);
+    if (!sim) {
         state.SkipWithError(("simulator: " + err).c_str());
         return;
     }

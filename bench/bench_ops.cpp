@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "bench_support.h"
 #include "platform/loop.h"
 #include "platform/serial.h"
 #include "platform/win.h"
@@ -40,26 +41,12 @@ void b_close(int *h) { plat::ser_close(h); }
 char b_timeouts(int h, uint32_t tor) {
     return plat::ser_set_read_timeout(h, tor) == plat::SER_OK ? 0 : 9;
 }
-char b_read(int h, uint8_t *b, uint32_t n, uint32_t *got) {
-    uint32_t k = 0;
-    while (k < n) {
-        size_t g = 0;
-        if (plat::ser_read(h, b + k, n - k, &g) != plat::SER_OK || g == 0) break;
-        k += static_cast<uint32_t>(g);
-    }
-    if (got) *got = k;
-    return k == n ? 0 : 12;
-}
-char b_write(int h, const uint8_t *b, uint32_t n) {
-    size_t put = 0;
-    return plat::ser_write(h, b, n, &put) == plat::SER_OK && put == n ? 0 : 7;
-}
 void bind_serial(bool on) {
     mc_opencom = on ? b_open : nullptr;
     mc_CloseCom = on ? b_close : nullptr;
     set_comm_timeouts_zelb = on ? b_timeouts : nullptr;
-    mc_read_com_buff = on ? b_read : nullptr;
-    mc_writecom_buff = on ? b_write : nullptr;
+    mc_read_com_buff = on ? bench_ser_read : nullptr;
+    mc_writecom_buff = on ? bench_ser_write : nullptr;
 }
 
 void ensure_windows() {
@@ -89,12 +76,9 @@ BENCHMARK(BM_StatusRedraw);
 // One key press from the dispatcher's start to idle, end timer included.
 void BM_KeyPressOverPty(benchmark::State &state) {
     ensure_windows();
-    zs_config cfg;
-    cfg.lines.resize(1);
-    zs_line_set_count(&cfg.lines[0], 1);
-    zs_sim *sim = nullptr;
     std::string err;
-    if (zs_start(cfg, &sim, &err) != ZS_OK) {
+    zs_sim *sim = bench_start_pty_sim(&err);
+    if (!sim) {
         state.SkipWithError(err.c_str());
         return;
     }

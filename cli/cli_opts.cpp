@@ -89,9 +89,9 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
         const char *a = argv[i];
         if (!a) continue;
         const char *v = i + 1 < argc ? argv[i + 1] : nullptr;
-        auto need = [&](const char *name) -> const char * {
+        // The option's value, taken from the next argument; nullptr when there is none.
+        auto need = [&]() -> const char * {
             if (!v) return nullptr;
-            (void)name;
             i++;
             return v;
         };
@@ -119,7 +119,7 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
         }
         if (!strcmp(a, "--config") || !strcmp(a, "--port") || !strcmp(a, "--log") ||
             !strcmp(a, "--ip")) {
-            const char *s = need(a);
+            const char *s = need();
             if (!s || !*s) return fail(std::string(a) + " needs a value");
             if (!strcmp(a, "--config")) o->config = s;
             if (!strcmp(a, "--port")) o->port = s;
@@ -142,7 +142,7 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
         bool done = false;
         for (const num_opt &n : nums) {
             if (strcmp(a, n.name)) continue;
-            const char *s = need(a);
+            const char *s = need();
             if (!s) return fail(std::string(a) + " needs a value");
             if (!parse_num(s, n.lo, n.hi, n.dst))
                 return fail(std::string(a) + " takes a number " + std::to_string(n.lo) + ".." +
@@ -151,7 +151,7 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
         }
         if (done) continue;
         if (!strcmp(a, "--lang")) {
-            const char *s = need(a);
+            const char *s = need();
             if (!s) return fail("--lang needs a value");
             if (!strcmp(s, "de"))
                 o->lang = 1;
@@ -172,7 +172,7 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
         else if (!strcmp(a, "reset"))
             o->cmd = cli_reset;
         else if (!strcmp(a, "key")) {
-            const char *s = need(a);
+            const char *s = need();
             if (!s) return fail("key needs up, down, left, right or ok");
             for (const key_name &k : keys)
                 if (!strcmp(s, k.name)) o->key_id = k.id;

@@ -2,11 +2,11 @@
 //
 // The start-up is the window program's (helper library, defaults, networking
 // probe, configuration file); the main window exists but is never shown. The
-// options then change the settings, the window is rebuilt so that its fields
-// show them, and the command's button is pressed through check_cmd. The loop
-// runs until the operation has ended: idle again, no worker left and no end
-// timer pending. Boxes are answered by a hook that prints them; the status
-// dialog is read while the loop runs and drawn as a progress line.
+// options then change the settings before the window's contents are first
+// built, so that its fields show them, and the command's button is pressed
+// through check_cmd. The loop runs until the operation has ended: idle again,
+// no worker left and no end timer pending. Boxes are answered by a hook that
+// prints them; what the status dialog drew last is drawn as a progress line.
 #include <unistd.h>
 
 #include <cstdio>
@@ -49,24 +49,19 @@ void progress_break(void) {
     }
 }
 
-// Reads the visible status dialog: caption, counters and percent.
+// The status dialog shown, from what it drew last: caption, counters and
+// percent, or the application name and the message of the error display.
 std::string progress_text(void) {
-    for (const plat::WinInfo &d : plat::win_list(-1)) {
-        if (d.kind != plat::WIN_DIALOG || !d.visible) continue;
-        std::string line = d.text, a, b;
-        int pct = -1;
-        for (const plat::WinInfo &c : plat::win_list(d.hwnd)) {
-            if (c.id == 214) a = c.text;
-            if (c.id == 216) b = c.text;
-            if (c.id == 218) a = c.text;
-            if (c.kind == plat::WIN_PROGRESS) pct = plat::win_progress_pos(c.hwnd);
-        }
-        if (!a.empty()) line += "  " + a;
-        if (!b.empty()) line += " " + b;
-        if (pct >= 0) line += "  " + std::to_string(pct) + "%";
-        return line;
-    }
-    return std::string();
+    bool stat = HDLG_Stat != 0 && plat::win_is_visible(HDLG_Stat);
+    bool err = !stat && HDLG_StatErr != 0 && plat::win_is_visible(HDLG_StatErr);
+    if (!stat && !err) return std::string();
+    stat_dlg_view v;
+    stat_dlg_get_view(&v);
+    if (err) return v.msg[0] ? std::string(VER_APP_NAME) + "  " + v.msg : VER_APP_NAME;
+    std::string line = v.caption;
+    if (v.pre[0]) line += std::string("  ") + v.pre;
+    if (v.betw[0]) line += std::string(" ") + v.betw;
+    return line + "  " + std::to_string(v.percent) + "%";
 }
 
 void progress_draw(void) {
@@ -202,7 +197,6 @@ int cli_run(const cli_opts &o) {
         vq_shutdown(false);
         return 1;
     }
-    plat::win_pump_until([] { return is_start == 1; }, 10000);
 
     // The info fields exist only in views with the info group.
     int32_t kept_sysmode = sysmode;
@@ -211,10 +205,11 @@ int cli_run(const cli_opts &o) {
         show_info = 0;
         if (scr_view_shown() == 130 || scr_view_shown() == 128) sysmode = 129;
     }
+    // Applied before the first build of the contents, so that the fields show them.
     bool ok = apply_options(o);
     int rc = 1;
     if (ok) {
-        CreateWindowContents(10);  // rebuilt without storing: the fields show the options
+        plat::win_pump_until([] { return is_start == 1; }, 10000);
         had_error = false;
         check_cmd(hwndMain, command_id(o), plat::WIN_NOTIFY_CLICK);
         if (!plat::win_pump_until(op_ended, kOpLimitMs)) {

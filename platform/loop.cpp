@@ -238,12 +238,9 @@ int loop_run() {
         std::lock_guard<std::mutex> lk(s.mu);
         s.quit = false;
     }
-    loop_run_until(
-        [&] {
-            std::lock_guard<std::mutex> lk(s.mu);
-            return s.quit;
-        },
-        -1);
+    // Without a predicate the run ends only on loop_quit, and an idle program
+    // sleeps until an event instead of looking at a flag a few times a second.
+    loop_run_until(nullptr, -1);
     std::lock_guard<std::mutex> lk(s.mu);
     s.quit = false;
     return s.quit_code;

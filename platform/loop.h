@@ -61,6 +61,7 @@ int loop_dispatch_due();
 // Headless loop: dispatches until `done` returns true (checked after every
 // dispatch) or `timeout_ms` has passed (negative: no limit). Returns the last
 // value of `done`. Sleeps between events; costs no CPU while nothing is due.
+// Without `done` (nullptr) it runs until the time-out or loop_quit, false.
 bool loop_run_until(const std::function<bool()> &done, int timeout_ms);
 
 // Headless loop until loop_quit is called (from any thread). Returns its code.

@@ -89,6 +89,14 @@ void drain_cancel() {
     }
 }
 
+// Result of a connect that failed with `err`: refused or unreachable peers
+// apart from other failures.
+int connect_failed(int err) {
+    errno = err;
+    return fail(err == ECONNREFUSED || err == ENETUNREACH || err == EHOSTUNREACH ? NET_REFUSED
+                                                                                 : NET_SYS);
+}
+
 // Waits for a non-blocking connect in progress on `fd`.
 int wait_connect(int fd, uint32_t bound_ms) {
     const auto until = Clock::now() + std::chrono::milliseconds(bound_ms);
@@ -111,10 +119,7 @@ int wait_connect(int fd, uint32_t bound_ms) {
     int err = 0;
     unsigned len = sizeof err;
     if (g_sys.getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) < 0) return fail(NET_SYS);
-    if (err == 0) return NET_OK;
-    errno = err;
-    return fail(err == ECONNREFUSED || err == ENETUNREACH || err == EHOSTUNREACH ? NET_REFUSED
-                                                                                 : NET_SYS);
+    return err == 0 ? NET_OK : connect_failed(err);
 }
 
 // Internet checksum over `n` bytes.
@@ -217,13 +222,10 @@ int net_connect(int fd, uint32_t addr_be, uint16_t port, uint32_t bound_ms) {
     sa.sin_addr.s_addr = addr_be;
     int rc = NET_OK;
     if (g_sys.connect(fd, reinterpret_cast<const sockaddr *>(&sa), sizeof sa) < 0) {
-        if (errno == EINPROGRESS || errno == EINTR || errno == EAGAIN) {
+        if (errno == EINPROGRESS || errno == EINTR || errno == EAGAIN)
             rc = wait_connect(fd, bound_ms);
-        } else {
-            const int e = errno;
-            rc = fail(e == ECONNREFUSED || e == ENETUNREACH || e == EHOSTUNREACH ? NET_REFUSED
-                                                                                 : NET_SYS);
-        }
+        else
+            rc = connect_failed(errno);
     }
     if (!(fl & O_NONBLOCK) && g_sys.fcntl(fd, F_SETFL, fl) < 0 && rc == NET_OK) rc = fail(NET_SYS);
     return rc;

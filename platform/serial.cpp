@@ -103,8 +103,12 @@ struct ComEntry {
 std::mutex g_com_mu;
 ComEntry g_com[100];
 
-void default_com_path(int n, char *out, size_t outsz) {
-    snprintf(out, outsz, "/dev/ttyS%d", n - 1);
+// The path of COM n (1..99), the default written into its slot when unset.
+// g_com_mu held.
+const char *com_path_locked(int n) {
+    ComEntry &e = g_com[n];
+    if (!e.set) snprintf(e.path, sizeof e.path, "/dev/ttyS%d", n - 1);
+    return e.path;
 }
 
 }  // namespace
@@ -322,12 +326,6 @@ int ser_write(int fd, const uint8_t *buf, size_t n, size_t *put) {
     return SER_OK;
 }
 
-int ser_flush(int fd) {
-    if (fd < 0) return SER_BAD_ARG;
-    if (xioctl(fd, TCFLSH, reinterpret_cast<void *>(TCIOFLUSH)) < 0) return fail(SER_IO);
-    return SER_OK;
-}
-
 int ser_last_errno() { return t_errno; }
 
 bool ser_set_com_path(int n, const char *path) {
@@ -348,9 +346,7 @@ bool ser_set_com_path(int n, const char *path) {
 const char *ser_com_path(int n) {
     if (n < 1 || n > 99) return nullptr;
     std::lock_guard<std::mutex> lk(g_com_mu);
-    ComEntry &e = g_com[n];
-    if (!e.set) default_com_path(n, e.path, sizeof e.path);
-    return e.path;
+    return com_path_locked(n);
 }
 
 bool ser_com_path_is_set(int n) {
@@ -374,10 +370,7 @@ bool ser_resolve_name(const char *name, char *out, size_t outsz) {
         int n = atoi(d);
         if (n < 1 || n > 99) return false;
         std::lock_guard<std::mutex> lk(g_com_mu);
-        if (g_com[n].set)
-            snprintf(tmp, sizeof tmp, "%s", g_com[n].path);
-        else
-            default_com_path(n, tmp, sizeof tmp);
+        snprintf(tmp, sizeof tmp, "%s", com_path_locked(n));
         src = tmp;
     }
     size_t len = strlen(src);

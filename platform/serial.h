@@ -62,8 +62,6 @@ int ser_read(int fd, uint8_t *buf, size_t n, size_t *got);
 // Writes all `n` bytes (retrying short writes and EINTR), then drains; *put =
 // bytes written before a failure, or n.
 int ser_write(int fd, const uint8_t *buf, size_t n, size_t *put);
-// Discards bytes waiting in both directions.
-int ser_flush(int fd);
 
 // errno of the last failing system call in this thread (for logs), 0 if none.
 int ser_last_errno();

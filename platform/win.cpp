@@ -26,13 +26,15 @@ Registry &reg() {
 
 namespace {
 
-std::atomic<int> headless_screen_w{1920};
-std::atomic<int> headless_screen_h{1017};
-
-constexpr int default_limit = 32767;
+// What win_screen_size reports headless until a test sets it.
+constexpr int default_screen_w = 1920;
+constexpr int default_screen_h = 1017;
+std::atomic<int> headless_screen_w{default_screen_w};
+std::atomic<int> headless_screen_h{default_screen_h};
 
 bool is_top(int kind) { return kind == WIN_MAIN || kind == WIN_DIALOG; }
 bool is_clickable(int kind) { return kind == WIN_BUTTON || kind == WIN_RADIO || kind == WIN_CHECK; }
+bool is_checkable(int kind) { return kind == WIN_RADIO || kind == WIN_CHECK; }
 bool is_control_kind(int kind) {
     switch (kind) {
     case WIN_BUTTON:
@@ -45,12 +47,6 @@ bool is_control_kind(int kind) {
     case WIN_TREE: return true;
     default: return false;
     }
-}
-
-Window *find(int hwnd) {
-    if (hwnd == -1) return nullptr;
-    auto it = reg().wins.find(hwnd);
-    return it == reg().wins.end() ? nullptr : &it->second;
 }
 
 // The window whose procedure receives a control's commands: its parent, or
@@ -78,9 +74,20 @@ void destroy_now(int hwnd);
 
 }  // namespace
 
+Window *find(int hwnd) {
+    if (hwnd == -1) return nullptr;
+    auto it = reg().wins.find(hwnd);
+    return it == reg().wins.end() ? nullptr : &it->second;
+}
+
 void set_view(View *view) {
     std::lock_guard lk(reg().mu);
     reg().view = view;
+}
+
+View *current_view() {
+    std::lock_guard lk(reg().mu);
+    return reg().view;
 }
 
 bool snapshot(int hwnd, Window *out) {
@@ -92,31 +99,16 @@ bool snapshot(int hwnd, Window *out) {
 }
 
 void notify(std::function<void(View &)> fn) {
-    View *v;
-    {
-        std::lock_guard lk(reg().mu);
-        v = reg().view;
-    }
+    View *v = current_view();
     if (!v) return;
     if (loop_is_main_thread()) {
         fn(*v);
         return;
     }
+    // The view may be gone by the time the main thread runs this.
     loop_post([fn = std::move(fn)] {
-        View *cur;
-        {
-            std::lock_guard lk(reg().mu);
-            cur = reg().view;
-        }
-        if (cur) fn(*cur);
+        if (View *cur = current_view()) fn(*cur);
     });
-}
-
-void run_on_main(const std::function<void()> &fn) {
-    if (loop_is_main_thread())
-        fn();
-    else
-        loop_call_blocking(fn);
 }
 
 int send(int hwnd, int msg, int p1, int p2) {
@@ -299,13 +291,10 @@ void win_use_headless() {
     install_timer_handler();
 }
 
-bool win_is_qt() {
-    std::lock_guard lk(reg().mu);
-    return reg().view != nullptr;
-}
+bool win_is_qt() { return current_view() != nullptr; }
 
 void win_shutdown() {
-    run_on_main([] {
+    loop_call_blocking([] {
         std::vector<int> tops;
         {
             std::lock_guard lk(reg().mu);
@@ -320,58 +309,35 @@ void win_shutdown() {
             for (const auto &[h, w] : reg().wins) rest.push_back(h);
         }
         for (int h : rest) destroy_now(h);
-        View *v;
-        {
-            std::lock_guard lk(reg().mu);
-            v = reg().view;
-        }
-        if (v) v->shutdown();
+        if (View *v = current_view()) v->shutdown();
         set_view(nullptr);
     });
     menus_reset();
     boxes_reset();
-    headless_screen_w = 1920;
-    headless_screen_h = 1017;
+    headless_screen_w = default_screen_w;
+    headless_screen_h = default_screen_h;
 }
 
 int win_run() {
-    View *v;
-    {
-        std::lock_guard lk(reg().mu);
-        v = reg().view;
-    }
+    View *v = current_view();
     return v ? v->run() : loop_run();
 }
 
 void win_quit(int code) {
-    View *v;
-    {
-        std::lock_guard lk(reg().mu);
-        v = reg().view;
-    }
-    if (v)
+    if (View *v = current_view())
         v->quit(code);
     else
         loop_quit(code);
 }
 
 bool win_pump_until(const std::function<bool()> &done, int timeout_ms) {
-    View *v;
-    {
-        std::lock_guard lk(reg().mu);
-        v = reg().view;
-    }
+    View *v = current_view();
     return v ? v->pump_until(done, timeout_ms) : loop_run_until(done, timeout_ms);
 }
 
 void win_screen_size(int *width, int *height) {
-    View *v;
-    {
-        std::lock_guard lk(reg().mu);
-        v = reg().view;
-    }
     int w = headless_screen_w, h = headless_screen_h;
-    if (v) v->screen_size(&w, &h);
+    if (View *v = current_view()) v->screen_size(&w, &h);
     if (width) *width = w;
     if (height) *height = h;
 }
@@ -400,7 +366,7 @@ void win_dialog_units_to_px(int *x, int *y, int *w, int *h) {
 
 int win_create_main(const WinMainArgs &args) {
     int hwnd = -1;
-    run_on_main([&] {
+    loop_call_blocking([&] {
         install_timer_handler();
         Window w;
         w.kind = WIN_MAIN;
@@ -481,15 +447,33 @@ int win_create_progress(int parent, int x, int y, int w, int h) {
 
 void win_destroy(int hwnd) {
     if (hwnd == -1) return;
-    run_on_main([hwnd] { destroy_now(hwnd); });
+    loop_call_blocking([hwnd] { destroy_now(hwnd); });
 }
 
 void win_close(int hwnd) {
     if (hwnd == -1) return;
-    run_on_main([hwnd] { ev_close(hwnd); });
+    loop_call_blocking([hwnd] { ev_close(hwnd); });
 }
 
 // ---------------------------------------------------------------- control state
+
+namespace {
+
+// Applies `edit` to the model of `hwnd` under the lock and, when it reports a
+// change, tells the view. False for -1, a dead handle, or when `edit` returns
+// false (not its kind, nothing to change).
+template <typename Edit>
+bool change(int hwnd, Edit edit) {
+    {
+        std::lock_guard lk(reg().mu);
+        Window *w = find(hwnd);
+        if (!w || !edit(*w)) return false;
+    }
+    notify([hwnd](View &v) { v.changed(hwnd); });
+    return true;
+}
+
+}  // namespace
 
 bool win_exists(int hwnd) {
     std::lock_guard lk(reg().mu);
@@ -508,12 +492,6 @@ int win_id(int hwnd) {
     return w ? w->id : -1;
 }
 
-int win_parent(int hwnd) {
-    std::lock_guard lk(reg().mu);
-    const Window *w = find(hwnd);
-    return w ? w->parent : -1;
-}
-
 int win_find_child(int parent, int id) {
     std::lock_guard lk(reg().mu);
     if (!find(parent)) return -1;
@@ -524,13 +502,10 @@ int win_find_child(int parent, int id) {
 
 void win_set_text(int hwnd, const char *text) {
     if (!text) return;
-    {
-        std::lock_guard lk(reg().mu);
-        Window *w = find(hwnd);
-        if (!w) return;
-        w->text = text;
-    }
-    notify([hwnd](View &v) { v.changed(hwnd); });
+    change(hwnd, [text](Window &w) {
+        w.text = text;
+        return true;
+    });
 }
 
 size_t win_get_text(int hwnd, char *buf, size_t n) {
@@ -552,24 +527,19 @@ std::string win_text(int hwnd) {
 }
 
 bool win_limit_text(int hwnd, int n) {
-    {
-        std::lock_guard lk(reg().mu);
-        Window *w = find(hwnd);
-        if (!w || (w->kind != WIN_EDIT && w->kind != WIN_MEMO)) return false;
-        w->limit = n <= 0 ? default_limit : n;
-    }
-    notify([hwnd](View &v) { v.changed(hwnd); });
-    return true;
+    return change(hwnd, [n](Window &w) {
+        if (w.kind != WIN_EDIT && w.kind != WIN_MEMO) return false;
+        w.limit = n <= 0 ? default_text_limit : n;
+        return true;
+    });
 }
 
 void win_enable(int hwnd, bool on) {
-    {
-        std::lock_guard lk(reg().mu);
-        Window *w = find(hwnd);
-        if (!w || w->enabled == on) return;
-        w->enabled = on;
-    }
-    notify([hwnd](View &v) { v.changed(hwnd); });
+    change(hwnd, [on](Window &w) {
+        if (w.enabled == on) return false;
+        w.enabled = on;
+        return true;
+    });
 }
 
 bool win_is_enabled(int hwnd) {
@@ -579,30 +549,25 @@ bool win_is_enabled(int hwnd) {
 }
 
 void win_set_check(int hwnd, bool on) {
-    {
-        std::lock_guard lk(reg().mu);
-        Window *w = find(hwnd);
-        if (!w || (w->kind != WIN_RADIO && w->kind != WIN_CHECK)) return;
-        w->checked = on ? 1 : 0;
-    }
-    notify([hwnd](View &v) { v.changed(hwnd); });
+    change(hwnd, [on](Window &w) {
+        if (!is_checkable(w.kind)) return false;
+        w.checked = on ? 1 : 0;
+        return true;
+    });
 }
 
 int win_get_check(int hwnd) {
     std::lock_guard lk(reg().mu);
     const Window *w = find(hwnd);
-    if (!w || (w->kind != WIN_RADIO && w->kind != WIN_CHECK)) return -1;
+    if (!w || !is_checkable(w->kind)) return -1;
     return w->checked;
 }
 
 void win_set_font(int hwnd, WinFont font) {
-    {
-        std::lock_guard lk(reg().mu);
-        Window *w = find(hwnd);
-        if (!w) return;
-        w->font = font;
-    }
-    notify([hwnd](View &v) { v.changed(hwnd); });
+    change(hwnd, [font](Window &w) {
+        w.font = font;
+        return true;
+    });
 }
 
 WinFont win_get_font(int hwnd) {
@@ -613,37 +578,26 @@ WinFont win_get_font(int hwnd) {
 
 void win_set_geometry(int hwnd, int x, int y, int w, int h) {
     if (hwnd == -1 || w < 0 || h < 0) return;
-    if (win_kind(hwnd) == WIN_MAIN) {
-        // A main window reports what changed to its procedure, on the main thread.
-        run_on_main([=] {
-            bool moved, sized;
-            {
-                std::lock_guard lk(reg().mu);
-                Window *win = find(hwnd);
-                if (!win) return;
-                moved = win->x != x || win->y != y;
-                sized = win->w != w || win->h != h;
-                win->x = x;
-                win->y = y;
-                win->w = w;
-                win->h = h;
-            }
-            notify([hwnd](View &v) { v.changed(hwnd); });
-            if (moved) send(hwnd, WIN_MSG_MOVE, x, y);
-            if (sized) send(hwnd, WIN_MSG_SIZE, w, h);
-        });
+    bool moved = false, sized = false;
+    const auto place = [&](Window &win) {
+        moved = win.x != x || win.y != y;
+        sized = win.w != w || win.h != h;
+        win.x = x;
+        win.y = y;
+        win.w = w;
+        win.h = h;
+        return true;
+    };
+    if (win_kind(hwnd) != WIN_MAIN) {
+        change(hwnd, place);
         return;
     }
-    {
-        std::lock_guard lk(reg().mu);
-        Window *win = find(hwnd);
-        if (!win) return;
-        win->x = x;
-        win->y = y;
-        win->w = w;
-        win->h = h;
-    }
-    notify([hwnd](View &v) { v.changed(hwnd); });
+    // A main window reports what changed to its procedure, on the main thread.
+    loop_call_blocking([&] {
+        if (!change(hwnd, place)) return;
+        if (moved) send(hwnd, WIN_MSG_MOVE, x, y);
+        if (sized) send(hwnd, WIN_MSG_SIZE, w, h);
+    });
 }
 
 bool win_get_geometry(int hwnd, int *x, int *y, int *w, int *h) {
@@ -662,13 +616,11 @@ bool win_get_client_size(int hwnd, int *w, int *h) {
 }
 
 void win_show(int hwnd, bool on) {
-    {
-        std::lock_guard lk(reg().mu);
-        Window *w = find(hwnd);
-        if (!w || w->visible == on) return;
-        w->visible = on;
-    }
-    notify([hwnd](View &v) { v.changed(hwnd); });
+    change(hwnd, [on](Window &w) {
+        if (w.visible == on) return false;
+        w.visible = on;
+        return true;
+    });
 }
 
 bool win_is_visible(int hwnd) {
@@ -683,31 +635,26 @@ bool win_is_visible(int hwnd) {
 }
 
 void win_bring_to_front(int hwnd) {
-    {
-        std::lock_guard lk(reg().mu);
-        Window *w = find(hwnd);
-        if (!w || !is_top(w->kind)) return;
-        w->visible = true;
-    }
-    notify([hwnd](View &v) {
-        v.changed(hwnd);
-        v.raise(hwnd);
+    const bool top = change(hwnd, [](Window &w) {
+        if (!is_top(w.kind)) return false;
+        w.visible = true;
+        return true;
     });
+    if (top) notify([hwnd](View &v) { v.raise(hwnd); });
 }
 
 // ---------------------------------------------------------------- operator actions (hooks)
 
 bool win_click(int hwnd) {
     bool ok = false;
-    run_on_main([&] {
-        View *v;
+    loop_call_blocking([&] {
         {
             std::lock_guard lk(reg().mu);
             const Window *w = find(hwnd);
             if (!w || !is_clickable(w->kind) || !reachable(*w)) return;
-            v = reg().view;
         }
         ok = true;
+        View *v = current_view();
         if (!v || !v->click(hwnd)) ev_clicked(hwnd);
     });
     return ok;
@@ -715,14 +662,14 @@ bool win_click(int hwnd) {
 
 bool win_type_text(int hwnd, const char *text) {
     bool ok = false;
-    run_on_main([&] {
-        View *v;
+    loop_call_blocking([&] {
+        View *v = current_view();
         std::string typed = text ? text : "";
         {
             std::lock_guard lk(reg().mu);
             const Window *w = find(hwnd);
             if (!w || w->kind != WIN_EDIT || !reachable(*w)) return;
-            v = reg().view;
+            // Headless, the limit is applied here; a view's widget applies its own.
             if (!v && typed.size() > static_cast<size_t>(w->limit)) typed.resize(w->limit);
         }
         ok = true;
@@ -733,15 +680,11 @@ bool win_type_text(int hwnd, const char *text) {
 
 bool win_click_menu(int hwnd, int id) {
     bool ok = false;
-    run_on_main([&] {
+    loop_call_blocking([&] {
         bool checked = false, enabled = false;
         if (win_menu_item_state(hwnd, id, &checked, &enabled) != 0 || !enabled) return;
-        View *v;
-        {
-            std::lock_guard lk(reg().mu);
-            v = reg().view;
-        }
         ok = true;
+        View *v = current_view();
         if (!v || !v->click_menu(hwnd, id)) ev_menu(hwnd, id);
     });
     return ok;
@@ -774,7 +717,7 @@ WinInfo info_of(const Window &w) {
     i.text = w.text;
     i.enabled = w.enabled;
     i.visible = w.visible;
-    i.checked = (w.kind == WIN_RADIO || w.kind == WIN_CHECK) ? w.checked : -1;
+    i.checked = is_checkable(w.kind) ? w.checked : -1;
     i.x = w.x;
     i.y = w.y;
     i.w = w.w;
@@ -807,12 +750,8 @@ bool win_info(int hwnd, WinInfo *out) {
 bool win_save_png(int hwnd, const char *path) {
     if (!path || !win_exists(hwnd)) return false;
     bool ok = false;
-    run_on_main([&] {
-        View *v;
-        {
-            std::lock_guard lk(reg().mu);
-            v = reg().view;
-        }
+    loop_call_blocking([&] {
+        View *v = current_view();
         ok = v && v->save_png(hwnd, path);
     });
     return ok;

@@ -175,8 +175,6 @@ bool win_exists(int hwnd);
 int win_kind(int hwnd);
 // Control id, or -1.
 int win_id(int hwnd);
-// Parent of a control, owner of a dialog; -1 for none.
-int win_parent(int hwnd);
 // First live control of `parent` with control id `id`, or -1 (GetDlgItem).
 int win_find_child(int parent, int id);
 

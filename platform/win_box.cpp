@@ -2,7 +2,7 @@
 // and the hand-over to the main thread.
 //
 // A box may be asked for from any thread; it always runs on the main thread
-// (run_on_main, which waits through the loop when called from a worker) and
+// (loop_call_blocking, which waits through the loop when called from a worker) and
 // the caller gets the answer when it was given. Each box is recorded before it
 // is answered, then the answer is found in this order: the hook, the next
 // scripted answer, then the backend (the Qt view asks the operator; headless
@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "platform/cp1252.h"
+#include "platform/loop.h"
 #include "platform/win_internal.h"
 
 namespace plat {
@@ -46,17 +47,12 @@ WinAnswer default_answer(WinButtons buttons) {
     return buttons == WIN_BOX_OK ? WIN_ANSWER_OK : WIN_ANSWER_NO;
 }
 
-View *current_view() {
-    std::lock_guard lk(reg().mu);
-    return reg().view;
-}
-
 // Runs one box on the main thread.
 WinAnswer box_on_main(WinBoxRecord rec) {
     BoxState &s = boxes();
     {
         std::lock_guard lk(reg().mu);
-        if (rec.owner != -1 && reg().wins.find(rec.owner) == reg().wins.end()) rec.owner = -1;
+        if (!find(rec.owner)) rec.owner = -1;
     }
     size_t row;
     uint64_t gen;
@@ -98,8 +94,7 @@ bool is_file(const std::string &path) {
 
 // Appends the default extension to a name whose last part has no dot.
 std::string with_ext(const std::string &path, const std::string &def_ext) {
-    std::string ext = def_ext;
-    if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
+    const std::string ext = bare_ext(def_ext);
     if (ext.empty()) return path;
     const size_t slash = path.find_last_of('/');
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -110,15 +105,13 @@ std::string with_ext(const std::string &path, const std::string &def_ext) {
 }  // namespace
 
 namespace winimpl {
+std::string bare_ext(const std::string &def_ext) {
+    return !def_ext.empty() && def_ext[0] == '.' ? def_ext.substr(1) : def_ext;
+}
+
 void boxes_reset() {
-    BoxState &s = boxes();
-    std::lock_guard lk(s.mu);
-    s.shown.clear();
-    s.files.clear();
-    s.script.clear();
-    s.file_script.clear();
-    s.hook = nullptr;
-    ++s.generation;
+    win_boxes_clear();
+    win_set_box_hook(nullptr);
 }
 }  // namespace winimpl
 
@@ -138,7 +131,7 @@ WinAnswer win_message_box(int owner, const char *caption, const char *body, WinB
                      icon,
                      WIN_ANSWER_NONE};
     WinAnswer a = WIN_ANSWER_NONE;
-    run_on_main([&] { a = box_on_main(rec); });
+    loop_call_blocking([&] { a = box_on_main(rec); });
     return a;
 }
 
@@ -174,7 +167,7 @@ int win_open_file(const WinOpenFileArgs &args, std::string *path) {
     if (!path || args.filters.size() % 2 != 0) return WIN_OPEN_BAD_ARG;
     path->clear();
     int result = WIN_OPEN_CANCEL;
-    run_on_main([&] {
+    loop_call_blocking([&] {
         BoxState &s = boxes();
         std::optional<std::optional<std::string>> scripted;
         {

@@ -20,6 +20,9 @@
 
 namespace plat::winimpl {
 
+// What an edit takes when no limit was set (win_limit_text with 0).
+constexpr int default_text_limit = 32767;
+
 struct TreeItem {
     int id;
     int level;
@@ -49,7 +52,7 @@ struct Window {
     int checked = 0;
     int x = 0, y = 0, w = 0, h = 0;
     WinFont font = WIN_FONT_DEFAULT;
-    int limit = 32767;
+    int limit = default_text_limit;
     uint32_t background = 0;
     WinProc proc = nullptr;
     bool destroying = false;
@@ -109,8 +112,13 @@ struct Registry {
 };
 Registry &reg();
 
+// The window `hwnd` in the registry; nullptr for -1 or a dead handle. Lock held.
+Window *find(int hwnd);
+
 // Installs a view (nullptr: headless). The layer does not own it.
 void set_view(View *view);
+// The view installed now, nullptr when headless.
+View *current_view();
 
 // Copy of a window's state; false when it does not exist.
 bool snapshot(int hwnd, Window *out);
@@ -118,9 +126,6 @@ bool snapshot(int hwnd, Window *out);
 // Runs fn with the view now when on the main thread, else posts it to the
 // main thread. Nothing without a view.
 void notify(std::function<void(View &)> fn);
-
-// Runs fn on the main thread and waits for it (now, when already there).
-void run_on_main(const std::function<void()> &fn);
 
 // Calls the procedure of `hwnd` without any lock held; 0 without one.
 int send(int hwnd, int msg, int p1, int p2);
@@ -137,6 +142,9 @@ void ev_tree_expanded(int tree, int item, bool on);
 
 // Installs the timer receiver into the loop (idempotent).
 void install_timer_handler();
+
+// The default extension of a file dialog without its leading dot ("" for none).
+std::string bare_ext(const std::string &def_ext);
 
 // Menus and boxes: state cleared by win_shutdown.
 void menus_reset();

@@ -23,14 +23,28 @@ std::map<int, std::vector<MenuNode>> &resources() {
 // Finds the main window and its item `id`; result code as win_check_menu.
 int locate(int hwnd, int id, MenuNode **node) {
     if (hwnd == -1) return 1;
-    auto it = reg().wins.find(hwnd);
-    if (it == reg().wins.end() || it->second.menu_id == 0) return 2;
-    for (MenuNode &n : it->second.menu)
+    Window *w = find(hwnd);
+    if (!w || w->menu_id == 0) return 2;
+    for (MenuNode &n : w->menu)
         if (n.kind == WIN_MENU_ITEM && n.id == id) {
             *node = &n;
             return 0;
         }
     return 3;
+}
+
+// Sets one mark (`mark`: checked or enabled) of item `id` and tells the view
+// when it changed; result code as win_check_menu.
+int set_mark(int hwnd, int id, bool MenuNode::*mark, bool on) {
+    {
+        std::lock_guard lk(reg().mu);
+        MenuNode *n = nullptr;
+        if (const int rc = locate(hwnd, id, &n)) return rc;
+        if (n->*mark == on) return 0;
+        n->*mark = on;
+    }
+    notify([hwnd](View &v) { v.menu_marks(hwnd); });
+    return 0;
 }
 
 }  // namespace
@@ -75,11 +89,10 @@ int win_select_menu(int hwnd, int resource) {
         std::lock_guard lk(reg().mu);
         auto res = resources().find(resource);
         if (res == resources().end() || resource == 0) return 1;
-        auto it = reg().wins.find(hwnd);
-        if (it == reg().wins.end() || it->second.kind != WIN_MAIN || it->second.destroying)
-            return 2;
-        it->second.menu = res->second;
-        it->second.menu_id = resource;
+        Window *w = find(hwnd);
+        if (!w || w->kind != WIN_MAIN || w->destroying) return 2;
+        w->menu = res->second;
+        w->menu_id = resource;
     }
     notify([hwnd](View &v) { v.menu_loaded(hwnd); });
     return 0;
@@ -87,32 +100,14 @@ int win_select_menu(int hwnd, int resource) {
 
 int win_menu_of(int hwnd) {
     std::lock_guard lk(reg().mu);
-    auto it = reg().wins.find(hwnd);
-    return it == reg().wins.end() ? 0 : it->second.menu_id;
+    const Window *w = find(hwnd);
+    return w ? w->menu_id : 0;
 }
 
-int win_check_menu(int hwnd, int id, bool on) {
-    {
-        std::lock_guard lk(reg().mu);
-        MenuNode *n = nullptr;
-        if (const int rc = locate(hwnd, id, &n)) return rc;
-        if (n->checked == on) return 0;
-        n->checked = on;
-    }
-    notify([hwnd](View &v) { v.menu_marks(hwnd); });
-    return 0;
-}
+int win_check_menu(int hwnd, int id, bool on) { return set_mark(hwnd, id, &MenuNode::checked, on); }
 
 int win_enable_menu(int hwnd, int id, bool on) {
-    {
-        std::lock_guard lk(reg().mu);
-        MenuNode *n = nullptr;
-        if (const int rc = locate(hwnd, id, &n)) return rc;
-        if (n->enabled == on) return 0;
-        n->enabled = on;
-    }
-    notify([hwnd](View &v) { v.menu_marks(hwnd); });
-    return 0;
+    return set_mark(hwnd, id, &MenuNode::enabled, on);
 }
 
 int win_menu_item_state(int hwnd, int id, bool *checked, bool *enabled) {
@@ -127,9 +122,9 @@ int win_menu_item_state(int hwnd, int id, bool *checked, bool *enabled) {
 std::vector<WinMenuItemInfo> win_menu_items(int hwnd) {
     std::vector<WinMenuItemInfo> out;
     std::lock_guard lk(reg().mu);
-    auto it = reg().wins.find(hwnd);
-    if (it == reg().wins.end()) return out;
-    for (const MenuNode &n : it->second.menu)
+    const Window *w = find(hwnd);
+    if (!w) return out;
+    for (const MenuNode &n : w->menu)
         out.push_back(WinMenuItemInfo{n.level, n.kind, n.caption, n.id, n.checked, n.enabled});
     return out;
 }

@@ -14,24 +14,22 @@ using namespace winimpl;
 
 namespace {
 
-Window *tree_of(int tree) {
-    if (tree == -1) return nullptr;
-    auto it = reg().wins.find(tree);
-    if (it == reg().wins.end() || it->second.kind != WIN_TREE) return nullptr;
-    return &it->second;
+// The window `hwnd` when it is of `kind`. Lock held.
+Window *find_kind(int hwnd, int kind) {
+    Window *w = find(hwnd);
+    return w && w->kind == kind ? w : nullptr;
 }
 
-TreeItem *item_of(Window &w, int item) {
-    for (TreeItem &it : w.items)
+Window *tree_of(int tree) { return find_kind(tree, WIN_TREE); }
+Window *bar_of(int bar) { return find_kind(bar, WIN_PROGRESS); }
+
+// Item `item` of tree `tree`, nullptr when either is missing. Lock held.
+TreeItem *item_of(int tree, int item) {
+    Window *w = tree_of(tree);
+    if (!w) return nullptr;
+    for (TreeItem &it : w->items)
         if (it.id == item) return &it;
     return nullptr;
-}
-
-Window *bar_of(int bar) {
-    if (bar == -1) return nullptr;
-    auto it = reg().wins.find(bar);
-    if (it == reg().wins.end() || it->second.kind != WIN_PROGRESS) return nullptr;
-    return &it->second;
 }
 
 }  // namespace
@@ -71,8 +69,7 @@ bool win_tree_expand(int tree, int item, WinExpand how) {
     bool on;
     {
         std::lock_guard lk(reg().mu);
-        Window *w = tree_of(tree);
-        TreeItem *it = w ? item_of(*w, item) : nullptr;
+        TreeItem *it = item_of(tree, item);
         if (!it) return false;
         switch (how) {
         case WIN_EXPAND: on = true; break;
@@ -88,8 +85,7 @@ bool win_tree_expand(int tree, int item, WinExpand how) {
 
 bool win_tree_is_expanded(int tree, int item) {
     std::lock_guard lk(reg().mu);
-    Window *w = tree_of(tree);
-    TreeItem *it = w ? item_of(*w, item) : nullptr;
+    TreeItem *it = item_of(tree, item);
     return it && it->expanded;
 }
 
@@ -103,7 +99,7 @@ bool win_tree_select(int tree, int item) {
     {
         std::lock_guard lk(reg().mu);
         Window *w = tree_of(tree);
-        if (!w || (item != 0 && !item_of(*w, item))) return false;
+        if (!w || (item != 0 && !item_of(tree, item))) return false;
         w->selection = item;
     }
     notify([tree, item](View &v) { v.tree_selected(tree, item); });
@@ -114,8 +110,7 @@ size_t win_tree_item_text(int tree, int item, char *buf, size_t n) {
     if (!buf || n == 0) return 0;
     buf[0] = '\0';
     std::lock_guard lk(reg().mu);
-    Window *w = tree_of(tree);
-    TreeItem *it = w ? item_of(*w, item) : nullptr;
+    TreeItem *it = item_of(tree, item);
     if (!it) return 0;
     const size_t len = std::min(it->text.size(), n - 1);
     it->text.copy(buf, len);
@@ -125,15 +120,13 @@ size_t win_tree_item_text(int tree, int item, char *buf, size_t n) {
 
 int win_tree_item_level(int tree, int item) {
     std::lock_guard lk(reg().mu);
-    Window *w = tree_of(tree);
-    TreeItem *it = w ? item_of(*w, item) : nullptr;
+    TreeItem *it = item_of(tree, item);
     return it ? it->level : 0;
 }
 
 int win_tree_item_parent(int tree, int item) {
     std::lock_guard lk(reg().mu);
-    Window *w = tree_of(tree);
-    TreeItem *it = w ? item_of(*w, item) : nullptr;
+    TreeItem *it = item_of(tree, item);
     return it ? it->parent : 0;
 }
 

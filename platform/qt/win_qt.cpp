@@ -17,6 +17,8 @@
 // the GUI thread that runs loop_dispatch_due and re-arms one precise
 // single-shot QTimer for the delay it returns. Modal boxes run a nested Qt
 // event loop, so timers and posted calls keep running while a box is open.
+// win_pump_until sleeps in a nested event loop that each dispatch ends, so
+// its predicate is looked at again after every loop event (and every 50 ms).
 //
 // Sections: text conversion; widgets; the view (creation, sync, menus, tree,
 // dialogs); the loop backend; selection of the backend.
@@ -46,9 +48,11 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QValidator>
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <map>
+#include <utility>
 
 #include "platform/cp1252.h"
 #include "platform/loop.h"
@@ -190,8 +194,10 @@ private:
 
 // ---------------------------------------------------------------- the view
 
-class QtView;
-void the_view_reset();
+// The nested loop a win_pump_until sleeps in now, if any (GUI thread only):
+// every dispatch ends it, so that its caller looks at its predicate again.
+// Kept outside the view, which a call run by the loop may delete.
+QEventLoop *pump_waiter = nullptr;
 
 class QtLoop : public LoopBackend {
 public:
@@ -213,7 +219,12 @@ public:
 
 private:
     void dispatch() {
+        // A call run here may shut the layer down and delete the view (and so
+        // this backend): then nothing of it is touched afterwards.
+        const QPointer<QObject> alive(ctx_);
         const int delay = loop_dispatch_due();
+        if (pump_waiter) pump_waiter->quit();
+        if (!alive) return;
         if (delay < 0)
             timer_->stop();
         else
@@ -501,9 +512,8 @@ public:
                                : 0;
             dlg.selectNameFilter(filters[ix]);
         }
-        std::string ext = args.def_ext;
-        if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
-        if (!ext.empty()) dlg.setDefaultSuffix(qs(ext));
+        if (const std::string ext = bare_ext(args.def_ext); !ext.empty())
+            dlg.setDefaultSuffix(qs(ext));
         if (!args.start_name.empty() && args.start_name.find('*') == std::string::npos)
             dlg.selectFile(qs(args.start_name));
         if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
@@ -536,13 +546,24 @@ public:
     }
 
     bool pump_until(const std::function<bool()> &done, int timeout_ms) override {
+        // A predicate may watch state that changes without a loop event (a
+        // worker's flag, a widget); it is looked at again after this long.
+        constexpr qint64 recheck_ms = 50;
         QElapsedTimer t;
         t.start();
         while (!done()) {
-            if (timeout_ms >= 0 && t.elapsed() >= timeout_ms) return done();
+            qint64 wait = recheck_ms;
+            if (timeout_ms >= 0) {
+                const qint64 left = timeout_ms - t.elapsed();
+                if (left <= 0) return done();
+                wait = std::min(wait, left);
+            }
             QEventLoop nested;
-            QTimer::singleShot(2, &nested, &QEventLoop::quit);
+            QTimer::singleShot(static_cast<int>(wait), Qt::PreciseTimer, &nested,
+                               &QEventLoop::quit);
+            QEventLoop *outer = std::exchange(pump_waiter, &nested);
             nested.exec();
+            pump_waiter = outer;
         }
         return true;
     }
@@ -557,7 +578,6 @@ public:
         trees_.clear();
         menus_.clear();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        the_view_reset();
         delete this;
     }
 
@@ -622,12 +642,7 @@ private:
         const int h = w.hwnd;
         QWidget *c = nullptr;
         switch (w.kind) {
-        case WIN_BUTTON: {
-            auto *b = new QPushButton(parent);
-            QObject::connect(b, &QPushButton::clicked, b, [h] { ev_clicked(h); });
-            c = b;
-            break;
-        }
+        case WIN_BUTTON: c = new QPushButton(parent); break;
         case WIN_STATIC: {
             auto *l = new QLabel(parent);
             l->setWordWrap(true);
@@ -642,16 +657,10 @@ private:
         case WIN_RADIO: {
             auto *r = new NoAutoRadio(parent);
             r->setAutoExclusive(false);
-            QObject::connect(r, &QRadioButton::clicked, r, [h] { ev_clicked(h); });
             c = r;
             break;
         }
-        case WIN_CHECK: {
-            auto *b = new NoAutoCheck(parent);
-            QObject::connect(b, &QCheckBox::clicked, b, [h] { ev_clicked(h); });
-            c = b;
-            break;
-        }
+        case WIN_CHECK: c = new NoAutoCheck(parent); break;
         case WIN_EDIT: {
             auto *e = new QLineEdit(parent);
             if (w.flags & WIN_FLAG_RIGHT) e->setAlignment(Qt::AlignRight);
@@ -697,6 +706,9 @@ private:
         }
         default: return nullptr;
         }
+        // Buttons, radios and check boxes: a click sends the command.
+        if (auto *b = dynamic_cast<QAbstractButton *>(c))
+            QObject::connect(b, &QAbstractButton::clicked, b, [h] { ev_clicked(h); });
         c->raise();  // later controls stand above earlier ones (group boxes, background)
         return c;
     }
@@ -752,15 +764,9 @@ private:
     }
 };
 
-QtView *the_view = nullptr;
-int *app_argc = nullptr;
-
-void the_view_reset() { the_view = nullptr; }
-
 }  // namespace
 
 bool win_use_qt(int &argc, char **argv) {
-    if (the_view) return true;
     if (win_is_qt()) return true;
     loop_init();
     if (!QCoreApplication::instance()) {
@@ -768,15 +774,14 @@ bool win_use_qt(int &argc, char **argv) {
         const bool has_display =
             (qpa && *qpa) || std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
         if (!has_display) return false;
-        app_argc = &argc;
-        new QApplication(*app_argc, argv);  // lives until the process ends
+        new QApplication(argc, argv);  // lives until the process ends
     }
     QApplication::setQuitOnLastWindowClosed(false);
-    the_view = new QtView;
-    set_view(the_view);
+    // The registry holds the view from here; win_shutdown hands it its end.
+    auto *view = new QtView;
+    set_view(view);
     install_timer_handler();
-    loop_set_backend(&the_view->loop);
-    the_view->loop.wake();
+    loop_set_backend(&view->loop);  // wakes it once: what was posted before runs now
     return true;
 }
 

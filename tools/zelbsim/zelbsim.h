@@ -168,7 +168,6 @@ int zs_start(const zs_config &cfg, zs_sim **out, std::string *err = nullptr);
 // Ends the thread, closes every port and removes the symlinks; *sim = null.
 void zs_stop(zs_sim **sim);
 
-int zs_line_count(zs_sim *sim);
 std::string zs_slave_path(zs_sim *sim, int line);  // "/dev/pts/N", "" for TCP lines
 uint16_t zs_tcp_port(zs_sim *sim, int line);       // the bound port, 0 for pty lines
 int zs_get_settings(zs_sim *sim, int line, zs_line_settings *out);

@@ -123,6 +123,8 @@ bool zs_cmd_table_ok();
 
 // Reads the slave's line settings through the pty master (termios2, any baud rate).
 int zs_pty_read_settings(int master, uint32_t *baud, uint8_t *data_bits, uint8_t *stop_bits);
+// True for the firmware generations a monitor can have (ZS_GEN1, ZS_GEN2, ZS_GEN51).
+inline bool zs_gen_ok(uint32_t gen) { return gen == ZS_GEN1 || gen == ZS_GEN2 || gen == ZS_GEN51; }
 // Strict number: decimal or 0x-hexadecimal, the whole text, at most `max`.
 bool zs_parse_u32(const std::string &s, uint32_t max, uint32_t *out);
 std::string zs_hex(const uint8_t *p, size_t n);

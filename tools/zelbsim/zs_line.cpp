@@ -127,36 +127,16 @@ static zs_verdict cmd_restart(zs_cmd_ctx *c, uint16_t *) {
     return V_QUIET;
 }
 
-static zs_verdict q_type(zs_cmd_ctx *c, uint16_t *a) {
-    *a = c->m->cfg.board_type;
+// A query answered with one field of the monitor's identity, as it is.
+template <auto field>
+static zs_verdict q_field(zs_cmd_ctx *c, uint16_t *a) {
+    *a = c->m->cfg.*field;
     return V_ANSWER;
 }
+
+// The display number has 12 bits.
 static zs_verdict q_disp(zs_cmd_ctx *c, uint16_t *a) {
     *a = c->m->cfg.disp & 0xFFF;
-    return V_ANSWER;
-}
-static zs_verdict q_rev(zs_cmd_ctx *c, uint16_t *a) {
-    *a = c->m->cfg.rev;
-    return V_ANSWER;
-}
-static zs_verdict q_date(zs_cmd_ctx *c, uint16_t *a) {
-    *a = c->m->cfg.date;
-    return V_ANSWER;
-}
-static zs_verdict q_pclk(zs_cmd_ctx *c, uint16_t *a) {
-    *a = c->m->cfg.pclk;
-    return V_ANSWER;
-}
-static zs_verdict q_hfreq(zs_cmd_ctx *c, uint16_t *a) {
-    *a = c->m->cfg.hfreq;
-    return V_ANSWER;
-}
-static zs_verdict q_vfreq(zs_cmd_ctx *c, uint16_t *a) {
-    *a = c->m->cfg.vfreq;
-    return V_ANSWER;
-}
-static zs_verdict q_variant(zs_cmd_ctx *c, uint16_t *a) {
-    *a = c->m->cfg.variant;
     return V_ANSWER;
 }
 
@@ -187,22 +167,22 @@ static const zs_cmd_row cmd_tab[] = {
     {0x5000, M_FW, cmd_ping, "ping"},
     {0x6009, M_FW, cmd_restart, "restart"},
     // identification, generations 1 and 51
-    {0x08E4, M_OLD, q_type, "board type"},
+    {0x08E4, M_OLD, q_field<&zs_monitor::board_type>, "board type"},
     {0x08E5, M_OLD, q_disp, "display number"},
-    {0x08E6, M_OLD, q_rev, "revision"},
-    {0x08E7, M_OLD, q_date, "date"},
+    {0x08E6, M_OLD, q_field<&zs_monitor::rev>, "revision"},
+    {0x08E7, M_OLD, q_field<&zs_monitor::date>, "date"},
     // identification, generation 2
     {0x0D31, M_GEN2, q_typrev2, "type and revision"},
-    {0x0D32, M_GEN2, q_date, "date"},
+    {0x0D32, M_GEN2, q_field<&zs_monitor::date>, "date"},
     {0x0D33, M_GEN2, q_disp, "display number"},
     // timing queries, every generation
-    {0x08E8, M_FW, q_pclk, "pixel clock"},
-    {0x08E9, M_FW, q_hfreq, "horizontal frequency"},
-    {0x08EA, M_FW, q_vfreq, "vertical frequency"},
+    {0x08E8, M_FW, q_field<&zs_monitor::pclk>, "pixel clock"},
+    {0x08E9, M_FW, q_field<&zs_monitor::hfreq>, "horizontal frequency"},
+    {0x08EA, M_FW, q_field<&zs_monitor::vfreq>, "vertical frequency"},
     // extended information and the boot loader's queries
     {0xB000, M_EXT | M_BOOT, q_b000, "extended information"},
-    {0xB001, M_BOOT, q_date, "boot: date"},
-    {0xB002, M_BOOT, q_variant, "boot: firmware variant"},
+    {0xB001, M_BOOT, q_field<&zs_monitor::date>, "boot: date"},
+    {0xB002, M_BOOT, q_field<&zs_monitor::variant>, "boot: firmware variant"},
     {0xB003, M_BOOT, q_disp, "boot: display number"},
 };
 

@@ -166,31 +166,39 @@ static bool parse_fault(opt_state *st, const std::string &spec) {
     return true;
 }
 
+// The fields --mon sets: name, largest value, and where the value goes.
+namespace {
+struct mon_field {
+    const char *name;
+    uint32_t max;
+    void (*set)(zs_monitor *m, uint32_t n);
+};
+}  // namespace
+static const mon_field mon_fields[] = {
+    {"type", 255, [](zs_monitor *m, uint32_t n) { m->board_type = static_cast<uint8_t>(n); }},
+    {"disp", 0xFFF, [](zs_monitor *m, uint32_t n) { m->disp = static_cast<uint16_t>(n); }},
+    {"rev", 0xFFFF, [](zs_monitor *m, uint32_t n) { m->rev = static_cast<uint16_t>(n); }},
+    {"date", 0xFFFF, [](zs_monitor *m, uint32_t n) { m->date = static_cast<uint16_t>(n); }},
+    {"pclk", 0xFFFF, [](zs_monitor *m, uint32_t n) { m->pclk = static_cast<uint16_t>(n); }},
+    {"hfreq", 0xFFFF, [](zs_monitor *m, uint32_t n) { m->hfreq = static_cast<uint16_t>(n); }},
+    {"vfreq", 0xFFFF, [](zs_monitor *m, uint32_t n) { m->vfreq = static_cast<uint16_t>(n); }},
+    {"variant", 255, [](zs_monitor *m, uint32_t n) { m->variant = static_cast<uint8_t>(n); }},
+    {"b000", 0xFFFF, [](zs_monitor *m, uint32_t n) { m->b000 = static_cast<int32_t>(n); }},
+    {"restart", 3600000, [](zs_monitor *m, uint32_t n) { m->restart_ms = n; }},
+    {"ext", 1, [](zs_monitor *m, uint32_t n) { m->ext = n != 0; }},
+    {"boot", 1, [](zs_monitor *m, uint32_t n) { m->boot = n != 0; }},
+    {"gen", 255, [](zs_monitor *m, uint32_t n) { m->gen = static_cast<uint8_t>(n); }},
+};
+
 static bool set_mon_field(zs_monitor *m, const std::string &k, const std::string &v) {
-    uint32_t n;
-    if (k == "type")
-        return zs_parse_u32(v, 255, &n) && (m->board_type = static_cast<uint8_t>(n), true);
-    if (k == "disp")
-        return zs_parse_u32(v, 0xFFF, &n) && (m->disp = static_cast<uint16_t>(n), true);
-    if (k == "rev") return zs_parse_u32(v, 0xFFFF, &n) && (m->rev = static_cast<uint16_t>(n), true);
-    if (k == "date")
-        return zs_parse_u32(v, 0xFFFF, &n) && (m->date = static_cast<uint16_t>(n), true);
-    if (k == "pclk")
-        return zs_parse_u32(v, 0xFFFF, &n) && (m->pclk = static_cast<uint16_t>(n), true);
-    if (k == "hfreq")
-        return zs_parse_u32(v, 0xFFFF, &n) && (m->hfreq = static_cast<uint16_t>(n), true);
-    if (k == "vfreq")
-        return zs_parse_u32(v, 0xFFFF, &n) && (m->vfreq = static_cast<uint16_t>(n), true);
-    if (k == "variant")
-        return zs_parse_u32(v, 255, &n) && (m->variant = static_cast<uint8_t>(n), true);
-    if (k == "b000")
-        return zs_parse_u32(v, 0xFFFF, &n) && (m->b000 = static_cast<int32_t>(n), true);
-    if (k == "restart") return zs_parse_u32(v, 3600000, &n) && (m->restart_ms = n, true);
-    if (k == "ext") return zs_parse_u32(v, 1, &n) && (m->ext = n != 0, true);
-    if (k == "boot") return zs_parse_u32(v, 1, &n) && (m->boot = n != 0, true);
-    if (k == "gen")
-        return zs_parse_u32(v, 255, &n) && (n == 1 || n == 2 || n == 51) &&
-               (m->gen = static_cast<uint8_t>(n), true);
+    for (const mon_field &f : mon_fields) {
+        if (k != f.name) continue;
+        uint32_t n;
+        if (!zs_parse_u32(v, f.max, &n)) return false;
+        if (k == "gen" && !zs_gen_ok(n)) return false;
+        f.set(m, n);
+        return true;
+    }
     return false;
 }
 
@@ -234,14 +242,16 @@ static bool apply_mon_set(opt_state *st, const std::string &spec) {
 
 static bool read_state(opt_state *st, const std::string &path, int depth);
 
+// The options that take no value.
+static bool is_flag(const std::string &name) {
+    return name == "loop" || name == "pace" || name == "help";
+}
+
 // One option with its value ("" for flags).
 static bool handle(opt_state *st, const std::string &name, const std::string &val, bool has_val,
                    int depth) {
-    static const char *const flags[] = {"loop", "pace", "help"};
-    bool is_flag = false;
-    for (const char *f : flags) is_flag |= name == f;
-    if (is_flag && has_val) return fail(st, "--" + name + " takes no value");
-    if (!is_flag && !has_val) return fail(st, "--" + name + " needs a value");
+    if (is_flag(name) && has_val) return fail(st, "--" + name + " takes no value");
+    if (!is_flag(name) && !has_val) return fail(st, "--" + name + " needs a value");
     uint32_t n;
     if (name == "help") return true;  // answered by the caller once all options are read
     if (name == "loop")
@@ -382,7 +392,7 @@ int zs_parse_args(int argc, const char *const *argv, zs_config *cfg, std::string
             name = a.substr(0, eq);
             val = a.substr(eq + 1);
             has_val = true;
-        } else if (name != "loop" && name != "pace" && name != "help" && i + 1 < argc) {
+        } else if (!is_flag(name) && i + 1 < argc) {
             val = argv[++i] ? argv[i] : "";
             has_val = true;
         }

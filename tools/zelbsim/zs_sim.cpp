@@ -2,9 +2,10 @@
 //
 // A pty line keeps the master of a pseudo-terminal pair; the program opens the slave (through
 // a symlink when one was named). Before each read the slave's line settings are read back
-// through the master, so the bytes are judged under the settings they were sent with. While
-// no one has the slave open the master reports a hang-up; the thread then looks again every
-// 20 ms and throws away what would go out, as a serial port does with nobody listening.
+// through the master, so the bytes are judged under the settings they were sent with; while
+// the line is quiet they are looked at every 100 ms. While no one has the slave open the
+// master reports a hang-up; the thread then looks again every 20 ms and throws away what
+// would go out, as a serial port does with nobody listening.
 // A TCP line listens for converter clients; a new client replaces the one before it.
 //
 // One thread polls every descriptor and a wake-up eventfd. It holds the simulation's mutex
@@ -36,12 +37,13 @@ enum : size_t { ZS_WPEND_MAX = 1 << 20, ZS_READ_CHUNK = 4096 };
 enum : int64_t { ZS_HUP_RETRY_US = 20000, ZS_SETTINGS_POLL_US = 100000 };
 
 struct zs_port {
-    int master = -1;     // pty master
-    std::string slave;   // its slave's path
-    std::string link;    // the symlink made to it ("" = none)
-    bool hup = false;    // nobody has the slave open
-    int listen_fd = -1;  // TCP listener
-    int conn = -1;       // TCP client
+    int master = -1;        // pty master
+    std::string slave;      // its slave's path
+    std::string link;       // the symlink made to it ("" = none)
+    bool hup = false;       // nobody has the slave open
+    int64_t check_due = 0;  // pty: when settings and hang-up are next looked at (us)
+    int listen_fd = -1;     // TCP listener
+    int conn = -1;          // TCP client
     uint16_t port = 0;
     uint64_t conn_rx = 0;          // bytes received from the current client
     std::vector<bool> drop_armed;  // per fault rule: a drop rule won its chance for this client
@@ -223,18 +225,20 @@ static void port_write(zs_sim *s, size_t i) {
 }
 
 // Moves due answers to the port; returns when the line next has something due.
+// Answers that would overfill the pending bytes are dropped.
 static int64_t line_flush(zs_sim *s, size_t i, int64_t now) {
     zs_port &p = s->ports[i];
-    std::vector<uint8_t> due;
-    const int64_t next = zs_line_take_due(&s->lines[i], now, &due);
-    if (!due.empty()) {
-        if (p.wpend.size() + due.size() <= ZS_WPEND_MAX)
-            p.wpend.insert(p.wpend.end(), due.begin(), due.end());
+    const size_t old = p.wpend.size();
+    const int64_t next = zs_line_take_due(&s->lines[i], now, &p.wpend);
+    if (p.wpend.size() != old) {
+        if (p.wpend.size() > ZS_WPEND_MAX) p.wpend.resize(old);
         port_write(s, i);
     }
     return next;
 }
 
+// Reads what the slave sent, each piece under the settings it was sent with. A short read
+// has emptied the master; ppoll reports what comes after it.
 static void pty_read(zs_sim *s, size_t i, int64_t now) {
     zs_port &p = s->ports[i];
     uint8_t buf[ZS_READ_CHUNK];
@@ -242,12 +246,8 @@ static void pty_read(zs_sim *s, size_t i, int64_t now) {
         pty_refresh_settings(s, i);
         const ssize_t n = read(p.master, buf, sizeof buf);
         if (n > 0) {
-            if (!s->lines[i].set.client) {
-                zs_line_settings n2 = s->lines[i].set;
-                n2.client = true;
-                zs_line_settings_changed(&s->lines[i], n2, "pty");
-            }
             zs_line_serial_in(&s->lines[i], buf, static_cast<size_t>(n), now);
+            if (static_cast<size_t>(n) < sizeof buf) return;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
@@ -364,14 +364,17 @@ static void *sim_thread(void *arg) {
         owner.push_back(-1);
         for (size_t i = 0; i < s->ports.size(); ++i) {
             zs_port &p = s->ports[i];
-            if (p.master >= 0) {
+            // A pty is looked at when due, and at once when its hang-up state has changed
+            // since the line last recorded whether a client is there.
+            if (p.master >= 0 && (now >= p.check_due || s->lines[i].set.client == p.hup)) {
                 if (p.hup) {  // look whether someone opened the slave again
                     pollfd q{p.master, POLLIN, 0};
                     if (poll(&q, 1, 0) >= 0 && !(q.revents & POLLHUP)) p.hup = false;
                 }
                 pty_refresh_settings(s, i);
-                next = std::min(next, now + (p.hup ? ZS_HUP_RETRY_US : ZS_SETTINGS_POLL_US));
+                p.check_due = now + (p.hup ? ZS_HUP_RETRY_US : ZS_SETTINGS_POLL_US);
             }
+            if (p.master >= 0) next = std::min(next, p.check_due);
             next = std::min(next, line_flush(s, i, now));
             if (p.master >= 0 && !p.hup) {
                 fds.push_back(pollfd{
@@ -418,7 +421,6 @@ static void *sim_thread(void *arg) {
                 if ((ev & POLLOUT) && p.conn >= 0) port_write(s, i);
             }
         }
-        s->cv.notify_all();
     }
     return nullptr;
 }
@@ -454,7 +456,7 @@ static int check_config(const zs_config &cfg, std::string *err) {
             return ZS_BAD_ARG;
         }
         for (const zs_monitor &m : l.mons)
-            if (m.gen != ZS_GEN1 && m.gen != ZS_GEN2 && m.gen != ZS_GEN51) {
+            if (!zs_gen_ok(m.gen)) {
                 *err = where + "firmware generation must be 1, 2 or 51";
                 return ZS_BAD_ARG;
             }
@@ -545,12 +547,6 @@ static bool mon_ok(zs_sim *s, int line, int mon) {
     return line_ok(s, line) && mon >= 1 && static_cast<size_t>(mon) <= s->lines[line].mons.size();
 }
 
-int zs_line_count(zs_sim *s) {
-    if (!s) return 0;
-    std::lock_guard<std::mutex> lk(s->mu);
-    return static_cast<int>(s->lines.size());
-}
-
 std::string zs_slave_path(zs_sim *s, int line) {
     if (!line_ok(s, line)) return "";
     std::lock_guard<std::mutex> lk(s->mu);
@@ -607,7 +603,9 @@ int zs_wait_event(zs_sim *s, zs_event_kind kind, int mon, uint64_t after_seq, ui
     std::unique_lock<std::mutex> lk(s->mu);
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     uint64_t seen = after_seq;
+    bool timed_out = false;
     for (;;) {
+        // after the time-out one last look: the event may have come with the wake-up
         for (size_t i = first_after(s->log, seen); i < s->log.events.size(); ++i) {
             const zs_event &e = s->log.events[i];
             seen = e.seq;
@@ -616,17 +614,8 @@ int zs_wait_event(zs_sim *s, zs_event_kind kind, int mon, uint64_t after_seq, ui
                 return ZS_OK;
             }
         }
-        if (s->cv.wait_until(lk, until) == std::cv_status::timeout) {
-            // one last look: the event may have come with the wake-up
-            for (size_t i = first_after(s->log, seen); i < s->log.events.size(); ++i) {
-                const zs_event &e = s->log.events[i];
-                if (e.kind == kind && (mon < 0 || e.mon == mon)) {
-                    if (out) *out = e;
-                    return ZS_OK;
-                }
-            }
-            return ZS_TIMEOUT;
-        }
+        if (timed_out) return ZS_TIMEOUT;
+        timed_out = s->cv.wait_until(lk, until) == std::cv_status::timeout;
     }
 }
 
@@ -649,7 +638,7 @@ int zs_get_monitor(zs_sim *s, int line, int mon, zs_mon_status *out) {
 
 int zs_set_monitor(zs_sim *s, int line, int mon, const zs_monitor &m) {
     if (!mon_ok(s, line, mon)) return ZS_BAD_ARG;
-    if (m.gen != ZS_GEN1 && m.gen != ZS_GEN2 && m.gen != ZS_GEN51) return ZS_BAD_ARG;
+    if (!zs_gen_ok(m.gen)) return ZS_BAD_ARG;
     std::lock_guard<std::mutex> lk(s->mu);
     s->lines[line].mons[mon - 1].cfg = m;
     return ZS_OK;

@@ -43,15 +43,20 @@ constexpr char log_separator[] = "\n/*********************************/\n\n";
 
 // Logs one transfer: to the debug text in the Debug view, to the log file when
 // one is open. Read lines end in a blank before the line end, write lines not.
+// Each byte is "%02X " (two upper-case digits and a blank), filled in directly.
 void log_transfer(bool is_read, const uint8_t *buff, uint32_t n) {
     if (sysmode != sysmode_debug && !fpc) return;
+    static_assert(sizeof log_prefix_r == sizeof log_prefix_w);
+    static constexpr char hex[] = "0123456789ABCDEF";
     char line[log_line_size];
-    std::snprintf(line, sizeof line, "%s", is_read ? log_prefix_r : log_prefix_w);
-    size_t len = std::strlen(line);
+    std::memcpy(line, is_read ? log_prefix_r : log_prefix_w, sizeof log_prefix_r);
+    size_t len = sizeof log_prefix_r - 1;
     for (uint32_t i = 0; buff && i < n && len + 3 < sizeof line; ++i) {
-        std::snprintf(line + len, sizeof line - len, "%02X ", buff[i]);
-        len += 3;
+        line[len++] = hex[buff[i] >> 4];
+        line[len++] = hex[buff[i] & 0x0F];
+        line[len++] = ' ';
     }
+    line[len] = '\0';
     if (sysmode == sysmode_debug) add_debug_str(line);
     if (fpc) std::fprintf(fpc, is_read ? "%s \n" : "%s\n", line);
 }

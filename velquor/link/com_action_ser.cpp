@@ -9,8 +9,8 @@
 #include "velquor/link/com_link.h"
 
 #include "platform/serial.h"
+#include "velquor/link/com_poi.h"
 #include "velquor/link/com_ser_lib.h"
-#include "velquor/util/vqsystem.h"
 
 // ---------------------------------------------------------------- helper-library primitives
 //
@@ -59,6 +59,21 @@ uint32_t conf_timeout_ms(const ip_com_configT *conf) {
     return uint32_t(conf->timeout) * conf->timeout_multi;
 }
 
+// Stores the converter's line parameters (rate, no flow control, 8 data bits,
+// the stop bits, the parity of conf) for the link's socket and sets the
+// socket's time-out: a fresh socket has none, and a silent peer behind the
+// converter would block the worker for good.
+char set_converter(const ip_com_configT *conf, int32_t baud, char stop_bits) {
+    if (!ip_dat.sock) return 6;
+    const int sock = *ip_dat.sock;
+    const uint32_t ms = conf_timeout_ms(conf);
+    const char par = conf->par;
+    aknord_set_baud(sock, baud);
+    aknord_set_flow(sock, 'N');
+    aknord_set_datamote(sock, 8, stop_bits, par);
+    return eth_set_timeout(sock, ms);
+}
+
 }  // namespace
 
 char set_comm_state_zelb(int hcom, uint8_t parno) {
@@ -76,32 +91,15 @@ char mc_set_intf_zelb(int mode, const ip_com_configT *conf) {
         if (rv != 0) return rv;
         return mc_ser_timeouts(syscom, conf_timeout_ms(conf));
     }
-    if (mode == 1) {
-        if (!ip_dat.sock) return 6;
-        const int sock = *ip_dat.sock;
-        const uint32_t ms = conf_timeout_ms(conf);
-        const char par = conf->par;
-        aknord_set_baud(sock, 9600);
-        aknord_set_flow(sock, 'N');
-        aknord_set_datamote(sock, 8, 2, par);
-        return eth_set_timeout(sock, ms);
-    }
+    if (mode == 1) return set_converter(conf, 9600, 2);
     return 0;
 }
 
-// The socket's time-out is set here as well: a fresh socket has none, and a
-// silent boot loader behind the converter would block the worker for good.
+// The socket's time-out is set for the boot loader as well (set_converter).
 char mc_set_intf_boot(int mode, const ip_com_configT *conf) {
     if (!conf) return 5;
     if (mode != 1) return 0;
-    if (!ip_dat.sock) return 6;
-    const int sock = *ip_dat.sock;
-    const uint32_t ms = conf_timeout_ms(conf);
-    const char par = conf->par;
-    aknord_set_baud(sock, 57600);
-    aknord_set_flow(sock, 'N');
-    aknord_set_datamote(sock, 8, 1, par);
-    return eth_set_timeout(sock, ms);
+    return set_converter(conf, 57600, 1);
 }
 
 // ---------------------------------------------------------------- openings

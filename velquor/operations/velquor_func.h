@@ -34,6 +34,9 @@ extern void (*end_close_extra)(void);
 // A step that only carries its row's delay. Verdict 1.
 // (The C library owns the plain name pause.)
 char zelb_pause(void);
+// The verdict of a step whose work gave the error id rv: 1 for 0; otherwise
+// sys_rv = rv and 0.
+char step_verdict(char rv);
 
 // ---------------------------------------------------------------- keys, ping, identification
 

@@ -68,21 +68,12 @@ char send_my_key(void) {
         rv = send_single_send_zelb(sys_zelb_nr, &cmd, &val, 1);
     }
     mc_close_syscom();
-    if (rv != 0) {
-        sys_rv = static_cast<uint8_t>(rv);
-        return 0;
-    }
-    return 1;
+    return step_verdict(rv);
 }
 
 char send_key_ok(void) {
     uint32_t cmd = zelb_key_ok, val = 0;
-    char rv = send_single_send_zelb(del_zelb_nr, &cmd, &val, 1);
-    if (rv != 0) {
-        sys_rv = static_cast<uint8_t>(rv);
-        return 0;
-    }
-    return 1;
+    return step_verdict(send_single_send_zelb(del_zelb_nr, &cmd, &val, 1));
 }
 
 // ---------------------------------------------------------------- ping
@@ -104,53 +95,28 @@ void show_zelb_nr(void) {
     mw_settext(scr_getwnd_ix(ix_ed_zelb_nr), s);
 }
 
-// Pings through an opened session; leaves the link open. Error id.
-char ping_open(char (*open)(void)) {
+// Opens the session for list entry `sub` (-1 = the address of the mode) and
+// pings; sys_zelb_nr = the answered number (0 until then). The link stays open
+// only with keep_open and success; a failure is recorded in sys_rv.
+char ping_step(int32_t sub, bool show, bool keep_open) {
     sys_zelb_nr = 0;
-    char rv = open();
-    if (rv != 0) return rv;
+    char rv = open_my_zelb_sub(sub);
     uint8_t n = 0;
-    rv = ping_me2(&n);
+    if (rv == 0) rv = ping_me2(&n);
     if (rv == 0) sys_zelb_nr = n;
-    return rv;
-}
-
-char open_nc(void) {
-    char name[35] = {0};
-    get_intf_name(sys_intf, sys_ip, sys_ipx, name);
-    init_op_dat(com_mode, name, &syscom, sys_to, parno);
-    return mc_opencom_zelb();
-}
-
-int32_t g_nc_sub = 0;
-char open_nc_sub(void) {
-    char name[35] = {0};
-    get_intf_name_sub(sys_intf, sys_ip, sys_ipx, name, g_nc_sub);
-    init_op_dat(com_mode, name, &syscom, sys_to, parno);
-    return mc_opencom_zelb();
-}
-
-char ping_step(char (*open)(void), bool show, bool close) {
-    char rv = ping_open(open);
-    if (close || rv != 0) mc_close_syscom();
-    if (rv != 0) {
-        sys_rv = static_cast<uint8_t>(rv);
-        return 0;
-    }
+    if (!keep_open || rv != 0) mc_close_syscom();
+    if (!step_verdict(rv)) return 0;
     if (show) show_zelb_nr();
     return 1;
 }
 
 }  // namespace
 
-char ping_me(void) { return ping_step(open_my_zelb_noipl, true, true); }
-char ping_me1(void) { return ping_step(open_my_zelb_noipl, false, true); }
-char ping_me1_nc(void) { return ping_step(open_nc, false, false); }
+char ping_me(void) { return ping_step(-1, true, false); }
+char ping_me1(void) { return ping_step(-1, false, false); }
+char ping_me1_nc(void) { return ping_step(-1, false, true); }
 
-char ping_me_nc_ipl(int32_t sub) {
-    g_nc_sub = sub;
-    return ping_step(com_mode == com_mode_ipl ? open_nc_sub : open_nc, true, false);
-}
+char ping_me_nc_ipl(int32_t sub) { return ping_step(sub, true, true); }
 
 char ping_me_nc(void) { return ping_me_nc_ipl(0); }
 
@@ -169,26 +135,24 @@ char query(uint8_t nr, uint32_t cmd, uint32_t val, uint32_t *out) {
     return rv;
 }
 
+// A query whose result is a field of the answer value: (value >> shift) & mask,
+// 0 for a command that is not supported.
+char query_field(uint8_t nr, uint32_t cmd, uint32_t val, int shift, uint32_t mask, uint32_t *out) {
+    if (!out) return 10;
+    uint32_t v = 0;
+    char rv = query(nr, cmd, val, &v);
+    if (rv == 0) *out = (v >> shift) & mask;
+    return rv;
+}
+
 bool gen_1_or_51(uint8_t firm_typ) { return firm_typ == 1 || firm_typ == 51; }
 
 }  // namespace
 
 char zelb_get_typ_nr(uint8_t nr, uint32_t *c, uint8_t firm_typ) {
-    if (!c) return 10;
-    uint32_t v = 0;
-    char rv;
-    if (firm_typ == 2) {
-        rv = query(nr, 0x0D31, 0, &v);
-        v = (v >> 8) & 0x0F;
-    } else if (gen_1_or_51(firm_typ)) {
-        rv = query(nr, 0x08E4, 0, &v);
-        v &= 0xFF;
-    } else {
-        rv = query(nr, det_zelb_cmd, det_zelb_val, &v);
-        v &= 0xFF;
-    }
-    if (rv == 0) *c = v;
-    return rv;
+    if (firm_typ == 2) return query_field(nr, 0x0D31, 0, 8, 0x0F, c);
+    if (gen_1_or_51(firm_typ)) return query_field(nr, 0x08E4, 0, 0, 0xFF, c);
+    return query_field(nr, det_zelb_cmd, det_zelb_val, 0, 0xFF, c);
 }
 
 char zelb_get_rev_nr(uint8_t nr, uint32_t *c, uint8_t firm_typ) {
@@ -204,17 +168,9 @@ char zelb_get_dat_nr(uint8_t nr, uint32_t *c, uint8_t firm_typ) {
 }
 
 char zelb_get_dsp_num_nr(uint8_t nr, uint32_t *c, uint8_t firm_typ) {
-    if (!c) return 10;
-    uint32_t v = 0;
-    char rv;
-    if (firm_typ == 2)
-        rv = query(nr, 0x0D33, 0, &v);
-    else if (gen_1_or_51(firm_typ))
-        rv = query(nr, 0x08E5, 0, &v);
-    else
-        rv = query(nr, det_disp_cmd, det_disp_val, &v);
-    if (rv == 0) *c = v & 0x0FFF;
-    return rv;
+    if (firm_typ == 2) return query_field(nr, 0x0D33, 0, 0, 0x0FFF, c);
+    if (gen_1_or_51(firm_typ)) return query_field(nr, 0x08E5, 0, 0, 0x0FFF, c);
+    return query_field(nr, det_disp_cmd, det_disp_val, 0, 0x0FFF, c);
 }
 
 char zelb_get_vfreq_nr(uint8_t nr, uint32_t *c) {
@@ -225,30 +181,14 @@ char zelb_get_hfreq_nr(uint8_t nr, uint32_t *c) {
 }
 char zelb_get_pclk_nr(uint8_t nr, uint32_t *c) { return query(nr, det_pclk_cmd, det_pclk_val, c); }
 
-char zelb_get_typ_nr_b(uint8_t nr, uint32_t *c) {
-    if (!c) return 10;
-    uint32_t v = 0;
-    char rv = query(nr, 0xB000, 0, &v);
-    if (rv == 0) *c = (v >> 8) & 0xFF;
-    return rv;
-}
+char zelb_get_typ_nr_b(uint8_t nr, uint32_t *c) { return query_field(nr, 0xB000, 0, 8, 0xFF, c); }
 char zelb_get_rev_nr_b(uint8_t nr, uint32_t *c) { return query(nr, 0xB000, 0, c); }
 char zelb_get_dat_nr_b(uint8_t nr, uint32_t *c) { return query(nr, 0xB001, 0, c); }
 char zelb_get_dsp_num_nr_b(uint8_t nr, uint32_t *c) {
-    if (!c) return 10;
-    uint32_t v = 0;
-    char rv = query(nr, 0xB003, 0, &v);
-    if (rv == 0) *c = v & 0x0FFF;
-    return rv;
+    return query_field(nr, 0xB003, 0, 0, 0x0FFF, c);
 }
 
-char zelb_get_firm_typ(uint32_t *c) {
-    if (!c) return 10;
-    uint32_t v = 0;
-    char rv = query(sys_zelb_nr, 0xB002, 0, &v);
-    if (rv == 0) *c = v & 0xFF;
-    return rv;
-}
+char zelb_get_firm_typ(uint32_t *c) { return query_field(sys_zelb_nr, 0xB002, 0, 0, 0xFF, c); }
 
 char zelb_get_firm_typ_nr_no_b(uint8_t nr, uint8_t *firm_typ) {
     if (!firm_typ) return 10;
@@ -378,6 +318,23 @@ bool changed(T &old, U v) {
     return c;
 }
 
+typedef char (*info_get_t)(uint32_t *c, uint8_t b_run, uint8_t firm_typ);
+
+// Reads one identification field of d while nothing has failed: a failure
+// marks the read as failed, a new value marks the record as changed. The
+// error is never kept (sys_rv = 0).
+template <typename T>
+void info_read(info_get_t get, zelb_dat_T &d, uint8_t b_run, T &field, T &old, bool &failed,
+               bool &chg) {
+    if (failed) return;
+    uint32_t v = 0;
+    failed = get(&v, b_run, d.firm_typ) != 0;
+    sys_rv = 0;
+    if (failed) return;
+    field = static_cast<T>(v);
+    chg |= changed(old, field);
+}
+
 }  // namespace
 
 char info_init(void) {
@@ -402,43 +359,10 @@ char info_init(void) {
         d.firm_typ = ft;
         sys_rv = 0;
     }
-    uint32_t v;
-    if (!failed) {
-        v = 0;
-        if (zelb_get_typ(&v, b_run, d.firm_typ) != 0)
-            failed = true;
-        else
-            d.zelb_ver = static_cast<uint8_t>(v);
-        sys_rv = 0;
-        if (!failed) chg |= changed(zelb_ver_old, d.zelb_ver);
-    }
-    if (!failed) {
-        v = 0;
-        if (zelb_get_dat(&v, b_run, d.firm_typ) != 0)
-            failed = true;
-        else
-            d.zelb_dat = v;
-        sys_rv = 0;
-        if (!failed) chg |= changed(zelb_dat_old, d.zelb_dat);
-    }
-    if (!failed) {
-        v = 0;
-        if (zelb_get_dsp_num(&v, b_run, d.firm_typ) != 0)
-            failed = true;
-        else
-            d.zelb_disp = v;
-        sys_rv = 0;
-        if (!failed) chg |= changed(zelb_disp_old, d.zelb_disp);
-    }
-    if (!failed) {
-        v = 0;
-        if (zelb_get_rev(&v, b_run, d.firm_typ) != 0)
-            failed = true;
-        else
-            d.zelb_rev = v;
-        sys_rv = 0;
-        if (!failed) chg |= changed(zelb_rev_old, d.zelb_rev);
-    }
+    info_read(zelb_get_typ, d, b_run, d.zelb_ver, zelb_ver_old, failed, chg);
+    info_read(zelb_get_dat, d, b_run, d.zelb_dat, zelb_dat_old, failed, chg);
+    info_read(zelb_get_dsp_num, d, b_run, d.zelb_disp, zelb_disp_old, failed, chg);
+    info_read(zelb_get_rev, d, b_run, d.zelb_rev, zelb_rev_old, failed, chg);
     if (!failed) chg |= changed(zelb_firm_typ_old, d.firm_typ);
     mc_close_syscom();
 

@@ -45,6 +45,8 @@ char open_my_zelb_ipl_100(void) { return open_session(ipl_ix - 1, true); }
 
 char open_my_zelb(void) { return ipl_group_mode() ? open_my_zelb_ipl() : open_my_zelb_noipl(); }
 
+char open_my_zelb_sub(int32_t sub) { return open_session(sub, false); }
+
 char ipl_setup(void) {
     if (ipl_group_mode()) {
         if (sys_zelb_nr != 0) return 1;

@@ -34,6 +34,9 @@ char open_my_zelb_ipl(void);
 char open_my_zelb_ipl_100(void);
 // The opening an operation uses: open_my_zelb_ipl in group mode, else noipl.
 char open_my_zelb(void);
+// The session for entry `sub` of the selected IP list in IP-list mode (other
+// modes have their one address); -1 opens as open_my_zelb_noipl.
+char open_my_zelb_sub(int32_t sub);
 
 // Prepares the IP-list walk: 0 ready; 1 group mode with a monitor number other
 // than 0 (the caller shows tx_mon_0); 26 the selected list is empty.

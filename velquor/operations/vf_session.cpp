@@ -70,3 +70,9 @@ char end_com(void) {
 }
 
 char zelb_pause(void) { return 1; }
+
+char step_verdict(char rv) {
+    if (rv == 0) return 1;
+    sys_rv = static_cast<uint8_t>(rv);
+    return 0;
+}

@@ -29,11 +29,7 @@ char init_ipl(void) {
         mw_showerror(hwndMain, scr_get_text_ix(tx_mon_0));
         return 0;
     }
-    if (rv != 0) {
-        sys_rv = static_cast<uint8_t>(rv);
-        return 0;
-    }
-    return 1;
+    return step_verdict(rv);
 }
 
 char init_ring(void) {
@@ -102,31 +98,18 @@ char restart_zelb(int hwnd) {
 char restart_zelb_no(void) {
     // The monitor restarts instead of answering: sent without reading.
     uint32_t cmd = zelb_cmd_restart, val = 0;
-    char rv = send_single_send_zelb(sys_zelb_nr, &cmd, &val, 0);
-    if (rv != 0) {
-        sys_rv = static_cast<uint8_t>(rv);
-        return 0;
-    }
-    return 1;
+    return step_verdict(send_single_send_zelb(sys_zelb_nr, &cmd, &val, 0));
 }
 
 char restart_zelb1(void) {
-    char rv = open_my_zelb_noipl();
-    if (rv != 0) {
-        sys_rv = static_cast<uint8_t>(rv);
-        return 0;
-    }
+    if (!step_verdict(open_my_zelb_noipl())) return 0;
     return restart_zelb_no();
 }
 
 char restart_zelb_all_no(void) {
     for (int nr = sys_zelb_nr; nr >= 1; --nr) {
         uint32_t cmd = zelb_cmd_restart, val = 0;
-        char rv = send_single_send_zelb(static_cast<uint8_t>(nr), &cmd, &val, 0);
-        if (rv != 0) {
-            sys_rv = static_cast<uint8_t>(rv);
-            return 0;
-        }
+        if (!step_verdict(send_single_send_zelb(static_cast<uint8_t>(nr), &cmd, &val, 0))) return 0;
     }
     return 1;
 }

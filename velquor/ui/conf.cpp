@@ -23,6 +23,8 @@
 #include "velquor/link/com_action.h"
 #include "velquor/ui/screen.h"
 #include "velquor/ui/velquor_main.h"
+#include "velquor/util/files.h"
+#include "velquor/util/velq_str.h"
 
 FILE *fconfig = nullptr;
 
@@ -30,99 +32,23 @@ namespace {
 
 // ---------------------------------------------------------------- text and line helpers
 
-// These follow the rules of the utilities' line cleaning (ms_clean_str),
-// splitting (ms_lsep) and text-file access (mf_fopen, mf_readln,
-// mf_writeln_str); they give way to those functions once the utilities are
-// part of the program's libraries.
-
 // Longest line read (characters), key and value kept (characters).
 constexpr size_t line_max = 1077;
 constexpr size_t key_max = 49;
 constexpr size_t val_max = 1026;
 
-// File error ids (the file helpers' numbering).
-constexpr uint8_t fe_use = 1, fe_nopath = 3, fe_open = 4, fe_nobuff = 5, fe_eof = 7, fe_no_file = 8,
-                  fe_rw = 9, fe_nodat = 10;
-
-// Trims blanks at both ends, cuts a CR/LF line end (up to two characters) and
-// turns the remaining tabs into blanks, in place.
-void clean_str(char *s) {
-    if (!s) return;
-    size_t b = 0;
-    while (s[b] == ' ') ++b;
-    size_t len = std::strlen(s + b);
-    if (b) std::memmove(s, s + b, len + 1);
-    while (len && s[len - 1] == ' ') s[--len] = '\0';
-    if (len == 0) return;
-    const size_t measured = len;
-    if (s[len - 1] == '\r' || s[len - 1] == '\n') s[--len] = '\0';
-    if (measured >= 2 && (s[measured - 2] == '\r' || s[measured - 2] == '\n'))
-        s[measured - 2] = '\0';
-    for (char *p = s; *p; ++p)
-        if (*p == '\t') *p = ' ';
-}
-
-// Splits src at its first `sep`: at most lsize characters before it into
-// left, at most rsize after it into right (both buffers one byte larger).
-void split_first(const char *src, char *left, size_t lsize, char *right, size_t rsize, char sep) {
-    if (!src || !left || !right || lsize == 0 || rsize == 0 || !*src) return;
-    const char *p = std::strchr(src, sep);
-    const size_t x = p ? static_cast<size_t>(p - src) : std::strlen(src);
-    const size_t ln = x < lsize ? x : lsize;
-    std::memcpy(left, src, ln);
-    left[ln] = '\0';
-    right[0] = '\0';
-    if (!p) return;
-    const size_t rlen = std::strlen(p + 1);
-    const size_t rn = rlen < rsize ? rlen : rsize;
-    std::memcpy(right, p + 1, rn);
-    right[rn] = '\0';
-}
-
-// Reads one line (up to LF, not stored) of at most size - 1 bytes into buf.
-// 0 read, 5 no buffer, 7 the line ended at the end of the file.
-uint8_t read_line(FILE *f, char *buf, size_t size) {
-    if (!buf || size == 0) return fe_nobuff;
-    size_t n = 0;
-    uint8_t rc = 0;
-    while (n + 1 < size) {
-        int c = f ? std::fgetc(f) : EOF;
-        if (c == EOF) {
-            rc = fe_eof;
-            break;
-        }
-        if (c == '\n') break;
-        buf[n++] = static_cast<char>(c);
-    }
-    buf[n] = '\0';
-    return rc;
-}
-
-// Writes the text and CR LF. 0, 8 no stream, 10 no text, 9 the write failed.
-uint8_t write_line(FILE *f, const char *text) {
-    if (!f) return fe_no_file;
-    if (!text) return fe_nodat;
-    if (std::fputs(text, f) < 0 || std::fputs("\r\n", f) < 0) return fe_rw;
-    return 0;
-}
-
-// Opens path for reading in text mode into the empty holder *h.
+// Opens path for reading in text mode into the empty holder *h. The path is
+// taken as it is given, as save_conf's replacement takes it (mf_fopen would
+// read it as a Windows-1252 text); the results are mf_fopen's.
 uint8_t open_read(FILE **h, const char *path) {
-    if (*h) return fe_use;
-    if (!path || !*path) return fe_nopath;
+    if (*h) return mfe_use;
+    if (!path || !*path) return mfe_nopath;
     *h = std::fopen(path, "rt");
-    return *h ? 0 : fe_open;
+    return *h ? 0 : mfe_open;
 }
 
 // Keys compare without regard to letter case.
-bool key_eq(const char *a, const char *b) {
-    if (!a || !b) return false;
-    for (; *a && *b; ++a, ++b)
-        if (std::tolower(static_cast<unsigned char>(*a)) !=
-            std::tolower(static_cast<unsigned char>(*b)))
-            return false;
-    return *a == *b;
-}
+bool key_eq(const char *a, const char *b) { return a && b && ms_strcmp_ud(a, b) == 0; }
 
 // ---------------------------------------------------------------- number rules
 
@@ -532,7 +458,7 @@ char save_ent(FILE *f, const char *key, const void *var, uint8_t fmt) {
         break;
     default: return 1;
     }
-    uint8_t rc = write_line(f, line);
+    uint8_t rc = static_cast<uint8_t>(mf_writeln_str(f, line));
     if (rc) {
         sys_f_rv = rc;
         return 2;
@@ -545,7 +471,7 @@ char save_intf(FILE *f) {
     if (rc) return rc;
     save_ip_list(f);  // ik_sys_broad and the 270 entries
     if (!f || std::ferror(f)) {
-        sys_f_rv = fe_rw;
+        sys_f_rv = mfe_rw;
         return 2;
     }
     return 0;
@@ -588,13 +514,13 @@ void load_ent(const char *key, const char *val) {
 }
 
 void load_line(char *line) {
-    clean_str(line);
+    ms_clean_str(line);
     if (!line[0]) return;
     char key[key_max + 1] = "";
     char val[val_max + 1] = "";
-    split_first(line, key, key_max, val, val_max, ' ');
-    clean_str(key);
-    clean_str(val);
+    ms_lsep(line, key, key_max, val, val_max, ' ');
+    ms_clean_str(key);
+    ms_clean_str(val);
     load_ent(key, val);
 }
 
@@ -608,8 +534,8 @@ char load_conf(void) {
     // the rest of it is skipped, never read as a line of its own.
     bool rest_of_long_line = false;
     for (;;) {
-        rc = read_line(fconfig, line, sizeof line);
-        if (rc != 0 && rc != fe_eof) break;
+        rc = static_cast<uint8_t>(mf_readln(fconfig, line, sizeof line));
+        if (rc != 0 && rc != mfe_eof) break;
         const bool full = std::strlen(line) == line_max;
         if (rest_of_long_line)
             rest_of_long_line = full;
@@ -617,7 +543,7 @@ char load_conf(void) {
             if (line[0]) load_line(line);
             rest_of_long_line = full;
         }
-        if (rc == fe_eof) break;
+        if (rc == mfe_eof) break;
     }
     return 0;
 }
@@ -650,20 +576,20 @@ char save_all(FILE *f) {
 }  // namespace
 
 char save_conf(void) {
-    if (fconfig) return fe_use;  // still open from load_conf: nothing is written
+    if (fconfig) return mfe_use;  // still open from load_conf: nothing is written
     plat::FileReplace r;
     if (plat::file_replace_open(fcpath, &r) != plat::FILE_OK) {
-        sys_f_rv = (fcpath[0] == '\0') ? fe_nopath : fe_open;
+        sys_f_rv = (fcpath[0] == '\0') ? mfe_nopath : mfe_open;
         return static_cast<char>(sys_f_rv);
     }
     char rc = save_all(r.f);
     if (rc) {
         plat::file_replace_abort(&r);
-        return static_cast<char>(sys_f_rv ? sys_f_rv : fe_rw);
+        return static_cast<char>(sys_f_rv ? sys_f_rv : uint8_t{mfe_rw});
     }
     if (plat::file_replace_commit(&r) != plat::FILE_OK) {
-        sys_f_rv = fe_rw;
-        return fe_rw;
+        sys_f_rv = mfe_rw;
+        return mfe_rw;
     }
     return 0;
 }

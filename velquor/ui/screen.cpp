@@ -284,28 +284,18 @@ void CreateWindowContents(int mode) {
         return;
     }
     if (mode != 1 && mode != 4) getrc(hwndMain, nullptr, nullptr, &scr_tw, &scr_th);
+    // Each storing mode stores, then goes on as the mode without storing.
     switch (mode) {
     case 1: scr_store_all(1); break;
+    case 3: scr_store_all(1); [[fallthrough]];
     case 2:
         scr_close_ix(ix_last, 1);
         SetWindowContents(1);
         break;
-    case 3:
-        scr_store_all(1);
-        scr_close_ix(ix_last, 1);
-        SetWindowContents(1);
-        break;
+    case 5: scr_store_all(1); [[fallthrough]];
     case 4: SetWindowContents(0); break;
-    case 5:
-        scr_store_all(1);
-        SetWindowContents(0);
-        break;
+    case 11: scr_store_all(0); [[fallthrough]];
     case 10:
-        scr_close_ix(ix_last, 0);
-        SetWindowContents(3);
-        break;
-    case 11:
-        scr_store_all(0);
         scr_close_ix(ix_last, 0);
         SetWindowContents(3);
         break;

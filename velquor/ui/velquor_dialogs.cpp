@@ -112,6 +112,10 @@ void dlgopen_stat(void) {
         PBAR_SetRangeProzent(HPB_Stat);
         HDLG_Stat = d;
         stat_dlg_ready = 1;
+        std::lock_guard<std::mutex> lk(dlg_mu);  // the view of the new, empty dialog
+        cut_copy(last_view.caption, sizeof last_view.caption, VER_APP_NAME);
+        last_view.pre[0] = last_view.betw[0] = 0;
+        last_view.percent = 0;
     }
     plat::win_show(HDLG_Stat, true);
 }
@@ -325,8 +329,7 @@ void update_dlg_stat(void) {
         }
 
         // Keep what is drawn for tests and the terminal front end.
-        if (new_caption || titeltx[0] == 0)
-            cut_copy(last_view.caption, sizeof last_view.caption, s_dlg_tit);
+        if (new_caption) cut_copy(last_view.caption, sizeof last_view.caption, s_dlg_tit);
         if (draw_pre) cut_copy(last_view.pre, sizeof last_view.pre, pre);
         if (draw_betw) cut_copy(last_view.betw, sizeof last_view.betw, betw);
         if (err_on)

@@ -71,6 +71,12 @@ bool name_is_bin(const char *name) {
 // Start busy: every element and menu item but Quit and Version disabled.
 void busy(void) { enab_sys_action(0); }
 
+// Start busy, then bring the window up to date with content mode `mode`.
+void busy_contents(int mode) {
+    busy();
+    CreateWindowContents(mode);
+}
+
 // The operation of this command is not built yet: it ends at once through its
 // end step, which shows error 24 and makes the window idle again.
 void not_built(void) {
@@ -107,7 +113,7 @@ int vq_startup(const char *cmdline) {
     scr_reset_elem(screen, scr_n_slots);
     w_y_offs = 0;  // the window layer sizes the client area itself
     copy_text(fcpath, sizeof fcpath, (cmdline && cmdline[0]) ? cmdline : "./std.cfg");
-    set_std_cfg(0xFFFFFFFFu, 0);
+    set_std_cfg(cfg_grp_all, 0);
     is_inet = eth_probe();
     ms_get_byteorder2();
     load_conf();
@@ -264,12 +270,6 @@ static void cmd_show_file(int hwnd) {
     if (rc != 0) mw_showerror(hwnd, scr_get_text_ix(tx_fe_open));
 }
 
-// Names the interface of the current link (as the operations do before they open it).
-static void cmd_name_intf(void) {
-    char name[intf_name_size];
-    get_intf_name(sys_intf, sys_ip, sys_ipx, name);
-}
-
 void check_cmd(int hwnd, int p1, int p2) {
     if (p2 == plat::WIN_NOTIFY_CHANGE) return;
     int id = p1 & 0xFFFF;
@@ -293,8 +293,7 @@ void check_cmd(int hwnd, int p1, int p2) {
     case 123:
     case 124:
     case 125:  // keys Up, Left, Right, Down, OK
-        busy();
-        CreateWindowContents(1);
+        busy_contents(1);
         if (send_key(id, sys_zelb_nr) != 0) end_com1();
         break;
     case 127:
@@ -314,26 +313,24 @@ void check_cmd(int hwnd, int p1, int p2) {
     case 135:
     case 136:
     case 137:  // macro buttons
-        busy();
-        CreateWindowContents(1);
+        busy_contents(1);
         not_built();
         break;
     case 145:  // PC -> TFT
         busy();
         dome = 1;
         CreateWindowContents(5);
-        cmd_name_intf();
         not_built();
         break;
-    case 148:  // Reset
-        busy();
-        CreateWindowContents(5);
-        cmd_name_intf();
+    case 148:              // Reset
+        busy_contents(5);  // the session opener names the interface itself
         if (restart_zelb(hwnd) != 0) end_com();
         break;
     case 149:  // Erase
-        busy();
-        CreateWindowContents(5);
+    case 186:  // Download (bootstrap)
+    case 188:  // PC -> DDC
+    case 190:  // DDC -> PC
+        busy_contents(5);
         if (dome == 0) {
             dome = 1;
             not_built();
@@ -349,8 +346,7 @@ void check_cmd(int hwnd, int p1, int p2) {
         plat::win_close(hwndMain);
         break;
     case 155:  // File > Convert File
-        busy();
-        CreateWindowContents(1);
+        busy_contents(1);
         endcom_cwcall = 2;
         not_built();
         break;
@@ -399,8 +395,7 @@ void check_cmd(int hwnd, int p1, int p2) {
         }
         break;
     case 176:  // Ping
-        busy();
-        CreateWindowContents(1);
+        busy_contents(1);
         sm_start_liste1(hwnd, ix_ping_me);
         break;
     case 178:  // File > Write Protect
@@ -435,36 +430,17 @@ void check_cmd(int hwnd, int p1, int p2) {
         not_built();
         endcom_cwcall = 2;
         break;
-    case 186:  // Download (bootstrap)
-        busy();
-        CreateWindowContents(5);
-        if (dome == 0) {
-            dome = 1;
-            not_built();
-        }
-        break;
-    case 188:  // PC -> DDC
-    case 190:  // DDC -> PC
-        busy();
-        CreateWindowContents(5);
-        if (dome == 0) {
-            dome = 1;
-            not_built();
-        }
-        break;
     case 205:  // boot type radios
     case 206:
         sys_boot = id;
         CreateWindowContents(3);
         break;
     case 212:  // Update (info)
-        busy();
-        CreateWindowContents(3);
+        busy_contents(3);
         sm_start_liste1(hwnd, ix_inf_init);
         break;
     case 227:  // Scan (scan view)
-        busy();
-        CreateWindowContents(3);
+        busy_contents(3);
         sm_start_liste1(hwnd, ix_sc_intf_init);
         break;
     case 233:  // No Parity (scan view)

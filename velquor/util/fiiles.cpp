@@ -227,8 +227,7 @@ int32_t mf_countlines_char(FILE *f, char c) {
         ++count;
     }
     mp_free(&mem);
-    if (sys_f_rv == mfe_eof) sys_f_rv = 0;
-    return sys_f_rv != 0 ? -1 : count;
+    return sys_f_rv != 0 ? -1 : count;  // mf_nextline_char never leaves the end-of-file id
 }
 
 // ---------------------------------------------------------------- names

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 
+#include "velquor/link/com_poi.h"
 #include "velquor/util/velq_str_poi.h"
 
 // ---------------------------------------------------------------- the binding
@@ -40,12 +41,7 @@ constexpr const char *velq_file_name = "libvelq.so";
 // Environment variable naming the library file (absolute path).
 constexpr const char *velq_env_name = "VELQUOR_VELQ";
 
-// Serial primitives (result codes: the communication error ids).
-extern void (*mc_CloseCom)(int *cp);
-extern char (*mc_opencom)(int *hcom, const char *intf);
-extern char (*set_comm_timeouts_zelb)(int hcom, uint32_t tor);
-extern char (*mc_read_com_buff)(int hcom, unsigned char *buff, uint32_t nbuff, uint32_t *s_read);
-extern char (*mc_writecom_buff)(int hcom, const unsigned char *buff, uint32_t n_buff);
+// The serial primitives are declared in com_poi.h.
 // Window functions (mw_alert2 and mw_quest2 stand behind the program's own
 // mw_alert and mw_quest, mw_select_menu2 behind its menu selection).
 extern void (*mw_enab_butt)(int hwnd, int enab);
