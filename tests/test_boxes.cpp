@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/win.h"
+#include "support/ui_support.h"
 #include "velquor/ui/velquor_cfg.h"
 #include "velquor/ui/velquor_main.h"
 #include "velquor/ui/velquor_win.h"
@@ -14,19 +15,10 @@
 
 namespace {
 
-int proc(int, int, int, int) { return 0; }
-
 class Boxes : public ::testing::Test {
 protected:
     void SetUp() override {
-        static bool once = false;
-        if (!once) {
-            plat::win_use_headless();
-            plat::WinMainArgs a;
-            a.proc = proc;
-            hwndMain = plat::win_create_main(a);
-            once = true;
-        }
+        ui_open_headless_main();
         ASSERT_NE(hwndMain, -1);
         plat::win_boxes_clear();
         snprintf(VER_APP_NAME, cfg_app_name_size, "%s", "Service Tool");

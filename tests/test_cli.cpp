@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "support/test_util.h"
 #include "tools/zelbsim/zelbsim.h"
 
 namespace {
@@ -141,7 +142,6 @@ CliRun run_cli(const std::string &dir, std::vector<std::string> args) {
 }
 
 struct CliSim : ::testing::Test {
-    // (public: the tour helper drives it)
     zs_sim *sim = nullptr;
     std::string dir, pty;
     std::string ip;  // the converter's address: one per test, since ctest runs them side by side
@@ -156,9 +156,8 @@ struct CliSim : ::testing::Test {
         ip = "127.0.0.11";
         for (const auto &a : addrs)
             if (!strcmp(a.test, name)) ip = a.ip;
-        char d[] = "/tmp/vq_cli_XXXXXX";
-        ASSERT_NE(mkdtemp(d), nullptr);
-        dir = d;
+        dir = tu_make_temp_dir("vq_cli_");
+        ASSERT_FALSE(dir.empty());
         pty = dir + "/ttyZELB";
         zs_config cfg;
         zs_line_cfg a;
@@ -190,10 +189,6 @@ std::vector<std::string> cat(std::vector<std::string> a, const std::vector<std::
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
-
-}  // namespace
-
-namespace {
 
 // Ping, a key, info and reset on line 0 (pty) or line 1 (TCP) of the simulator.
 void tour(CliSim &t, int line) {
@@ -257,16 +252,7 @@ TEST_F(CliSim, SavesOnlyWhenAsked) {
     EXPECT_NE(access(cfg.c_str(), F_OK), 0);
     r = run_cli(dir, {"--config", cfg, "--com", "5", "--ip", ip, "--save", "ping"});
     EXPECT_EQ(r.status, 0) << r.err;
-    auto slurp = [&cfg] {
-        std::string text;
-        FILE *f = fopen(cfg.c_str(), "r");
-        if (!f) return text;
-        char buf[512];
-        while (fgets(buf, sizeof buf, f)) text += buf;
-        fclose(f);
-        return text;
-    };
-    std::string text = slurp();
+    std::string text = tu_read_file(cfg);
     EXPECT_NE(text.find("ik_sys_intf 5"), std::string::npos) << text;
     EXPECT_NE(text.find("ik_sys_ip " + ip), std::string::npos) << text;
     EXPECT_NE(text.find("ik_commode 237"), std::string::npos) << text;
@@ -274,7 +260,7 @@ TEST_F(CliSim, SavesOnlyWhenAsked) {
     // A failed operation saves all the same, with the device of the COM number.
     r = run_cli(dir, {"--config", cfg, "--port", dir + "/nothing", "--save", "ping"});
     EXPECT_EQ(r.status, 1);
-    text = slurp();
+    text = tu_read_file(cfg);
     EXPECT_NE(text.find("ik_comdev_5 " + dir + "/nothing"), std::string::npos) << text;
     EXPECT_NE(text.find("ik_commode 238"), std::string::npos) << text;
 }

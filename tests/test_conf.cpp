@@ -15,6 +15,7 @@
 #include "platform/file_replace.h"
 #include "platform/serial.h"
 #include "platform/win.h"
+#include "support/test_util.h"
 #include "velquor/link/com_action.h"
 #include "velquor/ui/conf.h"
 #include "velquor/ui/screen.h"
@@ -29,9 +30,8 @@ protected:
     fs::path dir;
 
     void SetUp() override {
-        char tmpl[] = "/tmp/vq_conf_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        dir = tu_make_temp_dir("vq_conf_");
+        ASSERT_FALSE(dir.empty());
         set_path(dir / "std.cfg");
         plat::win_headless_set_screen(1000, 800);
         is_inet = 0;
@@ -51,12 +51,7 @@ protected:
     void set_path(const fs::path &p) { std::snprintf(fcpath, sizeof fcpath, "%s", p.c_str()); }
 
     void write_file(const std::string &text) { std::ofstream(fcpath, std::ios::binary) << text; }
-    std::string read_file() {
-        std::ifstream in(fcpath, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    std::string read_file() { return tu_read_file(fcpath); }
     // Loads text as the configuration file, the way start-up does.
     void load_text(const std::string &text) {
         write_file(text);
@@ -246,33 +241,12 @@ TEST_F(Conf, WrittenOrder) {
         want.push_back("ik_ddc_" + std::to_string(i));
         want.push_back("ik_ddc_" + std::to_string(i) + "s");
     }
-    for (const char *k : {"ik_ddcpath",
-                          "ik_firmpath",
-                          "ik_fn1",
-                          "ik_fsf_prot",
-                          "ik_ddc_prot",
-                          "ik_tempf",
-                          "ik_op_mak_pre",
-                          "ik_op_mak_suff",
-                          "ik_op_ddc_hex_pre",
-                          "ik_op_ddc_hex_suff",
-                          "ik_op_ddc_bin_pre",
-                          "ik_op_ddc_bin_suff",
-                          "ik_op_tx_pre",
-                          "ik_op_tx_suff",
-                          "ik_firmspec",
-                          "ik_parno",
-                          "ik_log",
-                          "ik_app_name",
-                          "ik_sys_to",
-                          "ik_sys_zelb",
-                          "ik_sys_intf",
-                          "ik_firm_hito",
-                          "ik_sys_ip",
-                          "ik_eth_init_err",
-                          "ik_sys_ipx",
-                          "ik_sys_broad"})
-        want.push_back(k);
+    std::istringstream keys(
+        "ik_ddcpath ik_firmpath ik_fn1 ik_fsf_prot ik_ddc_prot ik_tempf ik_op_mak_pre "
+        "ik_op_mak_suff ik_op_ddc_hex_pre ik_op_ddc_hex_suff ik_op_ddc_bin_pre ik_op_ddc_bin_suff "
+        "ik_op_tx_pre ik_op_tx_suff ik_firmspec ik_parno ik_log ik_app_name ik_sys_to ik_sys_zelb "
+        "ik_sys_intf ik_firm_hito ik_sys_ip ik_eth_init_err ik_sys_ipx ik_sys_broad");
+    for (std::string k; keys >> k;) want.push_back(k);
     for (int i = 1; i <= 9; ++i)
         for (int j = 1; j <= 30; ++j)
             want.push_back("ik_ipl_" + std::to_string(i) + (j == 1 ? "" : "_" + std::to_string(j)));

@@ -13,6 +13,7 @@
 
 #include "platform/loop.h"
 #include "platform/win.h"
+#include "support/ui_support.h"
 #include "velquor/link/com_link.h"
 #include "velquor/operations/velquor_func.h"
 #include "velquor/operations/vf_ipl.h"
@@ -25,28 +26,12 @@
 
 namespace {
 
-int main_proc(int, int msg, int p1, int) {
-    if (msg == plat::WIN_MSG_TIMER) {
-        if (p1 == static_cast<int>(sm_timer_resume)) sm_on_timer_173();
-        if (p1 == static_cast<int>(sm_timer_end)) sm_on_timer_165();
-    }
-    return 0;
-}
-
-std::string item(int dlg, int id) { return plat::win_text(plat::win_find_child(dlg, id)); }
+const auto item = ui_item;
 
 class Dialogs : public ::testing::Test {
 protected:
     void SetUp() override {
-        static bool once = false;
-        if (!once) {
-            plat::win_use_headless();
-            plat::WinMainArgs a;
-            a.title = "dialogs";
-            a.proc = main_proc;
-            hwndMain = plat::win_create_main(a);
-            once = true;
-        }
+        ui_open_headless_main();
         ASSERT_NE(hwndMain, -1);
         dlgopen_stat();
         dlgopen_staterr();
@@ -250,12 +235,7 @@ TEST_F(Dialogs, CancelAsImmediateStop) {
     EXPECT_FALSE(plat::win_is_visible(HDLG_Stat));
     EXPECT_FALSE(plat::win_is_visible(HDLG_StatErr));
     // The stop action ends the operation.
-    EXPECT_TRUE(plat::win_pump_until(
-        [] {
-            return dome.load() == 0 && sm_workers_running() == 0 &&
-                   !plat::loop_timer_armed(hwndMain, sm_timer_end);
-        },
-        10000));
+    EXPECT_TRUE(ui_wait_idle(10000));
     EXPECT_EQ(sys_act, 9);
 }
 

@@ -11,6 +11,7 @@
 #include "platform/serial.h"
 #include "platform/win.h"
 #include "support/pty_peer.h"
+#include "support/ui_support.h"
 #include "tools/zelbsim/zelbsim.h"
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
@@ -23,13 +24,8 @@
 
 namespace {
 
-int main_proc(int, int msg, int p1, int) {
-    if (msg == plat::WIN_MSG_TIMER) {
-        if (p1 == static_cast<int>(sm_timer_resume)) sm_on_timer_173();
-        if (p1 == static_cast<int>(sm_timer_end)) sm_on_timer_165();
-    }
-    return 0;
-}
+const std::vector<uint8_t> kLeftFrame = {0xAA, 0x55, 0x01, 0xB6, 0x20,
+                                         0x00, 0x00, 0xD7, 0xFF, 0x00};
 
 class Ops : public ::testing::Test {
 protected:
@@ -65,19 +61,7 @@ protected:
     }
 
     void SetUp() override {
-        static bool once = false;
-        if (!once) {
-            plat::win_use_headless();
-            plat::WinMainArgs a;
-            a.title = "test";
-            a.proc = main_proc;
-            hwndMain = plat::win_create_main(a);
-            dlgopen_stat();
-            dlgopen_staterr();
-            dlghide_stat();
-            dlghide_staterr();
-            once = true;
-        }
+        ui_open_headless_main();
         ASSERT_NE(hwndMain, -1);
         plat::win_boxes_clear();
         com_mode = com_mode_ip;
@@ -91,21 +75,13 @@ protected:
     void TearDown() override {
         wait_idle();
         zs_stop(&sim);
-        pp_unbind_serial_lib();
+        pp_bind_serial_lib(false);
         plat::ser_set_com_path(1, nullptr);
         parno = 0;
     }
 
     // Starts an operation as the dispatcher does and waits until it has ended.
-    static void wait_idle() {
-        plat::win_pump_until(
-            [] {
-                return dome.load() == 0 && sm_workers_running() == 0 &&
-                       !plat::loop_timer_armed(hwndMain, sm_timer_end) &&
-                       !plat::loop_timer_armed(hwndMain, sm_timer_resume);
-            },
-            30000);
-    }
+    static void wait_idle() { ui_wait_idle(30000); }
     static void run(int32_t a1, int32_t a2 = 0, int32_t a3 = 0) {
         dome = 1;
         sys_act = 0;
@@ -113,6 +89,21 @@ protected:
         wait_idle();
         ASSERT_EQ(dome.load(), 0) << "operation did not end";
     }
+
+    // Presses key button ctl as the dispatcher does; the frames received since the last press.
+    std::vector<zs_event> press(int ctl) {
+        dome = 1;
+        sys_act = 0;
+        send_key(ctl, 1);
+        wait_idle();
+        std::vector<zs_event> rx;
+        for (const zs_event &e : zs_events(sim, seen)) {
+            seen = e.seq;
+            if (e.kind == ZS_EV_RX) rx.push_back(e);
+        }
+        return rx;
+    }
+    uint64_t seen = 0;
 
     std::vector<zs_event> frames_with(uint16_t cmd) {
         std::vector<zs_event> out;
@@ -133,16 +124,10 @@ TEST_F(Ops, LeftKeyReachesMonitorOneAndEndsWithoutABox) {
     } rows[] = {{1, 0, 'E'}, {2, 1, 'N'}};
     for (const Row &r : rows) {
         parno = r.par;
-        size_t before = frames_with(zelb_key_left).size();
-        dome = 1;
-        sys_act = 0;
-        send_key(122, 1);
-        wait_idle();
-        std::vector<zs_event> f = frames_with(zelb_key_left);
-        ASSERT_EQ(f.size(), before + 1) << "row " << r.no;
-        const uint8_t want[10] = {0xAA, 0x55, 0x01, 0xB6, 0x20, 0x00, 0x00, 0xD7, 0xFF, 0x00};
-        ASSERT_EQ(f.back().bytes.size(), 10u);
-        EXPECT_EQ(0, memcmp(f.back().bytes.data(), want, 10)) << "row " << r.no;
+        const std::vector<zs_event> f = press(122);
+        ASSERT_EQ(f.size(), 1u) << "row " << r.no;
+        EXPECT_EQ(f[0].cmd, zelb_key_left) << "row " << r.no;
+        EXPECT_EQ(f[0].bytes, kLeftFrame) << "row " << r.no;
         EXPECT_TRUE(plat::win_boxes_shown().empty()) << "row " << r.no;
         EXPECT_EQ(sys_act, 1) << "row " << r.no;
         zs_line_settings ls;
@@ -166,26 +151,15 @@ TEST_F(Ops, KeysOverRs232) {
         {4, 124, zelb_key_down, 0}, {5, 125, zelb_key_ok, 0}, {6, 130, zelb_key_ok, 0},
         {7, 122, zelb_key_left, 1},
     };
-    uint64_t seen = 0;
     for (const Row &r : rows) {
         parno = r.par;
         sys_zelb_nr = 1;
-        dome = 1;
-        sys_act = 0;
-        send_key(r.ctl, 1);
-        wait_idle();
-        std::vector<zs_event> rx;
-        for (const zs_event &e : zs_events(sim, seen)) {
-            seen = e.seq;
-            if (e.kind == ZS_EV_RX) rx.push_back(e);
-        }
+        const std::vector<zs_event> rx = press(r.ctl);
         ASSERT_EQ(rx.size(), 1u) << "row " << r.no;
         EXPECT_EQ(rx[0].cmd, r.cmd) << "row " << r.no;
         EXPECT_EQ(rx[0].mon, 1) << "row " << r.no;
         if (r.cmd == zelb_key_left) {
-            const std::vector<uint8_t> want = {0xAA, 0x55, 0x01, 0xB6, 0x20,
-                                               0x00, 0x00, 0xD7, 0xFF, 0x00};
-            EXPECT_EQ(rx[0].bytes, want) << "row " << r.no;
+            EXPECT_EQ(rx[0].bytes, kLeftFrame) << "row " << r.no;
         }
         EXPECT_TRUE(plat::win_boxes_shown().empty()) << "row " << r.no;
         EXPECT_EQ(sys_act, 1) << "row " << r.no;

@@ -3,9 +3,9 @@
 // limits, and host-name resolution. Listeners live on 127.0.7.x, distinct from
 // every other test program; waits are bounded by seconds, never asserted on.
 #include "platform/net.h"
+#include "support/test_util.h"
 #include "velquor/link/com_link.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -19,26 +19,6 @@
 #include <vector>
 
 namespace {
-
-// A TCP listener on addr:port (port 0 = any) with the given backlog.
-int listen_on(const char *addr, uint16_t port, int backlog, uint16_t *bound = nullptr) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    ::inet_pton(AF_INET, addr, &sa.sin_addr);
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0 ||
-        ::listen(fd, backlog) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    socklen_t len = sizeof sa;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&sa), &len);
-    if (bound) *bound = ntohs(sa.sin_port);
-    return fd;
-}
 
 uint32_t addr_of(const char *a) {
     uint32_t v = 0;
@@ -60,8 +40,9 @@ std::vector<int> fill_backlog(uint32_t addr, uint16_t port) {
     return cl;
 }
 
-int raw_socket_allowed() {
-    const int fd = ::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
+// Whether an ICMP socket of this type (SOCK_DGRAM, SOCK_RAW) may be had here.
+bool icmp_allowed(int type) {
+    const int fd = ::socket(AF_INET, type, IPPROTO_ICMP);
     if (fd >= 0) ::close(fd);
     return fd >= 0;
 }
@@ -103,14 +84,14 @@ TEST_F(EthTest, PingAddressText) {
 }
 
 TEST_F(EthTest, PingLoopbackAnswers) {
-    if (::socket(AF_INET, SOCK_DGRAM, IPPROTO_ICMP) < 0 && !raw_socket_allowed())
+    if (!icmp_allowed(SOCK_DGRAM) && !icmp_allowed(SOCK_RAW))
         GTEST_SKIP() << "no ICMP socket allowed here";
     EXPECT_EQ(eth_ping_ip("127.0.0.1"), 0);
     EXPECT_NE(plat::net_icmp_last_kind(), 0);
 }
 
 TEST_F(EthTest, PingFallsBackToRawSocket) {
-    if (!raw_socket_allowed()) GTEST_SKIP() << "raw sockets not allowed here";
+    if (!icmp_allowed(SOCK_RAW)) GTEST_SKIP() << "raw sockets not allowed here";
     plat::net_sys().socket = refuse_dgram;
     EXPECT_EQ(eth_ping_ip("127.0.7.1"), 0);
     EXPECT_EQ(plat::net_icmp_last_kind(), 2);
@@ -119,34 +100,38 @@ TEST_F(EthTest, PingFallsBackToRawSocket) {
 TEST_F(EthTest, PingWithoutSocketOrReply) {
     plat::net_sys().socket = refuse_all;
     EXPECT_EQ(eth_ping_ip("127.0.0.1"), 10);
-    if (!raw_socket_allowed() && ::socket(AF_INET, SOCK_DGRAM, IPPROTO_ICMP) < 0) return;
+    if (!icmp_allowed(SOCK_RAW) && !icmp_allowed(SOCK_DGRAM)) return;
     plat::net_sys_reset();
     plat::net_sys().poll = poll_never;  // the deadline passes without a reply
     EXPECT_EQ(eth_ping_ip("127.0.0.1"), 3);
 }
 
-TEST_F(EthTest, ConnectIsBoundedAgainstFullBacklog) {
+// A listener on 127.0.7.1 whose accept queue is full, and a fresh socket fd.
+struct FullBacklog : EthTest {
     uint16_t port = 0;
-    const int lfd = listen_on("127.0.7.1", 0, 0, &port);
-    ASSERT_GE(lfd, 0);
-    const uint32_t a = addr_of("127.0.7.1");
-    std::vector<int> cl = fill_backlog(a, port);
-    int fd = -1;
-    ASSERT_EQ(plat::net_tcp_socket(&fd), plat::NET_OK);
+    int lfd = -1, fd = -1;
+    uint32_t a = 0;
+    std::vector<int> cl;
+    void SetUp() override {
+        lfd = tu_listen("127.0.7.1", 0, 0, &port);
+        ASSERT_GE(lfd, 0);
+        a = addr_of("127.0.7.1");
+        cl = fill_backlog(a, port);
+        ASSERT_EQ(plat::net_tcp_socket(&fd), plat::NET_OK);
+    }
+    void TearDown() override {
+        plat::net_close(&fd);
+        for (int &c : cl) plat::net_close(&c);
+        if (lfd >= 0) ::close(lfd);
+        EthTest::TearDown();
+    }
+};
+
+TEST_F(FullBacklog, ConnectIsBounded) {
     EXPECT_EQ(plat::net_connect(fd, a, port, 300), plat::NET_TIMEOUT);
-    plat::net_close(&fd);
-    for (int &c : cl) plat::net_close(&c);
-    ::close(lfd);
 }
 
-TEST_F(EthTest, ConnectCancelledFromAnotherThread) {
-    uint16_t port = 0;
-    const int lfd = listen_on("127.0.7.1", 0, 0, &port);
-    ASSERT_GE(lfd, 0);
-    const uint32_t a = addr_of("127.0.7.1");
-    std::vector<int> cl = fill_backlog(a, port);
-    int fd = -1;
-    ASSERT_EQ(plat::net_tcp_socket(&fd), plat::NET_OK);
+TEST_F(FullBacklog, ConnectCancelledFromAnotherThread) {
     std::atomic<bool> done{false};
     // A cancel raised before the connect starts is dropped, so keep raising it.
     std::thread t([&] {
@@ -159,9 +144,6 @@ TEST_F(EthTest, ConnectCancelledFromAnotherThread) {
     done = true;
     t.join();
     EXPECT_EQ(rc, plat::NET_CANCELLED);
-    plat::net_close(&fd);
-    for (int &c : cl) plat::net_close(&c);
-    ::close(lfd);
 }
 
 TEST_F(EthTest, OpenTimesOutAsEightAndLeavesNoSocket) {
@@ -188,7 +170,7 @@ TEST_F(EthTest, OpenArguments) {
 }
 
 TEST_F(EthTest, ConnectAlwaysUsesConverterPort) {
-    const int lfd = listen_on("127.0.7.2", 11111, 4);
+    const int lfd = tu_listen("127.0.7.2", 11111, 4);
     ASSERT_GE(lfd, 0) << "127.0.7.2:11111 in use";
     int s = -1;
     ASSERT_EQ(eth_sock_tcp(&s), 0);
@@ -202,14 +184,7 @@ TEST_F(EthTest, ConnectAlwaysUsesConverterPort) {
     EXPECT_EQ(eth_send(s, big.data(), 1024), 0);
     EXPECT_EQ(eth_send(s, big.data(), 0), 10);
     EXPECT_EQ(eth_send(-1, big.data(), 4), 7);
-    std::vector<uint8_t> got(1024);
-    size_t n = 0;
-    while (n < 1024) {
-        const ssize_t r = ::read(acc, got.data() + n, 1024 - n);
-        if (r <= 0) break;
-        n += size_t(r);
-    }
-    EXPECT_EQ(n, 1024u);
+    EXPECT_EQ(tu_read_n(acc, 1024).size(), 1024u);
 
     uint8_t b[4];
     int32_t cnt = 77;

@@ -34,20 +34,7 @@ struct Alert {
 Alert alerts;
 
 constexpr uint32_t kGenerousMs = 5000;  // per-byte time-out while a peer answers
-
-// A fresh peer answering `steps`, with the seam bound to its slave side.
-struct Peer {
-    pty_peer p;
-    explicit Peer(std::vector<pp_step> steps) {
-        EXPECT_TRUE(pp_open(&p));
-        pp_run(&p, std::move(steps));
-        pp_seam_bind(p.slave, kGenerousMs, &p);
-    }
-    ~Peer() {
-        pp_seam_unbind();
-        pp_close(&p);
-    }
-};
+using Peer = pp_scripted;
 
 bytes frame_of(uint8_t nr, uint32_t cmd, uint32_t val) {
     bytes b(zelb_frame_len);
@@ -349,6 +336,6 @@ TEST(Frame, RoundTripThroughTheLinkAgainstTheSimulator) {
 
     mc_close_syscom();
     EXPECT_EQ(syscom, -1);
-    pp_unbind_serial_lib();
+    pp_bind_serial_lib(false);
     zs_stop(&sim);
 }

@@ -17,28 +17,7 @@
 
 namespace {
 
-constexpr uint32_t kGenerousMs = 5000;
-
-// A scripted board bound to the frame layer for one test.
-struct Peer {
-    pty_peer p;
-    explicit Peer(std::vector<pp_step> steps) {
-        EXPECT_TRUE(pp_open(&p));
-        pp_run(&p, std::move(steps));
-        pp_seam_bind(p.slave, kGenerousMs, &p);
-    }
-    ~Peer() {
-        pp_seam_unbind();
-        pp_close(&p);
-    }
-    // Command words of the requests received, in order.
-    std::vector<uint16_t> cmds() {
-        std::vector<uint16_t> out;
-        for (const std::vector<uint8_t> &r : pp_requests(&p))
-            if (r.size() >= 5) out.push_back(static_cast<uint16_t>(r[3] | r[4] << 8));
-        return out;
-    }
-};
+using Peer = pp_scripted;  // a scripted board bound to the frame layer for one test
 
 pp_step answer(uint16_t val) {
     pp_step s;

@@ -5,23 +5,18 @@
 // and 127.0.7.2x belong to this program.
 #include "platform/net.h"
 #include "platform/serial.h"
+#include "support/test_util.h"
 #include "velquor/link/com_link.h"
 #include "velquor/operations/vf_ipl.h"
 #include "velquor/ui/screen.h"
 #include "zelbsim.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,15 +38,8 @@ struct Recorder {
     std::thread th;
 
     bool start(const char *addr) {
-        lfd = ::socket(AF_INET, SOCK_STREAM, 0);
-        const int one = 1;
-        ::setsockopt(lfd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_port = htons(11111);
-        ::inet_pton(AF_INET, addr, &sa.sin_addr);
-        if (::bind(lfd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) || ::listen(lfd, 2))
-            return false;
+        lfd = tu_listen(addr, 11111, 2);
+        if (lfd < 0) return false;
         th = std::thread([this] {
             pollfd p{lfd, POLLIN, 0};
             if (::poll(&p, 1, 10000) <= 0) return;
@@ -79,13 +67,6 @@ struct Recorder {
     }
     ~Recorder() { join(); }
 };
-
-std::string read_file(const std::string &path) {
-    std::ifstream f(path);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
 
 struct LinkTest : ::testing::Test {
     std::string log_path;
@@ -178,7 +159,7 @@ TEST_F(LinkTest, IpLinkWritesPacketLogsAndClosesWithStdBaud) {
 
     const std::string w = "W:      AA 55 01 8C 20 00 00 AD FF 00 ";
     const std::string r = "R:      AA 55 01 8C 20 00 00 AD FE 00 ";
-    EXPECT_EQ(read_file(log_path),
+    EXPECT_EQ(tu_read_file(log_path),
               w + "\n" + r + " \n" + "R:       \n" + "\n/*********************************/\n\n");
     EXPECT_STREQ(dbg, ("\r\n" + w + "\r\n" + r + "\r\nR:      ").c_str());
 }
@@ -320,11 +301,10 @@ TEST_F(LinkTest, ModeSwitching) {
 }
 
 TEST_F(LinkTest, SerialSettingsOnPty) {
-    int master = -1, slave = -1;
-    char name[64];
-    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    tu_pty pty;
+    ASSERT_TRUE(pty.open(false));
     int fd = -1;
-    ASSERT_EQ(plat::ser_open(name, &fd), plat::SER_OK);
+    ASSERT_EQ(plat::ser_open(pty.path.c_str(), &fd), plat::SER_OK);
     struct Row {
         int no;
         int kind;  // 0 monitor, 1 monitor no parity, 2 boot loader
@@ -350,8 +330,6 @@ TEST_F(LinkTest, SerialSettingsOnPty) {
     EXPECT_EQ(set_comm_state_zelb(-1, 0), 6);
     EXPECT_EQ(set_comm_state_boot(-1), 6);
     plat::ser_close(&fd);
-    ::close(slave);
-    ::close(master);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 
 #include "platform/loop.h"
 #include "platform/win.h"
+#include "support/test_util.h"
+#include "support/ui_support.h"
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
 #include "velquor/operations/velquor_func.h"
@@ -23,38 +25,8 @@
 
 namespace {
 
-constexpr int kWait = 10000;
-
-struct Main : ::testing::Test {
-    void SetUp() override {
-        plat::win_use_headless();
-        plat::win_boxes_clear();
-        sysmode = 129;
-        com_mode = com_mode_rs232;
-        is_inet = 1;
-        sys_lang = 2;
-        show_keyb = show_mak = show_info = 0;
-        sys_act = 1;
-        dome = 0;
-        sys_rv = 0;
-        makpath[0] = 0;
-        broad = 0;
-        sys_zelb_nr = 1;
-        win_width = 600;
-        win_height = 370;
-        scr_reset_elem(screen, scr_n_slots);
-    }
-    void open() {
-        ASSERT_NE(vq_create_window(true), -1);
-        ASSERT_TRUE(plat::win_pump_until([] { return is_start == 1; }, kWait));
-    }
-    void TearDown() override {
-        plat::win_shutdown();
-        plat::loop_reset();
-        is_start = 0;
-        hwndMain = -1;
-    }
-};
+constexpr int kWait = tu_wait_ms;
+using Main = UiTest;
 
 size_t stop_boxes() {
     size_t n = 0;

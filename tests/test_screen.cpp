@@ -11,6 +11,8 @@
 
 #include "platform/loop.h"
 #include "platform/win.h"
+#include "support/test_util.h"
+#include "support/ui_support.h"
 #include "velquor/link/com_link.h"
 #include "velquor/operations/velquor_func.h"
 #include "velquor/operations/vf_ipl.h"
@@ -24,37 +26,12 @@
 
 namespace {
 
-constexpr int kWait = 10000;
+constexpr int kWait = tu_wait_ms;
 
-struct Ui : ::testing::Test {
+struct Ui : UiTest {
     void SetUp() override {
-        plat::win_use_headless();
-        plat::win_boxes_clear();
-        sysmode = 129;
-        com_mode = com_mode_rs232;
-        is_inet = 1;
-        sys_lang = 2;
-        show_keyb = show_mak = show_info = 0;
-        sys_act = 1;
-        dome = 0;
-        sys_intf = 1;
-        sys_zelb_nr = 1;
-        sys_ipx = 0;
-        sys_to = 5;
-        broad = 0;
-        strcpy(sys_ip, "0.0.0.0");
-        strcpy(fname1, "/tmp/old.vqf");
-        debug_str[0] = 0;
-        win_width = 600;
-        win_height = 370;
-        scr_reset_elem(screen, scr_n_slots);
-        ASSERT_NE(vq_create_window(true), -1);
-        ASSERT_TRUE(plat::win_pump_until([] { return is_start == 1; }, kWait));
-    }
-    void TearDown() override {
-        plat::win_shutdown();
-        plat::loop_reset();
-        is_start = 0;
+        UiTest::SetUp();
+        open();
     }
 };
 
@@ -142,7 +119,7 @@ TEST_F(Ui, ViewContentsFollowViewAndLink) {
         {1,
          129,
          238,
-         {ix_key_grp, ix_key_lf, ix_mak_grp, ix_mak_5, ix_grp_info, ix_tx_com, ix_ed_com,
+         {ix_fill, ix_key_grp, ix_key_lf, ix_mak_grp, ix_mak_5, ix_grp_info, ix_tx_com, ix_ed_com,
           ix_bt_ping, ix_bt_test, ix_grp_fs, ix_fs_er},
          {ix_ed_ip, ix_ed_ipl, ix_broad, ix_tx_com_ddc, ix_grp_firm}},
         {2, 129, 237, {ix_tx_ip, ix_ed_ip}, {ix_ed_com, ix_bt_test, ix_broad}},
@@ -359,11 +336,4 @@ TEST_F(Ui, ContentChangesFromAWorkerRunOnTheMainThread) {
     t.join();
     EXPECT_NE(scr_getwnd_ix(ix_grp_fs), before);
     EXPECT_FALSE(plat::win_is_enabled(scr_getwnd_ix(ix_grp_fs)));
-}
-
-TEST_F(Ui, BuildsTheFileSystemView) {
-    std::set<int32_t> live = live_elements();
-    EXPECT_TRUE(live.count(ix_fill));
-    EXPECT_TRUE(live.count(ix_grp_fs));
-    EXPECT_EQ(text_of(ix_ed_f_fs), "/tmp/old.vqf");
 }

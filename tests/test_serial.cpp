@@ -4,35 +4,25 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <string>
 #include <thread>
 
 #include "platform/serial.h"
+#include "support/test_util.h"
 
 namespace {
 
 using plat::Parity;
 using plat::SerialSettings;
 
-struct Pty {
-    int master = -1;
-    int slave = -1;
-    std::string path;
-    Pty() {
-        char name[128];
-        if (openpty(&master, &slave, name, nullptr, nullptr) == 0) path = name;
-        // Keep the slave open so the master never sees a hang-up between opens.
-    }
-    ~Pty() {
-        if (slave >= 0) close(slave);
-        if (master >= 0) close(master);
-    }
+// A pty pair with the system's settings; the slave stays open, so that the
+// master never sees a hang-up between opens.
+struct Pty : tu_pty {
+    Pty() { open(false); }
 };
 
 TEST(Serial, OpenRefusesMissingAndBusyDevices) {
@@ -155,14 +145,7 @@ TEST(Serial, WriteAllBytesAndReportFailures) {
     size_t put = 0;
     ASSERT_EQ(plat::ser_write(fd, frame, sizeof frame, &put), plat::SER_OK);
     EXPECT_EQ(put, sizeof frame);
-    uint8_t back[10];
-    size_t n = 0;
-    while (n < sizeof back) {
-        ssize_t k = read(p.master, back + n, sizeof back - n);
-        ASSERT_GT(k, 0);
-        n += static_cast<size_t>(k);
-    }
-    EXPECT_EQ(0, memcmp(back, frame, sizeof frame));
+    EXPECT_EQ(tu_read_n(p.master, sizeof frame), std::vector<uint8_t>(frame, frame + sizeof frame));
 
     // Short writes are continued; a failing write reports what got out.
     static int calls;

@@ -113,17 +113,15 @@ TEST_F(TextAr, StartUpMessages) {
         int code;
         int row;
     };
-    const Row rows[] = {
-        {1, 0, tx_ok},
-        {2, 1, tx_io32dll},
-        {3, 2, tx_io32dll_err},
-        {4, 3, tx_io32dll_err},
-        {5, 10, tx_comdll},
-        {6, 11, tx_comdll_err},
-        {7, 12, tx_syserr_nomem},
-        {8, 4, tx_err_un},
-        {9, -1, tx_err_un},
-    };
+    const Row rows[] = {{1, 0, tx_ok},
+                        {2, 1, tx_io32dll},
+                        {3, 2, tx_io32dll_err},
+                        {4, 3, tx_io32dll_err},
+                        {5, 10, tx_comdll},
+                        {6, 11, tx_comdll_err},
+                        {7, 12, tx_syserr_nomem},
+                        {8, 4, tx_err_un},
+                        {9, -1, tx_err_un}};
     sys_lang = lang_deu;
     for (const Row &r : rows) {
         EXPECT_STREQ(sys_get_msg(r.code), texte[r.row].tx_deu) << "row " << r.n;

@@ -6,27 +6,22 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
-#include <thread>
 #include <type_traits>
 #include <vector>
 
 #include "platform/serial.h"
 #include "platform/win.h"
+#include "support/test_util.h"
 #include "velq/com_std.h"
 
 namespace {
-
-constexpr int kWaitMs = 10000;  // generous limit for anything that waits
 
 // The C types every program binds the exports by.
 static_assert(std::is_same_v<decltype(&mc_opencom_rs232), char (*)(int *, const char *)>);
@@ -118,60 +113,33 @@ TEST_F(VelqLib, ExportsExactlyTheTwentyFunctions) {
     for (const char *name : kExports) EXPECT_NE(dlsym(lib, name), nullptr) << name;
 }
 
-TEST_F(VelqLib, ReportsVersionOnePointThree) {
-    EXPECT_EQ(VELQ(dll_get_main_ver)(), 1);
-    EXPECT_EQ(VELQ(dll_get_sub_ver)(), 3u);
-}
-
 // ---------------------------------------------------------------- serial port
 
-// A raw pty pair; the library opens the slave by its path.
-struct Pty {
-    int master = -1, slave = -1;
-    std::string path;
-    bool open() {
-        termios t{};
-        cfmakeraw(&t);
-        char name[128];
-        if (openpty(&master, &slave, name, &t, nullptr) != 0) return false;
-        path = name;
-        return true;
-    }
-    ~Pty() {
-        if (slave >= 0) ::close(slave);
-        if (master >= 0) ::close(master);
-    }
-};
-
-// Waits until at least n bytes wait on the slave side (generous limit).
+// Waits until at least n bytes wait on the slave side.
 bool wait_pending(int fd, int n) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
-    for (;;) {
+    return tu_wait_until([fd, n] {
         int k = 0;
-        if (ioctl(fd, FIONREAD, &k) == 0 && k >= n) return true;
-        if (std::chrono::steady_clock::now() >= until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+        return ioctl(fd, FIONREAD, &k) == 0 && k >= n;
+    });
 }
 
-// Reads exactly n bytes from fd within the generous limit.
-std::vector<uint8_t> read_exactly(int fd, size_t n) {
-    std::vector<uint8_t> out;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
-    while (out.size() < n && std::chrono::steady_clock::now() < until) {
-        pollfd q{fd, POLLIN, 0};
-        if (poll(&q, 1, 50) <= 0) continue;
-        uint8_t b[256];
-        const ssize_t k = ::read(fd, b, std::min(sizeof b, n - out.size()));
-        if (k > 0) out.insert(out.end(), b, b + k);
+// A pty pair whose slave the library has opened as h (by its path).
+class VelqPort : public VelqLib {
+protected:
+    tu_pty pty;
+    int h = -1;
+    void SetUp() override {
+        VelqLib::SetUp();
+        ASSERT_TRUE(pty.open());
+        ASSERT_EQ(VELQ(mc_opencom_rs232)(&h, pty.path.c_str()), 0);
     }
-    return out;
-}
+    void TearDown() override { VELQ(mc_CloseCom_rs232)(&h); }
+};
 
 TEST_F(VelqLib, OpenAndCloseSetAndResetTheHandle) {
     auto open = VELQ(mc_opencom_rs232);
     auto close = VELQ(mc_CloseCom_rs232);
-    Pty pty;
+    tu_pty pty;
     ASSERT_TRUE(pty.open());
 
     struct Row {
@@ -231,37 +199,24 @@ TEST_F(VelqLib, TimeoutsNeedAnOpenPort) {
     ::close(dir);
 }
 
-TEST_F(VelqLib, WriteSendsAllBytes) {
-    auto open = VELQ(mc_opencom_rs232);
-    auto close = VELQ(mc_CloseCom_rs232);
+TEST_F(VelqPort, WriteSendsAllBytes) {
     auto write = VELQ(mc_writecom_buff_rs232);
-    Pty pty;
-    ASSERT_TRUE(pty.open());
-    int h = -1;
-    ASSERT_EQ(open(&h, pty.path.c_str()), 0);
     const unsigned char frame[] = {0xAA, 0x55, 0x01, 0xB6, 0x20, 0x00, 0x00, 0xD7, 0xFF, 0x00};
     EXPECT_EQ(write(h, nullptr, 10), 10);
     EXPECT_EQ(write(h, frame, 0), 10);
     EXPECT_EQ(write(-1, frame, 10), 6);
     EXPECT_EQ(write(h, frame, sizeof frame), 0);
-    EXPECT_EQ(read_exactly(pty.master, sizeof frame),
+    EXPECT_EQ(tu_read_n(pty.master, sizeof frame),
               std::vector<uint8_t>(frame, frame + sizeof frame));
     const int dir = ::open("/", O_RDONLY | O_DIRECTORY);
     ASSERT_GE(dir, 0);
     EXPECT_EQ(write(dir, frame, sizeof frame), 7);  // the write fails
     ::close(dir);
-    close(&h);
 }
 
-TEST_F(VelqLib, ReadCountsTheBytesBeforeTheTimeout) {
-    auto open = VELQ(mc_opencom_rs232);
-    auto close = VELQ(mc_CloseCom_rs232);
+TEST_F(VelqPort, ReadCountsTheBytesBeforeTheTimeout) {
     auto timeouts = VELQ(set_comm_timeouts_zelb);
     auto read = VELQ(mc_read_com_buff_rs232);
-    Pty pty;
-    ASSERT_TRUE(pty.open());
-    int h = -1;
-    ASSERT_EQ(open(&h, pty.path.c_str()), 0);
     ASSERT_EQ(timeouts(h, 100), 0);
 
     unsigned char buf[256];
@@ -291,7 +246,7 @@ TEST_F(VelqLib, ReadCountsTheBytesBeforeTheTimeout) {
     EXPECT_EQ(got, 3u);
 
     // One call stores at most 127 bytes; the rest comes with the next call.
-    ASSERT_EQ(timeouts(h, kWaitMs), 0);
+    ASSERT_EQ(timeouts(h, tu_wait_ms), 0);
     std::vector<uint8_t> many(200);
     for (size_t i = 0; i < many.size(); ++i) many[i] = static_cast<uint8_t>(i);
     ASSERT_EQ(::write(pty.master, many.data(), many.size()), 200);
@@ -303,7 +258,6 @@ TEST_F(VelqLib, ReadCountsTheBytesBeforeTheTimeout) {
     EXPECT_EQ(read(h, buf, 73, &got), 0);
     EXPECT_EQ(got, 73u);
     EXPECT_EQ(std::memcmp(buf, many.data() + 127, 73), 0);
-    close(&h);
 
     // A failing read call: 11.
     const int dir = ::open("/", O_RDONLY | O_DIRECTORY);

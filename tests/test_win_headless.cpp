@@ -7,58 +7,24 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/loop.h"
 #include "platform/win.h"
+#include "support/test_util.h"
+#include "support/win_events.h"
 
 using namespace plat;
 
 namespace {
 
-constexpr int kWait = 10000;  // generous time-out for anything that waits, in ms
-
-struct Event {
-    int hwnd, msg, p1, p2;
-    bool on_main;
-};
-
-std::mutex ev_mu;
-std::vector<Event> events;
-int close_answer = 0;  // what the procedure answers to WIN_MSG_CLOSE
-
-int proc(int hwnd, int msg, int p1, int p2) {
-    const bool main = loop_is_main_thread();
-    {
-        std::lock_guard lk(ev_mu);
-        events.push_back({hwnd, msg, p1, p2, main});
-    }
-    if (msg == WIN_MSG_TIMER) win_kill_timer(hwnd, static_cast<unsigned>(p1));
-    return msg == WIN_MSG_CLOSE ? close_answer : 0;
-}
-
-std::vector<Event> take_events() {
-    std::lock_guard lk(ev_mu);
-    std::vector<Event> out;
-    out.swap(events);
-    return out;
-}
-
-std::vector<Event> events_of(int msg) {
-    std::lock_guard lk(ev_mu);
-    std::vector<Event> out;
-    for (const Event &e : events)
-        if (e.msg == msg) out.push_back(e);
-    return out;
-}
+constexpr int kWait = tu_wait_ms;
+const auto proc = ev_proc;
 
 class WinHeadless : public ::testing::Test {
 protected:
@@ -66,7 +32,7 @@ protected:
         loop_reset();
         win_use_headless();
         take_events();
-        close_answer = 0;
+        ev_close_answer = 0;
         WinMainArgs a;
         a.title = "Velquor";
         a.x = 10;
@@ -529,11 +495,11 @@ TEST_F(WinHeadless, TimersOfADestroyedWindowStop) {
 
 TEST_F(WinHeadless, CloseAndDestroy) {
     const int b = win_create_control(main_, WIN_BUTTON, 151, "Quit", 0, 0, 10, 10);
-    close_answer = 1;  // the procedure keeps the window
+    ev_close_answer = 1;  // the procedure keeps the window
     take_events();
     win_close(main_);
     EXPECT_TRUE(win_exists(main_));
-    close_answer = 0;
+    ev_close_answer = 0;
     win_close(main_);
     EXPECT_FALSE(win_exists(main_));
     EXPECT_FALSE(win_exists(b));
@@ -650,9 +616,9 @@ TEST_F(WinHeadless, ProgressBarRangeAndPosition) {
 }
 
 TEST_F(WinHeadless, FileDialogScript) {
-    char dir[] = "/tmp/vq_win_files_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string existing = std::string(dir) + "/dump.vqf";
+    const std::string d = tu_make_temp_dir("vq_win_files_");
+    ASSERT_FALSE(d.empty());
+    const std::string existing = d + "/dump.vqf";
     std::ofstream(existing) << "x";
     WinOpenFileArgs a;
     a.owner = main_;
@@ -668,7 +634,6 @@ TEST_F(WinHeadless, FileDialogScript) {
         int result;
         std::string path;
     };
-    const std::string d = dir;
     const Row rows[] = {
         {existing, true, WIN_OPEN_CHOSEN, existing},           // 0
         {d + "/dump", true, WIN_OPEN_CHOSEN, existing},        // 1 extension added
@@ -693,7 +658,7 @@ TEST_F(WinHeadless, FileDialogScript) {
     a.filters.pop_back();
     EXPECT_EQ(win_open_file(a, &path), WIN_OPEN_BAD_ARG) << "filters come in pairs";
     std::remove(existing.c_str());
-    rmdir(dir);
+    rmdir(d.c_str());
 }
 
 TEST(WinViewer, ArgumentSplitting) {
@@ -724,38 +689,24 @@ TEST(WinViewer, ArgumentSplitting) {
 
 // A hostile file name reaches the viewer as one argument and runs nothing.
 TEST(WinViewer, HostileFileNameIsOneArgument) {
-    char dir[] = "/tmp/vq_win_viewer_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string d = dir;
+    const std::string d = tu_make_temp_dir("vq_win_viewer_");
+    ASSERT_FALSE(d.empty());
     const std::string script = d + "/viewer.sh";
     const std::string out = d + "/argv.txt";
-    {
-        std::ofstream s(script);
-        s << "#!/bin/sh\n"
-             "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \""
-          << out
-          << ".tmp\"\n"
-             "mv \""
-          << out << ".tmp\" \"" << out << "\"\n";
-    }
+    std::ofstream(script) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \""
+                          << out << ".tmp\"\nmv \"" << out << ".tmp\" \"" << out << "\"\n";
     ASSERT_EQ(chmod(script.c_str(), 0755), 0);
-    ASSERT_EQ(chdir(dir), 0);  // a successful `touch X` would create X here
-    const std::string file = "a b;touch X";
-    ASSERT_EQ(win_start_viewer(("\"" + script + "\" --view").c_str(), file.c_str(), ""), 0);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWait);
+    ASSERT_EQ(chdir(d.c_str()), 0);  // a successful `touch X` would create X here
+    ASSERT_EQ(win_start_viewer(("\"" + script + "\" --view").c_str(), "a b;touch X", ""), 0);
     struct stat st {};
-    while (stat(out.c_str(), &st) != 0 && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::ifstream in(out);
-    std::stringstream got;
-    got << in.rdbuf();
-    EXPECT_EQ(got.str(), "--view\na b;touch X\n");
+    tu_wait_until([&] { return stat(out.c_str(), &st) == 0; }, kWait);
+    EXPECT_EQ(tu_read_file(out), "--view\na b;touch X\n");
     EXPECT_NE(stat((d + "/X").c_str(), &st), 0) << "the file name was run as a command";
     EXPECT_NE(stat((d + "/X\"").c_str(), &st), 0);
     ASSERT_EQ(chdir("/"), 0);
     std::remove(out.c_str());
     std::remove(script.c_str());
-    rmdir(dir);
+    rmdir(d.c_str());
 }
 
 }  // namespace

@@ -3,15 +3,13 @@
 // here by hand, not with the simulator's codec or the program's, so that a misunderstanding of
 // the frame is not shared by both sides. Silence is never timed: a frame that must go
 // unanswered is followed by a ping, and the first bytes that come back must be the ping's.
+#include "support/test_util.h"
 #include "zelbsim.h"
 #include "zs_internal.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -21,7 +19,6 @@
 #include <chrono>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 using bytes = std::vector<uint8_t>;
@@ -39,33 +36,8 @@ bytes frame(uint8_t addr, uint16_t cmd, uint16_t val, uint8_t end = 0xFF) {
 }
 const bytes kPing = frame(0, 0x5000, 0x5500);
 
-// Reads until `n` bytes came or the generous time-out ran out.
-bytes read_n(int fd, size_t n, int timeout_ms = kWaitMs) {
-    bytes got;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (got.size() < n) {
-        const int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 until - std::chrono::steady_clock::now())
-                                 .count());
-        if (left <= 0) break;
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, left) <= 0) break;
-        uint8_t b[256];
-        const ssize_t r = read(fd, b, std::min(sizeof b, n - got.size()));
-        if (r <= 0) break;
-        got.insert(got.end(), b, b + r);
-    }
-    return got;
-}
-
-void write_all(int fd, const bytes &b) {
-    size_t off = 0;
-    while (off < b.size()) {
-        const ssize_t w = write(fd, b.data() + off, b.size() - off);
-        ASSERT_GT(w, 0);
-        off += size_t(w);
-    }
-}
+bytes read_n(int fd, size_t n, int timeout_ms = kWaitMs) { return tu_read_n(fd, n, timeout_ms); }
+void write_all(int fd, const bytes &b) { ASSERT_TRUE(tu_write_all(fd, b.data(), b.size())); }
 
 // Opens the slave like a serial port: raw, the given rate and stop bits.
 int open_port(const std::string &path, speed_t speed = B9600, bool two_stop = false) {
@@ -236,13 +208,8 @@ TEST(ZelbsimPty, RestartSilencesAMonitorUntilItIsBack) {
     EXPECT_EQ(st.keys, 0u);
 
     EXPECT_TRUE(s.unanswered(frame(2, 0x6009, 0)));
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    do {
-        ASSERT_EQ(zs_get_monitor(s.sim, 0, 2, &st), ZS_OK);
-        if (!st.silent) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    } while (std::chrono::steady_clock::now() < until);
-    EXPECT_FALSE(st.silent);
+    EXPECT_TRUE(
+        tu_wait_until([&] { return zs_get_monitor(s.sim, 0, 2, &st) == ZS_OK && !st.silent; }));
     EXPECT_EQ(s.ask(frame(2, 0x208C, 0)), ack(2, 0x208C, 0));  // back again
 }
 
@@ -401,18 +368,7 @@ TEST(ZelbsimPty, SymlinkLivesAsLongAsTheSimulation) {
 
 namespace {
 
-int connect_to(uint16_t port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) < 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
+int connect_to(uint16_t port) { return tu_connect("127.0.0.1", port); }
 
 // The converter packet a program sends for `data`: parameters, then each byte behind code 0.
 bytes packet(const bytes &data, uint8_t mode = 0x81, uint8_t baud_code = 5) {

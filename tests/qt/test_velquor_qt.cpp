@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/loop.h"
 #include "platform/win.h"
+#include "tests/support/test_util.h"
 #include "velquor/operations/velquor_func.h"
 #include "velquor/ui/conf.h"
 #include "velquor/ui/screen.h"
@@ -27,13 +27,6 @@ extern "C" const char *__lsan_default_suppressions() { return "leak:libfontconfi
 namespace {
 
 constexpr int kWait = 10000;
-
-std::string read_file(const std::string &path) {
-    std::ifstream f(path);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 }  // namespace
 
@@ -88,7 +81,7 @@ TEST(VelquorQt, ViewsPicturesAndCleanQuit) {
     ASSERT_TRUE(plat::win_click_menu(hwndMain, 151));  // File > Quit
     EXPECT_TRUE(plat::win_pump_until([] { return hwndMain == -1; }, kWait));
     vq_shutdown(true);
-    std::string saved = read_file(cfg);
+    std::string saved = tu_read_file(cfg);
     EXPECT_NE(saved.find("ik_sysmode 129"), std::string::npos) << saved;
     EXPECT_NE(saved.find("ik_syslang 1"), std::string::npos) << saved;
     EXPECT_NE(saved.find("ik_sys_zelb 3"), std::string::npos) << saved;

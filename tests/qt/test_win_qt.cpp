@@ -17,13 +17,13 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/loop.h"
 #include "platform/win.h"
+#include "tests/support/win_events.h"
 
 using namespace plat;
 
@@ -33,32 +33,8 @@ extern "C" const char *__lsan_default_suppressions() { return "leak:libfontconfi
 namespace {
 
 constexpr int kWait = 10000;  // generous time-out for anything that waits, in ms
-
-struct Event {
-    int hwnd, msg, p1, p2;
-};
-std::mutex ev_mu;
-std::vector<Event> events;
-
-int proc(int hwnd, int msg, int p1, int p2) {
-    std::lock_guard lk(ev_mu);
-    events.push_back({hwnd, msg, p1, p2});
-    if (msg == WIN_MSG_TIMER) win_kill_timer(hwnd, static_cast<unsigned>(p1));
-    return 0;
-}
-
-std::vector<Event> events_of(int msg) {
-    std::lock_guard lk(ev_mu);
-    std::vector<Event> out;
-    for (const Event &e : events)
-        if (e.msg == msg) out.push_back(e);
-    return out;
-}
-
-void clear_events() {
-    std::lock_guard lk(ev_mu);
-    events.clear();
-}
+const auto proc = ev_proc;
+void clear_events() { take_events(); }
 
 const WinMenuRow menu_101[] = {
     // clang-format off

@@ -2,11 +2,15 @@
 // and the serial stand-in for the helper library (see pty_peer.h).
 #include "pty_peer.h"
 
+#include "test_util.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <chrono>
@@ -19,17 +23,6 @@
 namespace {
 
 constexpr int slice_ms = 10;  // poll slice, so that stop requests are seen
-
-bool write_all(int fd, const uint8_t *b, size_t n) {
-    size_t put = 0;
-    while (put < n) {
-        const ssize_t w = ::write(fd, b + put, n - put);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        put += size_t(w);
-    }
-    return true;
-}
 
 // Reads one 10-byte request from the master; false when stopped or the slave
 // side went away.
@@ -79,7 +72,7 @@ void peer_main(pty_peer *p) {
             p->requests.emplace_back(req, req + zelb_frame_len);
         }
         const std::vector<uint8_t> out = reply_bytes(s, req);
-        if (!out.empty() && !write_all(p->master, out.data(), out.size())) return;
+        if (!out.empty() && !tu_write_all(p->master, out.data(), out.size())) return;
         p->tx_total.fetch_add(out.size());
         p->rx_handled.store(rx);
         p->steps_done.fetch_add(1);
@@ -97,7 +90,7 @@ uint64_t seam_rx = 0;  // bytes read through the seam since binding
 char seam_write(const uint8_t *buff, uint32_t nbuff) {
     if (!buff || nbuff == 0) return 10;
     if (seam_fd < 0) return 6;
-    if (!write_all(seam_fd, buff, nbuff)) return 7;
+    if (!tu_write_all(seam_fd, buff, nbuff)) return 7;
     seam_tx += nbuff;
     return 0;
 }
@@ -201,13 +194,8 @@ void pp_run(pty_peer *p, std::vector<pp_step> script) {
 }
 
 bool pp_wait_done(pty_peer *p, uint32_t timeout_ms) {
-    if (!p) return false;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (p->steps_done.load() < p->script.size()) {
-        if (std::chrono::steady_clock::now() >= until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return p &&
+           tu_wait_until([p] { return p->steps_done.load() >= p->script.size(); }, int(timeout_ms));
 }
 
 std::vector<std::vector<uint8_t>> pp_requests(pty_peer *p) {
@@ -248,18 +236,28 @@ void pp_seam_unbind(void) {
     seam_peer = nullptr;
 }
 
-void pp_bind_serial_lib(void) {
-    mc_opencom = lib_opencom;
-    mc_CloseCom = lib_closecom;
-    set_comm_timeouts_zelb = lib_timeouts;
-    mc_read_com_buff = lib_read;
-    mc_writecom_buff = lib_write;
+void pp_bind_serial_lib(bool bind) {
+    mc_opencom = bind ? lib_opencom : nullptr;
+    mc_CloseCom = bind ? lib_closecom : nullptr;
+    set_comm_timeouts_zelb = bind ? lib_timeouts : nullptr;
+    mc_read_com_buff = bind ? lib_read : nullptr;
+    mc_writecom_buff = bind ? lib_write : nullptr;
 }
 
-void pp_unbind_serial_lib(void) {
-    mc_opencom = nullptr;
-    mc_CloseCom = nullptr;
-    set_comm_timeouts_zelb = nullptr;
-    mc_read_com_buff = nullptr;
-    mc_writecom_buff = nullptr;
+pp_scripted::pp_scripted(std::vector<pp_step> steps, uint32_t timeout_ms) {
+    EXPECT_TRUE(pp_open(&p));
+    pp_run(&p, std::move(steps));
+    pp_seam_bind(p.slave, timeout_ms, &p);
+}
+
+pp_scripted::~pp_scripted() {
+    pp_seam_unbind();
+    pp_close(&p);
+}
+
+std::vector<uint16_t> pp_scripted::cmds() {
+    std::vector<uint16_t> out;
+    for (const std::vector<uint8_t> &r : pp_requests(&p))
+        if (r.size() >= 5) out.push_back(static_cast<uint16_t>(r[3] | r[4] << 8));
+    return out;
 }

@@ -74,6 +74,15 @@ void pp_seam_bind(int fd, uint32_t timeout_ms, pty_peer *peer = nullptr);
 void pp_seam_unbind(void);
 
 // Binds the link's helper-library pointers (com_poi.h) to implementations of
-// their contract over the platform serial layer; unbind sets them null again.
-void pp_bind_serial_lib(void);
-void pp_unbind_serial_lib(void);
+// their contract over the platform serial layer; false sets them null again.
+void pp_bind_serial_lib(bool bind = true);
+
+// A fresh peer answering `steps`, with the seam bound to its slave side (per-byte
+// time-out timeout_ms) for as long as it lives.
+struct pp_scripted {
+    pty_peer p;
+    explicit pp_scripted(std::vector<pp_step> steps, uint32_t timeout_ms = 5000);
+    ~pp_scripted();
+    // Command words of the requests received, in order.
+    std::vector<uint16_t> cmds();
+};
