@@ -31,7 +31,7 @@ struct cli_opts {
     std::string log;  // --log FILE
     int answer = 0;   // --yes 1, --no 2, else ask (or No without a terminal)
     cli_cmd_t cmd = cli_none;
-    int key_id = 0;  // command id of the key: 121 up, 122 left, 123 right, 124 down, 125 ok
+    int key_id = 0;  // command id of the key: cmd_key_up .. cmd_key_ok
 };
 
 // Results of cli_parse.

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "cli/cli.h"
+#include "velquor/ui/velquor_ids.h"
+#include "velquor/util/velq_str.h"
 
 namespace {
 
@@ -19,33 +21,15 @@ bool parse_num(const char *s, int lo, int hi, int *out) {
     return true;
 }
 
-bool parse_ipv4(const char *s) {
-    int parts = 0;
-    const char *p = s;
-    while (parts < 4) {
-        const char *q = p;
-        while (*q >= '0' && *q <= '9') q++;
-        if (q == p || q - p > 3) return false;
-        char part[4] = {0};
-        memcpy(part, p, static_cast<size_t>(q - p));
-        int v;
-        if (!parse_num(part, 0, 255, &v)) return false;
-        parts++;
-        if (parts < 4) {
-            if (*q != '.') return false;
-            p = q + 1;
-        } else if (*q) {
-            return false;
-        }
-    }
-    return true;
-}
-
 struct key_name {
     const char *name;
     int id;
 };
-const key_name keys[] = {{"up", 121}, {"left", 122}, {"right", 123}, {"down", 124}, {"ok", 125}};
+const key_name keys[] = {{"up", cmd_key_up},
+                         {"left", cmd_key_left},
+                         {"right", cmd_key_right},
+                         {"down", cmd_key_down},
+                         {"ok", cmd_key_ok}};
 
 }  // namespace
 
@@ -125,7 +109,7 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
             if (!strcmp(a, "--port")) o->port = s;
             if (!strcmp(a, "--log")) o->log = s;
             if (!strcmp(a, "--ip")) {
-                if (!parse_ipv4(s)) return fail(std::string("not an IPv4 address: ") + s);
+                if (ms_is_not_ipv4_u_std(s)) return fail(std::string("not an IPv4 address: ") + s);
                 o->ip = s;
             }
             if (strlen(s) > 1023) return fail(std::string(a) + ": value too long");

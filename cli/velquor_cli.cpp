@@ -4,9 +4,12 @@
 // probe, configuration file); the main window exists but is never shown. The
 // options then change the settings before the window's contents are first
 // built, so that its fields show them, and the command's button is pressed
-// through check_cmd. The loop runs until the operation has ended: idle again,
-// no worker left and no end timer pending. Boxes are answered by a hook that
-// prints them; what the status dialog drew last is drawn as a progress line.
+// through check_cmd, as the window presses it. The loop runs until the
+// operation has ended: idle again, no worker left and no end timer pending.
+// Boxes are answered by a hook that prints them; what the status dialog drew
+// last is drawn as a progress line. Results come from the operations' state:
+// the number a ping found (sys_zelb_nr), the identification record
+// (zelb_info_dat) and the error ids the operation ended with.
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,16 +21,15 @@
 #include "platform/loop.h"
 #include "platform/serial.h"
 #include "platform/win.h"
-#include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
-#include "velquor/operations/velquor_func.h"
+#include "velquor/operations/vf_end.h"
+#include "velquor/operations/vf_info.h"
 #include "velquor/operations/vf_ipl.h"
 #include "velquor/sequencer/sm_act.h"
-#include "velquor/ui/conf.h"
 #include "velquor/ui/screen.h"
 #include "velquor/ui/text_ar.h"
-#include "velquor/ui/velquor_cfg.h"
 #include "velquor/ui/velquor_dialogs.h"
+#include "velquor/ui/velquor_ids.h"
 #include "velquor/ui/velquor_main.h"
 
 namespace {
@@ -161,26 +163,27 @@ bool apply_options(const cli_opts &o) {
     return true;
 }
 
+// The button each command presses.
 int command_id(const cli_opts &o) {
     switch (o.cmd) {
-    case cli_ping: return 176;
+    case cli_ping: return cmd_ping;
     case cli_key: return o.key_id;
-    case cli_info: return 212;
-    case cli_reset: return 148;
+    case cli_info: return cmd_info_upd;
+    case cli_reset: return cmd_fs_reset;
     default: return 0;
     }
 }
 
+// The identification record, as the info group shows it.
 void print_info(void) {
-    static const int32_t rows[4][2] = {{ix_tx_inf_tp, ix_ed_inf_tp},
-                                       {ix_tx_inf_dsp, ix_ed_inf_dsp},
-                                       {ix_tx_inf_rev, ix_ed_inf_rev},
-                                       {ix_tx_inf_dat, ix_ed_inf_dat}};
-    for (const auto &r : rows) {
-        std::string label = plat::win_text(scr_getwnd_ix(r[0]));
-        std::string value = plat::win_text(scr_getwnd_ix(r[1]));
-        printf("%s %s\n", utf8(label).c_str(), utf8(value).c_str());
-    }
+    zelb_info_lines l;
+    zelb_info_format(&zelb_info_dat, &l);
+    const struct {
+        int label;
+        const char *value;
+    } rows[] = {{tx_typ, l.typ}, {tx_dsp, l.dsp}, {tx_vers, l.rev}, {tx_dat, l.dat}};
+    for (const auto &r : rows)
+        printf("%s %s\n", utf8(scr_get_text_ix(r.label)).c_str(), utf8(r.value).c_str());
 }
 
 }  // namespace
@@ -203,7 +206,7 @@ int cli_run(const cli_opts &o) {
     uint8_t kept_show_info = show_info;
     if (o.cmd == cli_info) {
         show_info = 0;
-        if (scr_view_shown() == 130 || scr_view_shown() == 128) sysmode = 129;
+        if (scr_view_shown() == view_ddc || scr_view_shown() == view_boot) sysmode = view_fs;
     }
     // Applied before the first build of the contents, so that the fields show them.
     bool ok = apply_options(o);
@@ -211,6 +214,7 @@ int cli_run(const cli_opts &o) {
     if (ok) {
         plat::win_pump_until([] { return is_start == 1; }, 10000);
         had_error = false;
+        end_last_reset();
         check_cmd(hwndMain, command_id(o), plat::WIN_NOTIFY_CLICK);
         if (!plat::win_pump_until(op_ended, kOpLimitMs)) {
             progress_break();
@@ -218,6 +222,7 @@ int cli_run(const cli_opts &o) {
             had_error = true;
         }
         progress_break();
+        if (end_last_rv != 0 || end_last_f_rv != 0) had_error = true;
         if (!had_error) {
             if (o.cmd == cli_ping) printf("%u\n", static_cast<unsigned>(sys_zelb_nr));
             if (o.cmd == cli_info) print_info();

@@ -13,17 +13,13 @@
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
 #include "velquor/operations/vf_ipl.h"
+#include "velquor/operations/vf_keys.h"
 #include "velquor/ui/text_ar.h"
+#include "velquor/ui/velquor_stat.h"
+#include "velquor/ui/velquor_win.h"
 #include "zelbsim.h"
 
 using bytes = std::vector<uint8_t>;
-
-// The error state of the status dialog as reset_err leaves it. Referenced weakly,
-// so that this program does not pull in the dialogs and everything they use;
-// the names resolve to whichever definition the frame layer links against. The
-// alert box is replaced here by a recorder.
-extern uint8_t s_dlg_err __attribute__((weak));
-extern uint8_t dlg_err __attribute__((weak));
 
 namespace {
 
@@ -42,13 +38,14 @@ bytes frame_of(uint8_t nr, uint32_t cmd, uint32_t val) {
     return b;
 }
 
-}  // namespace
-
-void mw_alert(int /*hwnd*/, const char *title, const char *text, char /*style*/) {
+// Stands in for the helper library's alert box, which mw_alert calls once bound.
+void record_alert(int /*hwnd*/, const char *title, const char *text, char /*style*/) {
     ++alerts.calls;
     alerts.title = title ? title : "";
     alerts.text = text ? text : "";
 }
+
+}  // namespace
 
 TEST(Frame, Layout) {
     struct Row {
@@ -215,6 +212,8 @@ TEST(Frame, StepsAroundTheTransaction) {
         EXPECT_EQ(req[0], (bytes{0xAA, 0x55, 0x03, 0x8C, 0x20, 0x00, 0x00, 0xAF, 0xFF, 0x00}));
         sys_zelb_nr = 0;
     }
+    mw_alert2 = record_alert;
+    hwndMain = 1;  // an owner: a box without one is not shown
     {
         // The message is shown once after an acknowledged answer, then emptied.
         Peer peer({{PP_ANSWER, -1, 0, 0, {}}, {PP_SILENT, -1, 0, 0, {}}});
@@ -244,6 +243,8 @@ TEST(Frame, StepsAroundTheTransaction) {
         EXPECT_EQ(zelb_wait_ack_dlg(), 1);
         EXPECT_EQ(alerts.text, std::string(100, 'x'));
     }
+    mw_alert2 = nullptr;
+    hwndMain = -1;
     sys_rv = 5;
     sys_f_rv = 3;
     s_dlg_err = 1;

@@ -10,8 +10,11 @@
 
 #include "support/pty_peer.h"
 #include "velquor/link/com_action.h"
-#include "velquor/operations/velquor_func.h"
+#include "velquor/operations/vf_end.h"
+#include "velquor/operations/vf_info.h"
 #include "velquor/operations/vf_ipl.h"
+#include "velquor/operations/vf_keys.h"
+#include "velquor/operations/vf_wait.h"
 #include "velquor/ui/text_ar.h"
 #include "velquor/ui/velquor_cfg.h"
 

@@ -6,8 +6,10 @@
 #include "platform/net.h"
 #include "platform/serial.h"
 #include "support/test_util.h"
+#include "velquor/link/com_aknord.h"
 #include "velquor/link/com_link.h"
 #include "velquor/operations/vf_ipl.h"
+#include "velquor/operations/vf_ring.h"
 #include "velquor/ui/screen.h"
 #include "zelbsim.h"
 
@@ -131,7 +133,7 @@ TEST_F(LinkTest, IpLinkWritesPacketLogsAndClosesWithStdBaud) {
     logcom = 1;
     std::snprintf(fpath_log, sizeof fpath_log, "%s", log_path.c_str());
     mc_log_create();
-    sysmode = sysmode_debug;
+    sysmode = view_debug;
 
     ASSERT_EQ(open_ip("127.0.7.10", 2, 0), 0);
     EXPECT_EQ(ipcom_conf.baudrate, 9600);
@@ -275,8 +277,8 @@ TEST_F(LinkTest, ModeSwitching) {
     const Row rows[] = {
         {1, 0, 0, com_mode_rs232, com_mode_ip, 115200, 0, com_mode_rs232, 115200},
         {2, 1, 0, com_mode_rs232, com_mode_ip, 115200, 1, com_mode_ip, 115200},
-        {3, 1, sysmode_firm, com_mode_rs232, com_mode_ip, 115200, 1, com_mode_ip, 38400},
-        {4, 1, sysmode_firm, com_mode_rs232, com_mode_ip, 19200, 1, com_mode_ip, 19200},
+        {3, 1, view_firm, com_mode_rs232, com_mode_ip, 115200, 1, com_mode_ip, 38400},
+        {4, 1, view_firm, com_mode_rs232, com_mode_ip, 19200, 1, com_mode_ip, 19200},
         {5, 1, 0, com_mode_rs232, com_mode_ipl, 19200, 1, com_mode_ipl, 9600},
         {6, 1, 0, com_mode_ip, com_mode_ip, 19200, 0, com_mode_ip, 19200},
         {7, 0, 0, com_mode_ip, com_mode_ipl, 19200, 1, com_mode_rs232, 19200},
@@ -295,7 +297,7 @@ TEST_F(LinkTest, ModeSwitching) {
     sys_baud = 115200;
     EXPECT_EQ(set_mode(0), 0);
     EXPECT_EQ(sys_baud, 115200);
-    EXPECT_EQ(set_mode(sysmode_firm), 1);
+    EXPECT_EQ(set_mode(view_firm), 1);
     EXPECT_EQ(sys_baud, 9600);
     EXPECT_EQ(mw_set_mode3(1, nullptr), 0);
 }

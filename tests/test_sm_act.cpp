@@ -11,7 +11,10 @@
 
 #include "platform/loop.h"
 #include "velquor/link/com_action.h"
-#include "velquor/operations/velquor_func.h"
+#include "velquor/operations/vf_end.h"
+#include "velquor/operations/vf_info.h"
+#include "velquor/operations/vf_keys.h"
+#include "velquor/operations/vf_wait.h"
 #include "velquor/sequencer/sm_act.h"
 #include "velquor/ui/velquor_main.h"
 

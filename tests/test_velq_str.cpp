@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "velquor/ui/err_texts.h"
 #include "velquor/util/files.h"
 #include "velquor/util/velq_str.h"
 

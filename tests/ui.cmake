@@ -1,9 +1,13 @@
-# velquor-cli's tests also link its option parser and need the program itself.
+# velquor-cli's tests also link its option parser and need the program itself;
+# the IPv4 test holds the option parser to the program's rule.
 if(TARGET test_cli)
   target_sources(test_cli PRIVATE ${CMAKE_SOURCE_DIR}/cli/cli_opts.cpp)
   if(TARGET velquor-cli)
     add_dependencies(test_cli velquor-cli)
   endif()
+endif()
+if(TARGET test_ipv4)
+  target_sources(test_ipv4 PRIVATE ${CMAKE_SOURCE_DIR}/cli/cli_opts.cpp)
 endif()
 
 # The start-up binds the helper library from the program's own directory, so

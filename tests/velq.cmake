@@ -36,7 +36,7 @@ if(TARGET velq)
                      DEPENDS velq $<TARGET_FILE:velq>)
   add_custom_target(velq_beside_tests ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/libvelq.so)
 
-  foreach(t test_velq_lib test_velq_bind)
+  foreach(t test_velq_lib test_velq_bind test_ipv4)
     if(TARGET ${t})
       add_dependencies(${t} velq velq_beside_tests velq_v1_2 velq_v2_3 velq_v1_7 velq_no_swap_li velq_no_sub)
       target_compile_definitions(${t} PRIVATE

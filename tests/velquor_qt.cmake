@@ -3,7 +3,7 @@
 # links vq_platform_qt. scripts/screenshots.sh runs it to render docs/*.png.
 if(TARGET vq_platform_qt)
   add_executable(test_velquor_qt ${CMAKE_CURRENT_SOURCE_DIR}/qt/test_velquor_qt.cpp)
-  target_link_libraries(test_velquor_qt PRIVATE vq_platform_qt vq_test_support vq_core GTest::gtest_main)
+  target_link_libraries(test_velquor_qt PRIVATE vq_platform_qt vq_test_support vq_core GTest::gtest)
   gtest_discover_tests(test_velquor_qt DISCOVERY_TIMEOUT 60
                        PROPERTIES TIMEOUT 300 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   # The start-up binds libvelq.so from the program's own directory.

@@ -1,6 +1,5 @@
-// Device link: the command frame and its acknowledgement, the table of
-// communication error ids with their texts, and the result globals shared by
-// every operation step.
+// Device link: the command frame and its acknowledgement, and the result
+// globals shared by every operation step.
 //
 // A transaction builds the frame in mybuffer, writes it through the transport
 // seam and, when an answer is wanted, reads at most one answer into mybuffer2
@@ -8,93 +7,25 @@
 // command went out in the step before; it judges the checksum before the end
 // code and has no echo test, so the same bad answer can give another id there.
 //
-// Sections: result globals; names of modules still to land; error texts; frame;
-// transport seam; transactions and steps.
+// Sections: result globals; frame; transport seam; transactions and steps.
 #include "velquor/link/com_action.h"
 
 #include <cstring>
-#include <iterator>
 
 #include "velquor/link/com_link.h"
-#include "velquor/operations/vf_ipl.h"
 #include "velquor/ui/text_ar.h"
-#include "velquor/ui/velquor_cfg.h"      // VER_APP_NAME
-#include "velquor/ui/velquor_dialogs.h"  // s_dlg_err, dlg_err
-#include "velquor/ui/velquor_main.h"     // hwndMain
-#include "velquor/ui/velquor_win.h"      // mw_alert
+#include "velquor/ui/velquor_stat.h"
+#include "velquor/ui/velquor_win.h"
 
 // ---------------------------------------------------------------- result globals
 
 uint8_t sys_rv = 0;
-uint8_t sys_f_rv = 0;
 uint32_t sys_cmd = 0;
 uint32_t sys_val = 0;
 char sys_msg[101] = {0};
 
 uint8_t mybuffer[zelb_frame_len];
 uint8_t mybuffer2[zelb_frame_len];
-
-// ---------------------------------------------------------------- names of other modules
-//
-// The alert box (window helpers), the application name (configuration), the
-// main window handle and the error state of the status dialog belong to the
-// operator interface. They are defined here weakly, checked against their
-// owners' headers, so that the frame layer links without the whole interface
-// (the simulator's tools, the link tests); each owner's definition replaces
-// them wherever it is linked. Without the window helpers the acknowledged
-// message of zelb_wait_ack_dlg is dropped, not shown.
-
-__attribute__((weak)) int hwndMain = -1;
-__attribute__((weak)) char VER_APP_NAME[cfg_app_name_size] = "Velquor II";
-__attribute__((weak)) uint8_t s_dlg_err = 0;  // 1 while the error-status dialog is shown
-__attribute__((weak)) uint8_t dlg_err = 0;    // 2 = back to the progress display at next redraw
-// Without the status dialogs there is no redraw to race with: plain stores.
-__attribute__((weak)) void stat_dlg_reset_err(void) {
-    s_dlg_err = 0;
-    dlg_err = 2;
-}
-__attribute__((weak)) void mw_alert(int /*hwnd*/, const char * /*title*/, const char * /*text*/,
-                                    char /*style*/) {}
-
-// ---------------------------------------------------------------- error texts
-
-// Text row of each communication error id, one row per id.
-const int msg_err_id[mc_e_count] = {
-    tx_ok,            // 0
-    tx_port_used,     // 1
-    tx_miss_path,     // 2
-    tx_n_op_comp,     // 3
-    tx_n_r_compe,     // 4
-    tx_n_w_compe,     // 5
-    tx_n_comp,        // 6
-    tx_cmp_w_dat,     // 7
-    tx_cmp_to,        // 8
-    tx_cmp_conf_to,   // 9
-    tx_cmp_no_buff,   // 10
-    tx_cmp_r_dat,     // 11
-    tx_cmp_n_dat,     // 12
-    tx_cmp_inv_dat,   // 13
-    tx_cmp_n_ack,     // 14
-    tx_cmp_r_to,      // 15
-    tx_cmp_inv_to,    // 16
-    tx_cmp_inv_cks,   // 17
-    tx_cmp_end_buff,  // 18
-    tx_cmp_inv_data,  // 19
-    tx_cmp_ddc_wp,    // 20
-    tx_cmp_flush,     // 21
-    tx_cmp_loop,      // 22
-    tx_cmp_ip,        // 23
-    tx_cmp_err,       // 24
-    tx_cmp_nosock,    // 25
-    tx_cmp_ipl_em,    // 26
-    tx_cmp_no_eth,    // 27
-};
-static_assert(std::size(msg_err_id) == 28, "one text per communication error id");
-
-const char *mc_get_err_msg(int err_id) {
-    if (err_id < 0 || err_id >= mc_e_count) return scr_get_text_ix(tx_err_un);
-    return scr_get_text_ix(msg_err_id[err_id]);
-}
 
 // ---------------------------------------------------------------- frame
 
@@ -198,14 +129,6 @@ char zelb_wait_ack_dlg(void) {
         sys_msg[0] = '\0';
     }
     return verdict;
-}
-
-char zelb_send_key(void) {
-    sys_rv = 0;
-    sys_cmd = 0x208C;
-    sys_val = 0;
-    send_zelb(sys_zelb_nr, sys_val, sys_cmd);
-    return sys_rv == 0 ? 1 : 0;
 }
 
 void reset_err(void) {

@@ -6,75 +6,32 @@
 // first) and the board answers with a frame of the same size ending in FE 00.
 // A transaction is one write and at most one read, without retry: repetition
 // is left to the chains of the sequencer. Failures are communication error ids
-// (0 = success), never shown here; the end step of an operation shows the text
-// of mc_get_err_msg.
+// (mc_err_id, 0 = success), never shown here; the end step of an operation
+// shows their text (mc_get_err_msg).
 //
 // The frames go through a narrow transport seam (mc_frame_write, mc_frame_read)
 // that defaults to the link's byte transport and that tests may point at a
 // scripted peer.
 //
-// Sections: result globals; error ids and texts; frame; transport seam;
-// transactions and steps.
+// Sections: result globals; frame; transport seam; transactions and steps.
 #pragma once
 
 #include <cstdint>
 
+#include "velquor/ui/err_texts.h"  // mc_err_id, mc_get_err_msg
+#include "velquor/util/files.h"    // sys_f_rv
+
 // ---------------------------------------------------------------- result globals
 
-// Communication error id of the last operation step (0 = none).
+// Communication error id of the last operation step (0 = none). Its file
+// error id is sys_f_rv of the file layer.
 extern uint8_t sys_rv;
-// File error id of the last operation step (0 = none).
-extern uint8_t sys_f_rv;
 // Command and value word of the step in hand; after an acknowledged answer
 // sys_val holds the answer value.
 extern uint32_t sys_cmd;
 extern uint32_t sys_val;
 // A message shown after a successfully acknowledged command; empty = none.
 extern char sys_msg[101];
-
-// ---------------------------------------------------------------- error ids and texts
-
-// Communication error ids. 1-6 come from opening a port, 23, 25 and 27 from the
-// Ethernet transport, 20 and 21 from the I2C bus, 26 from the IP list; 7-19 and
-// 22 are the frame and transport errors.
-enum mc_err_id : uint8_t {
-    mc_e_ok = 0,     // "OK"
-    mc_e_port_used,  // port is already used
-    mc_e_miss_path,  // invalid or missing path
-    mc_e_n_op_comp,  // can not open port
-    mc_e_n_r_compe,  // can't read out port configuration
-    mc_e_n_w_compe,  // can't write back port configuration
-    mc_e_n_comp,     // port not specified
-    mc_e_w_dat,      // error while writing data
-    mc_e_to,         // Timeout: no answer byte
-    mc_e_conf_to,    // error while configurating timeout values
-    mc_e_no_buff,    // buffer not specified
-    mc_e_r_dat,      // error while reading data: a partial answer
-    mc_e_n_dat,      // too few data at the interface
-    mc_e_inv_dat,    // invalid data frame
-    mc_e_n_ack,      // no ACK at interface: wrong end code
-    mc_e_r_to,       // can't read out timeout configuration
-    mc_e_inv_to,     // invalid value for timeout
-    mc_e_inv_cks,    // invalid checksum
-    mc_e_end_buff,   // end of buffer
-    mc_e_inv_data,   // invalid data at interface
-    mc_e_ddc_wp,     // ddc writeprotection
-    mc_e_flush,      // no i2c-converter detected
-    mc_e_loop,       // Loop: the line echoed the frame
-    mc_e_ip,         // invalid IP
-    mc_e_err,        // unknown error while operating with interface
-    mc_e_nosock,     // Can't create socket
-    mc_e_ipl_em,     // IP-List is empty
-    mc_e_no_eth,     // No Ethernet Function
-    mc_e_count       // number of ids (28)
-};
-
-// Text id (row of texte) of each communication error id.
-extern const int msg_err_id[mc_e_count];
-
-// The text of a communication error id in the current language. An id outside
-// 0..27 gives the text "unknown error" (tx_err_un). Never nullptr.
-const char *mc_get_err_msg(int err_id);
 
 // ---------------------------------------------------------------- frame
 
@@ -131,8 +88,5 @@ char zelb_wait_ack(void);
 // Step: zelb_wait_ack; after verdict 1 a pending sys_msg is shown in an alert
 // box with the application name as caption and then emptied.
 char zelb_wait_ack_dlg(void);
-// Step: sends command 0x208C with value 0 to sys_zelb_nr without reading.
-// Verdict 1 when the write succeeded.
-char zelb_send_key(void);
 // Clears sys_rv and sys_f_rv and the error state of the status dialog.
 void reset_err(void);

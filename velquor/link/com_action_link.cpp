@@ -1,21 +1,21 @@
 // Link selection and byte transport: the link mode, the open parameters, the
-// opening and closing of the link, the converter packet of an IP link, and the
-// traffic log.
+// opening and closing of the link, and the traffic log.
 //
 // Writes and reads go to the serial primitives of the helper library on RS232
-// and to the converter protocol on IP and IP list. Each transfer is logged when
-// the Debug view is shown or a log file is open: one line with the prefix "W:"
-// or "R:", six blanks, and every byte as "%02X ".
+// and to the converter protocol (com_aknord.h) on IP and IP list. Each
+// transfer is logged when the Debug view is shown or a log file is open: one
+// line with the prefix "W:" or "R:", six blanks, and every byte as "%02X ";
+// the Debug view's memo receives it through the window seam.
 //
-// Sections: state; traffic log; converter; open data and names; opening and
-// closing; moving bytes; mode switching.
+// Sections: state; traffic log; open data; opening and closing; moving bytes;
+// mode switching.
 #include "velquor/link/com_link.h"
 
-#include "velquor/link/com_ser_lib.h"
-#include "velquor/operations/vf_ipl.h"
-#include "velquor/ui/screen.h"
-
 #include <cstring>
+
+#include "velquor/link/com_aknord.h"
+#include "velquor/link/com_ser_lib.h"
+#include "velquor/ui/win_seam.h"
 
 // ---------------------------------------------------------------- state
 
@@ -27,10 +27,10 @@ ip_com_configT ipcom_conf = {9600, 'N', 'E', 8, 2, 0, 0, 1000, 5};
 uint8_t eth_buffer[eth_buffer_size];
 FILE *fpc = nullptr;
 
-uint8_t logcom = 0;                    // configuration module: traffic logging to a file
-char fpath_log[1024] = ".\\test.txt";  // configuration module: path of the traffic log
-int32_t sysmode = 0;                   // configuration module: the current view
-int32_t sys_baud = 115200;             // configuration module: baud rate for firmware updates
+uint8_t logcom = 0;
+char fpath_log[1024] = ".\\test.txt";
+int32_t sysmode = 0;
+int32_t sys_baud = 115200;
 
 namespace {
 
@@ -45,7 +45,7 @@ constexpr char log_separator[] = "\n/*********************************/\n\n";
 // one is open. Read lines end in a blank before the line end, write lines not.
 // Each byte is "%02X " (two upper-case digits and a blank), filled in directly.
 void log_transfer(bool is_read, const uint8_t *buff, uint32_t n) {
-    if (sysmode != sysmode_debug && !fpc) return;
+    if (sysmode != view_debug && !fpc) return;
     static_assert(sizeof log_prefix_r == sizeof log_prefix_w);
     static constexpr char hex[] = "0123456789ABCDEF";
     char line[log_line_size];
@@ -57,7 +57,7 @@ void log_transfer(bool is_read, const uint8_t *buff, uint32_t n) {
         line[len++] = ' ';
     }
     line[len] = '\0';
-    if (sysmode == sysmode_debug) add_debug_str(line);
+    if (sysmode == view_debug) win_debug_line(line);
     if (fpc) std::fprintf(fpc, is_read ? "%s \n" : "%s\n", line);
 }
 
@@ -86,17 +86,6 @@ void copy_text(char *dst, const char *src, size_t n) {
     dst[i] = '\0';
 }
 
-// Converter baud code of a rate.
-uint8_t aknord_baud_code(int32_t baud) {
-    switch (baud) {
-    case 115200: return 1;
-    case 57600: return 2;
-    case 38400: return 3;
-    case 19200: return 4;
-    default: return 5;
-    }
-}
-
 }  // namespace
 
 void mc_log_create(void) {
@@ -105,65 +94,7 @@ void mc_log_create(void) {
     if (f) std::fclose(f);
 }
 
-// ---------------------------------------------------------------- converter
-
-char aknord_set_baud(int /*s*/, int32_t baudrate) {
-    ipcom_conf.baudrate = baudrate;
-    return 0;
-}
-
-char aknord_set_flow(int /*s*/, char flow) {
-    ipcom_conf.flow = flow;
-    return 0;
-}
-
-char aknord_set_datamote(int /*s*/, char ndat, char stb, char par) {
-    ipcom_conf.databits = ndat;
-    ipcom_conf.stoppbits = stb;
-    ipcom_conf.par = par;
-    return 0;
-}
-
-uint32_t aknord_build(const uint8_t *buffer, uint32_t bufflen, uint8_t *out) {
-    if (!out) return 0;
-    const uint8_t head[10] = {2, uint8_t(ipcom_conf.par == 'E' ? 0x81 : 0x80), 3, 'N', 5, 0, 4, 0,
-                              1, aknord_baud_code(ipcom_conf.baudrate)};
-    std::memcpy(out, head, sizeof head);
-    uint32_t len = sizeof head;
-    const uint32_t n = buffer ? (bufflen < aknord_max_data ? bufflen : aknord_max_data) : 0;
-    for (uint32_t k = 0; k < n; ++k) {
-        out[len++] = 0;
-        out[len++] = buffer[k];
-    }
-    return len;
-}
-
-char aknord_send(int s, const uint8_t *buffer, uint32_t bufflen) {
-    if (!buffer || bufflen == 0) return 10;
-    const uint32_t len = aknord_build(buffer, bufflen, eth_buffer);
-    return eth_send(s, eth_buffer, len);
-}
-
-char aknord_read(int s, uint8_t *buffer, uint32_t bufflen, uint32_t *nread) {
-    if (!buffer) return 10;
-    uint32_t count = 0;
-    char rv = 0;
-    while (count < bufflen) {
-        int32_t got = 0;
-        rv = eth_recv(s, buffer + count, 1, &got);
-        if (rv != 0) break;
-        ++count;
-    }
-    if (nread) *nread = count;
-    return rv;
-}
-
-char aknord_send_std_baud(int s) {
-    static const uint8_t std_baud[2] = {0x01, 0x05};
-    return eth_send(s, std_baud, sizeof std_baud);
-}
-
-// ---------------------------------------------------------------- open data and names
+// ---------------------------------------------------------------- open data
 
 void reset_ip_com_conf(void) {
     ipcom_conf.timeout_multi = 1000;
@@ -200,30 +131,10 @@ void init_op_dat(int32_t mode, const char *intf, int *port, uint8_t to, uint8_t 
     }
 }
 
-void get_intf_name(uint8_t nr, const char *ip, int8_t ipx, char *s) {
-    if (!s) return;
-    if (com_mode == com_mode_rs232) {
-        std::snprintf(s, intf_name_size, "Com%d", int(nr));
-    } else if (com_mode == com_mode_ip) {
-        copy_text(s, ip, intf_name_size - 1);
-    } else if (com_mode == com_mode_ipl) {
-        copy_text(s, list_get_ip(ipx), intf_name_size - 1);
-    }
-}
-
-void get_intf_name_sub(uint8_t nr, const char *ip, int8_t ipx, char *s, int32_t sub) {
-    if (!s) return;
-    if (com_mode == com_mode_ipl) {
-        copy_text(s, list_get_ip_sub(ipx, sub), intf_name_size - 1);
-    } else {
-        get_intf_name(nr, ip, ipx, s);
-    }
-}
-
 // ---------------------------------------------------------------- opening and closing
 
 char mc_open_mycom(const void *op_dat, int mode) {
-    if (!op_dat) return 3;
+    if (!op_dat) return mc_e_n_op_comp;
     log_open();
     if (mode == 0) {
         const auto *ser = static_cast<const odat_ser *>(op_dat);
@@ -231,14 +142,14 @@ char mc_open_mycom(const void *op_dat, int mode) {
     }
     if (mode == 1) {
         const auto *ipd = static_cast<const odat_ip *>(op_dat);
-        if (!ipd->sock) return 3;
-        if (*ipd->sock != -1) return 1;  // a socket still open is not overwritten
+        if (!ipd->sock) return mc_e_n_op_comp;
+        if (*ipd->sock != -1) return mc_e_port_used;  // a socket still open is not overwritten
         const char rv = eth_ping_ip(ipd->ip);
-        if (rv != 0) return rv;
+        if (rv != mc_e_ok) return rv;
         return eth_opensoc_tcp(ipd->sock, ipd->ip, ipd->port, ipcom_conf.timeout,
                                ipcom_conf.timeout_multi);
     }
-    return 3;
+    return mc_e_n_op_comp;
 }
 
 void mc_close_syscom(void) {
@@ -255,26 +166,26 @@ void mc_close_syscom(void) {
 
 char mc_write_xcom(int *port, const uint8_t *buff, uint32_t nbuff) {
     log_transfer(false, buff, nbuff);
-    if (mode_is_ip(com_mode)) return port ? aknord_send(*port, buff, nbuff) : 6;
-    if (com_mode == com_mode_rs232) return port ? mc_ser_write(*port, buff, nbuff) : 6;
-    return 7;
+    if (mode_is_ip(com_mode)) return port ? aknord_send(*port, buff, nbuff) : mc_e_n_comp;
+    if (com_mode == com_mode_rs232) return port ? mc_ser_write(*port, buff, nbuff) : mc_e_n_comp;
+    return mc_e_w_dat;
 }
 
 char mc_write_syscom(const uint8_t *buff, uint32_t nbuff) {
     if (com_mode == com_mode_rs232) return mc_write_xcom(&syscom, buff, nbuff);
     if (mode_is_ip(com_mode)) return mc_write_xcom(ip_dat.sock, buff, nbuff);
-    return 7;
+    return mc_e_w_dat;
 }
 
 char mc_read_xcom(int *port, uint8_t *buff, uint32_t nbuff, uint32_t *nread) {
     uint32_t got = 0;
     char rv;
     if (com_mode == com_mode_rs232) {
-        rv = port ? mc_ser_read(*port, buff, nbuff, &got) : 6;
+        rv = port ? mc_ser_read(*port, buff, nbuff, &got) : mc_e_n_comp;
     } else if (mode_is_ip(com_mode)) {
-        rv = port ? aknord_read(*port, buff, nbuff, &got) : 6;
+        rv = port ? aknord_read(*port, buff, nbuff, &got) : mc_e_n_comp;
     } else {
-        return 11;
+        return mc_e_r_dat;
     }
     if (got > nbuff) got = nbuff;
     if (nread) *nread = got;
@@ -285,7 +196,7 @@ char mc_read_xcom(int *port, uint8_t *buff, uint32_t nbuff, uint32_t *nread) {
 char mc_read_syscom(uint8_t *buff, uint32_t nbuff, uint32_t *nread) {
     if (com_mode == com_mode_rs232) return mc_read_xcom(&syscom, buff, nbuff, nread);
     if (mode_is_ip(com_mode)) return mc_read_xcom(ip_dat.sock, buff, nbuff, nread);
-    return 11;
+    return mc_e_r_dat;
 }
 
 // ---------------------------------------------------------------- mode switching
@@ -301,7 +212,7 @@ char set_com_mode(int32_t mode) {
     const int32_t old = com_mode;
     com_mode = is_inet ? mode : com_mode_rs232;
     if (com_mode == old) return 0;
-    if (sysmode == sysmode_firm && mode_is_ip(com_mode) && sys_baud == 115200) sys_baud = 38400;
+    if (sysmode == view_firm && mode_is_ip(com_mode) && sys_baud == 115200) sys_baud = 38400;
     if (com_mode == com_mode_ipl) sys_baud = 9600;
     return 1;
 }

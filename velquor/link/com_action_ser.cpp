@@ -9,6 +9,7 @@
 #include "velquor/link/com_link.h"
 
 #include "platform/serial.h"
+#include "velquor/link/com_aknord.h"
 #include "velquor/link/com_poi.h"
 #include "velquor/link/com_ser_lib.h"
 
@@ -17,23 +18,31 @@
 // The start-up binding (vqsystem) fills these pointers from the helper
 // library's exports; while one is null the call reports 3.
 
-char mc_ser_open(int *hcom, const char *intf) { return mc_opencom ? mc_opencom(hcom, intf) : 3; }
+char (*mc_opencom)(int *hcom, const char *intf) = nullptr;
+void (*mc_CloseCom)(int *cp) = nullptr;
+char (*set_comm_timeouts_zelb)(int hcom, uint32_t tor) = nullptr;
+char (*mc_read_com_buff)(int hcom, uint8_t *buff, uint32_t nbuff, uint32_t *s_read) = nullptr;
+char (*mc_writecom_buff)(int hcom, const uint8_t *buff, uint32_t n_buff) = nullptr;
+
+char mc_ser_open(int *hcom, const char *intf) {
+    return mc_opencom ? mc_opencom(hcom, intf) : mc_e_n_op_comp;
+}
 
 void mc_ser_close(int *hcom) {
     if (mc_CloseCom) mc_CloseCom(hcom);
 }
 
 char mc_ser_timeouts(int hcom, uint32_t tor) {
-    return set_comm_timeouts_zelb ? set_comm_timeouts_zelb(hcom, tor) : 3;
+    return set_comm_timeouts_zelb ? set_comm_timeouts_zelb(hcom, tor) : mc_e_n_op_comp;
 }
 
 char mc_ser_write(int hcom, const uint8_t *buff, uint32_t n) {
-    return mc_writecom_buff ? mc_writecom_buff(hcom, buff, n) : 3;
+    return mc_writecom_buff ? mc_writecom_buff(hcom, buff, n) : mc_e_n_op_comp;
 }
 
 char mc_ser_read(int hcom, uint8_t *buff, uint32_t n, uint32_t *got) {
     if (got) *got = 0;
-    return mc_read_com_buff ? mc_read_com_buff(hcom, buff, n, got) : 3;
+    return mc_read_com_buff ? mc_read_com_buff(hcom, buff, n, got) : mc_e_n_op_comp;
 }
 
 // ---------------------------------------------------------------- port settings
@@ -44,15 +53,15 @@ namespace {
 // platform layer keeps flow control, modem-line control and character handling
 // off on every port it opens, so only rate and frame change here.
 char set_comm_state(int hcom, uint32_t baud, plat::Parity parity) {
-    if (hcom == -1) return 6;
+    if (hcom == -1) return mc_e_n_comp;
     plat::SerialSettings s;
-    if (plat::ser_get_settings(hcom, &s) != plat::SER_OK) return 4;
+    if (plat::ser_get_settings(hcom, &s) != plat::SER_OK) return mc_e_n_r_compe;
     s.baud = baud;
     s.data_bits = 8;
     s.stop_bits = 1;
     s.parity = parity;
-    if (plat::ser_set_settings(hcom, s) != plat::SER_OK) return 5;
-    return 0;
+    if (plat::ser_set_settings(hcom, s) != plat::SER_OK) return mc_e_n_w_compe;
+    return mc_e_ok;
 }
 
 uint32_t conf_timeout_ms(const ip_com_configT *conf) {
@@ -64,7 +73,7 @@ uint32_t conf_timeout_ms(const ip_com_configT *conf) {
 // socket's time-out: a fresh socket has none, and a silent peer behind the
 // converter would block the worker for good.
 char set_converter(const ip_com_configT *conf, int32_t baud, char stop_bits) {
-    if (!ip_dat.sock) return 6;
+    if (!ip_dat.sock) return mc_e_n_comp;
     const int sock = *ip_dat.sock;
     const uint32_t ms = conf_timeout_ms(conf);
     const char par = conf->par;
@@ -85,20 +94,20 @@ char set_comm_state_boot(int hcom) { return set_comm_state(hcom, 57600, plat::Pa
 // ---------------------------------------------------------------- interface settings
 
 char mc_set_intf_zelb(int mode, const ip_com_configT *conf) {
-    if (!conf) return 5;
+    if (!conf) return mc_e_n_w_compe;
     if (mode == 0) {
         const char rv = set_comm_state_zelb(syscom, conf->par == 'N');
-        if (rv != 0) return rv;
+        if (rv != mc_e_ok) return rv;
         return mc_ser_timeouts(syscom, conf_timeout_ms(conf));
     }
     if (mode == 1) return set_converter(conf, 9600, 2);
-    return 0;
+    return mc_e_ok;
 }
 
 // The socket's time-out is set for the boot loader as well (set_converter).
 char mc_set_intf_boot(int mode, const ip_com_configT *conf) {
-    if (!conf) return 5;
-    if (mode != 1) return 0;
+    if (!conf) return mc_e_n_w_compe;
+    if (mode != 1) return mc_e_ok;
     return set_converter(conf, 57600, 1);
 }
 
@@ -114,7 +123,7 @@ char mc_opencom_zelb(void) {
         rv = mc_open_mycom(&ip_dat, 1);
         return rv ? rv : mc_set_intf_zelb(1, &ipcom_conf);
     }
-    return 0;
+    return mc_e_ok;
 }
 
 char mc_opencom_zelb_info(void) {
@@ -126,13 +135,13 @@ char mc_opencom_boot(void) {
     char rv;
     if (com_mode == com_mode_rs232) {
         rv = mc_open_mycom(&com_dat, 0);
-        if (rv == 0) rv = set_comm_state_boot(syscom);
-        if (rv == 0) rv = mc_ser_timeouts(syscom, conf_timeout_ms(&ipcom_conf));
+        if (rv == mc_e_ok) rv = set_comm_state_boot(syscom);
+        if (rv == mc_e_ok) rv = mc_ser_timeouts(syscom, conf_timeout_ms(&ipcom_conf));
         return rv;
     }
     if (com_mode == com_mode_ip || com_mode == com_mode_ipl) {
         rv = mc_open_mycom(&ip_dat, 1);
         return rv ? rv : mc_set_intf_boot(1, &ipcom_conf);
     }
-    return 0;
+    return mc_e_ok;
 }

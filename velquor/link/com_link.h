@@ -12,25 +12,21 @@
 //
 // All results are communication error ids (0 = success; see mc_get_err_msg).
 //
-// Sections: settings and link state; Ethernet; converter; open data and names;
-// opening, closing and moving bytes; mode switching; serial settings.
+// Sections: settings and link state; Ethernet; open data; opening, closing and
+// moving bytes; mode switching; serial settings. The converter packets of an
+// IP link are in com_aknord.h.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 
-// ---------------------------------------------------------------- settings and link state
+#include "velquor/ui/err_texts.h"    // mc_err_id: the results of this layer
+#include "velquor/ui/velquor_ids.h"  // link modes and views
 
-// Link modes, equal to the command ids of the System menu entries.
-constexpr int32_t com_mode_rs232 = 238;  // "Monitor over RS232"
-constexpr int32_t com_mode_ip = 237;     // "Monitor over IP"
-constexpr int32_t com_mode_ipl = 245;    // "Monitor over IP-List"
+// ---------------------------------------------------------------- settings and link state
 
 // The TCP port of the converters.
 constexpr uint32_t eth_conv_port = 11111;
-// Views of the main window that change the link's behaviour.
-constexpr int32_t sysmode_debug = 261;
-constexpr int32_t sysmode_firm = 127;
 
 // Size of the converter packet buffer and the data bytes that fit into it.
 constexpr uint32_t eth_buffer_size = 1024;
@@ -62,7 +58,7 @@ struct ip_com_configT {
     uint8_t timeout;         // time-out in units (the monitor's "TO" setting)
 };
 
-extern int32_t com_mode;                     // the chosen link (start value 238)
+extern int32_t com_mode;                     // the chosen link (a vq_link_mode, start 238)
 extern int syscom;                           // the open link; -1 = closed
 extern odat_ser com_dat;                     // open data for RS232; cp refers to syscom
 extern odat_ip ip_dat;                       // open data for TCP; sock refers to syscom
@@ -71,10 +67,11 @@ extern uint8_t eth_buffer[eth_buffer_size];  // the converter packet being sent
 extern FILE *fpc;                            // the traffic log while a link is open, else nullptr
 extern uint8_t is_inet;                      // the socket layer is usable
 
-// Settings owned by the configuration module (defined here until it lands).
+// Settings of the link (configuration keys ik_log, ik_sysmode, ik_sys_baud,
+// ik_eth_init_err).
 extern uint8_t logcom;             // traffic logging to a file is on
 extern char fpath_log[1024];       // path of the traffic log file
-extern int32_t sysmode;            // the current view of the main window
+extern int32_t sysmode;            // the current view of the main window (a vq_view)
 extern int32_t sys_baud;           // baud rate chosen for firmware updates
 extern uint8_t show_eth_init_err;  // show a message when the socket layer is not usable
 
@@ -115,30 +112,15 @@ void eth_cancel_blocking_call(void);
 // 0 on success, 23 when the name does not resolve.
 char eth_resolve_ipv4(const char *name, char *out, uint32_t n);
 
-// ---------------------------------------------------------------- converter
-
-char aknord_set_baud(int s, int32_t baudrate);
-char aknord_set_flow(int s, char flow);
-char aknord_set_datamote(int s, char ndat, char stb, char par);
-// Builds the converter packet for `bufflen` data bytes (at most 507 are taken)
-// into out (eth_buffer_size bytes); returns its length.
-uint32_t aknord_build(const uint8_t *buffer, uint32_t bufflen, uint8_t *out);
-char aknord_send(int s, const uint8_t *buffer, uint32_t bufflen);
-// Receives byte by byte until bufflen came or a receive failed.
-char aknord_read(int s, uint8_t *buffer, uint32_t bufflen, uint32_t *nread);
-char aknord_send_std_baud(int s);
-
-// ---------------------------------------------------------------- open data and names
+// ---------------------------------------------------------------- open data
 
 void reset_ip_com_conf(void);
 void set_ipcom_conf(uint8_t to, uint8_t par);
 char set_opendat_ser(odat_ser *ser, int *cp, const char *intf);
 char set_opendat_ip(odat_ip *ipdat, int *sock, const char *ip, uint32_t port);
+// The open data of link `mode` (a vq_link_mode) for interface `intf` (the
+// names of the sessions' get_intf_name), with the time-out and parity option.
 void init_op_dat(int32_t mode, const char *intf, int *port, uint8_t to, uint8_t parno);
-// Name of the interface into s (intf_name_size bytes): "Com%d", the address, or
-// the address of entry 0 (get_intf_name) / `sub` (get_intf_name_sub) of list ipx.
-void get_intf_name(uint8_t nr, const char *ip, int8_t ipx, char *s);
-void get_intf_name_sub(uint8_t nr, const char *ip, int8_t ipx, char *s, int32_t sub);
 
 // ---------------------------------------------------------------- opening, closing, bytes
 

@@ -3,12 +3,13 @@
 // (first entry of list i) and "ik_ipl_<i>_<j>" (entry j, from 2 to 30).
 #include "velquor/operations/vf_ipl.h"
 
-#include "platform/net.h"
-#include "velquor/link/com_link.h"
-
 #include <strings.h>
+
 #include <cstdlib>
 #include <cstring>
+
+#include "velquor/link/com_link.h"
+#include "velquor/util/velq_str.h"
 
 const char ipl_std_ip[] = "0.0.0.0";
 ip_list_ent ip_list[ipl_n_lists][ipl_n_entries];
@@ -117,7 +118,7 @@ char load_ip_list(const char *ind, const char *val) {
     char v[1027];
     std::snprintf(v, sizeof v, "%s", val);
     clean_value(v);
-    if (plat::net_parse_ipv4(v, nullptr)) {
+    if (!ms_is_not_ipv4_u_std(v)) {
         set_ip(*ent, v);
         return 1;
     }
@@ -125,7 +126,13 @@ char load_ip_list(const char *ind, const char *val) {
     ent->dns = static_cast<char *>(std::malloc(std::strlen(v) + 1));
     if (!ent->dns) return 1;
     std::strcpy(ent->dns, v);
+    // A text of digits and dots that is no dotted quad ("10.1.5", "10.0.0.01")
+    // is a mistyped address, not a host name: the resolver would read it in
+    // one of its old numeric forms and give an address the operator never
+    // wrote.
     char ip[ipl_ip_size];
-    if (v[0] && eth_resolve_ipv4(v, ip, sizeof ip) == 0) set_ip(*ent, ip);
+    if (v[0] && std::strspn(v, "0123456789.") != std::strlen(v) &&
+        eth_resolve_ipv4(v, ip, sizeof ip) == mc_e_ok)
+        set_ip(*ent, ip);
     return 1;
 }

@@ -2,7 +2,9 @@
 // (outer walk) and the monitor numbers of a ring on one link (inner walk).
 //
 // A session is one link to one address, opened by an operation's first step and
-// closed between addresses by ipl_control or at the end of the operation.
+// closed between addresses by ipl_control or at the end of the operation. The
+// steps of the walks (init_ipl, ipl_control, init_ring, ring_control,
+// ring_close) stand in many chains of the action table.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +30,13 @@ extern int32_t ipl_ix;
 // True in IP-list mode with Group set and walking not switched off.
 bool ipl_group_mode(void);
 
+// Name of the interface into s (intf_name_size bytes) for the current link:
+// "Com%d" of port nr on RS232, the address ip on IP, and on an IP list the
+// address of entry 0 (get_intf_name) or of entry `sub` (get_intf_name_sub) of
+// list ipx. Nothing when s is missing.
+void get_intf_name(uint8_t nr, const char *ip, int8_t ipx, char *s);
+void get_intf_name_sub(uint8_t nr, const char *ip, int8_t ipx, char *s, int32_t sub);
+
 // Sessions: the interface name, the open data, the opening. Error ids.
 char open_my_zelb_noipl(void);
 char open_my_zelb_ipl(void);
@@ -41,9 +50,19 @@ char open_my_zelb_sub(int32_t sub);
 // Prepares the IP-list walk: 0 ready; 1 group mode with a monitor number other
 // than 0 (the caller shows tx_mon_0); 26 the selected list is empty.
 char ipl_setup(void);
+// Step: ipl_setup; tx_mon_0 is shown at once for a monitor number other than
+// 0 in group mode (verdict 0 without an error id), an empty list fails with 26.
+char init_ipl(void);
 // Step: 2 when all addresses are done; otherwise the next address (closing the
 // previous address's link from the second on), 1.
 char ipl_control(void);
+// Prepares the ring: a ring of sys_zelb_nr alone, or (for number 0) of the
+// monitors a ping on the open link counts. 0, or the ping's error id.
+char init_ring(void);
+// Step: 2 when every monitor of the ring is done; otherwise the next monitor
+// into del_zelb_nr, the ring's step hook, a redraw of the status, 1 (0 when
+// the hook recorded an error).
+char ring_control(void);
 // Step: 1 in group mode, 2 when ring_no_close is set, else 0.
 char ring_close(void);
 // A ring of one monitor number (ring_func 0) for sys_zelb_nr != 0, or over

@@ -1,17 +1,18 @@
-// Group walks, timed waits and restarts: the steps that walk the addresses of
-// an IP list and the monitor numbers of a ring, wait a number of seconds with
-// a progress display, and restart one monitor or all of a line.
+// Timed waits and restarts: the steps that wait a number of seconds with a
+// progress display, and restart one monitor or all of a line.
+#include "velquor/operations/vf_wait.h"
+
 #include <cstdio>
 
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
-#include "velquor/operations/velquor_func.h"
+#include "velquor/operations/vf_end.h"
+#include "velquor/operations/vf_info.h"
 #include "velquor/operations/vf_ipl.h"
 #include "velquor/operations/vf_ring.h"
 #include "velquor/sequencer/sm_act.h"
 #include "velquor/ui/text_ar.h"
-#include "velquor/ui/velquor_dialogs.h"
-#include "velquor/ui/velquor_main.h"
+#include "velquor/ui/velquor_stat.h"
 #include "velquor/ui/velquor_win.h"
 
 namespace {
@@ -20,41 +21,6 @@ int32_t wait_limit = 0;
 int32_t wait_count = 0;
 
 }  // namespace
-
-// ---------------------------------------------------------------- group walks
-
-char init_ipl(void) {
-    char rv = ipl_setup();
-    if (rv == 1) {
-        mw_showerror(hwndMain, scr_get_text_ix(tx_mon_0));
-        return 0;
-    }
-    return step_verdict(rv);
-}
-
-char init_ring(void) {
-    if (sys_zelb_nr != 0) {
-        ring_setup(0);
-        return 0;
-    }
-    uint8_t n = 0;
-    char rv = ping_me2(&n);
-    if (rv != 0) return rv;
-    ring_setup(n);
-    return 0;
-}
-
-char ring_control(void) {
-    if (ring_ix >= ring_max) return 2;
-    del_zelb_nr = static_cast<uint8_t>(ring_ix + 1);
-    ++ring_ix;
-    if (ac_reset_func) {
-        ac_reset_func();
-        if (sys_rv != 0) return 0;
-    }
-    set_auto_titel();
-    return 1;
-}
 
 // ---------------------------------------------------------------- waits
 
@@ -125,14 +91,9 @@ void restart_zelb_all_no_close(void) {
     mc_close_syscom();
 }
 
-// ---------------------------------------------------------------- small steps
+// ---------------------------------------------------------------- focus
 
 char focus_stat_dlg(void) {
     dlg_stat_focus();
     return 1;
-}
-
-char zelb_end_ping(void) {
-    sys_zelb_nr = static_cast<uint8_t>(sys_val & 0xFF);
-    return sm_stopme();
 }

@@ -12,7 +12,7 @@
 // nothing while a newer run is still under way.
 //
 // Index: state; state helpers; starting a run; the worker and its stepping
-// loop; steps; timer handlers; test hooks.
+// loop; steps; timer handlers; the table and test hooks.
 #include "sm_act.h"
 
 #include <condition_variable>
@@ -21,9 +21,9 @@
 
 #include "platform/loop.h"
 #include "velquor/link/com_action.h"
-#include "velquor/operations/velquor_func.h"
-#include "velquor/ui/velquor_dialogs.h"
-#include "velquor/ui/velquor_main.h"
+#include "velquor/ui/velquor_ids.h"
+#include "velquor/ui/velquor_stat.h"
+#include "velquor/ui/velquor_win.h"
 
 // ---------------------------------------------------------------- state
 
@@ -36,6 +36,8 @@ std::atomic<int32_t> do_func_list[9] = {{0}, {0}, {0}, {0}, {0}, {0}, {0}, {0}, 
 std::atomic<uint8_t> sm_stop_request{0};
 std::atomic<uint8_t> sm_stop_enabled{0};
 std::atomic<uint8_t> dome{0};
+uint8_t sys_act = 1;
+uint8_t endcom_cwcall = cw_rebuild;
 std::thread::id hsm_id;
 
 namespace {
@@ -48,8 +50,10 @@ std::atomic<uint32_t> sm_run{0};      // number of the newest run
 int sm_workers = 0;                   // workers started and not yet left; under sm_mu
 thread_local uint32_t sm_my_run = 0;  // the run this worker belongs to; 0 = not a worker
 
-const tm_func_table_t *sm_tab = tm_func_tab;
-size_t sm_tab_n = sm_n_actions;
+const tm_func_table_t *sm_home = nullptr;  // the installed table
+size_t sm_home_n = 0;
+const tm_func_table_t *sm_tab = nullptr;  // the table runs step through
+size_t sm_tab_n = 0;
 
 // True on a worker whose run has been superseded. Decisive only under sm_mu,
 // since the start of a run counts sm_run up under it.
@@ -162,7 +166,7 @@ void sm_do_cmd(int hwnd) {
             --sm_workers;
             ix_act.store(0);
         }
-        sys_rv = 24;
+        sys_rv = mc_e_err;
         plat::loop_set_timer(hwndMain, sm_timer_end, sm_end_delay_ms);
     }
 }
@@ -248,14 +252,20 @@ char sm_do_cmd1(int hwnd) {
 // ---------------------------------------------------------------- steps
 
 char sm_stopme(void) {
-    endcom_cwcall = 2;
-    end_com();
+    endcom_cwcall = cw_rebuild;
+    sm_run_step(ix_end_com);
     return 0;
 }
 
 char sm_step_missing(void) {
-    sys_rv = 24;
+    sys_rv = mc_e_err;
     return 0;
+}
+
+char sm_run_step(int32_t a) {
+    if (a < 1 || static_cast<size_t>(a) > sm_home_n) return 0;
+    const sm_step_t step = sm_home[a - 1].do_ptr;
+    return step ? step() : 0;
 }
 
 // ---------------------------------------------------------------- timer handlers
@@ -280,10 +290,7 @@ void sm_on_timer_165(void) {
         std::lock_guard<std::mutex> lk(sm_mu);
         if (sm_workers != 0) return;
     }
-    if (sys_act & 8)
-        end_com();
-    else
-        end_com1();
+    sm_run_step((sys_act & 8) ? ix_end_com : ix_end_com1);
     // A chain that ended without its own end step may leave a list entry
     // here, where no worker is left to take it: start it, else the operation
     // would stay busy for good.
@@ -294,15 +301,22 @@ void sm_on_timer_165(void) {
     }
 }
 
-// ---------------------------------------------------------------- test hooks
+// ---------------------------------------------------------------- the table and test hooks
+
+void sm_install(const tm_func_table_t *tab, size_t n) {
+    sm_home = tab;
+    sm_home_n = tab ? n : 0;
+    sm_tab = sm_home;
+    sm_tab_n = sm_home_n;
+}
 
 void sm_set_table(const tm_func_table_t *tab, size_t n) {
     if (tab && n > 0) {
         sm_tab = tab;
         sm_tab_n = n;
     } else {
-        sm_tab = tm_func_tab;
-        sm_tab_n = sm_n_actions;
+        sm_tab = sm_home;
+        sm_tab_n = sm_home_n;
     }
 }
 

@@ -9,6 +9,10 @@
 // thread. Delays and the end of a run are signalled through two timers of the
 // main window, whose procedure calls sm_on_timer_173 and sm_on_timer_165 on the
 // main thread.
+//
+// The engine here runs the table without knowing the operations: the table
+// (sm_table.cpp) names their steps and sits above them, and the program hands
+// it to the engine at start-up (sm_install).
 #pragma once
 
 #include <atomic>
@@ -172,6 +176,7 @@ struct tm_func_table_t {
     int32_t tm_ms;         // delay before ix_doyes runs, in ms; 0 = none
 };
 
+// The action table of the program (sm_table.cpp).
 extern const tm_func_table_t tm_func_tab[sm_n_actions];
 
 // Timers of the main window used by the sequencer.
@@ -195,6 +200,14 @@ extern std::atomic<int32_t> do_func_list[9];
 extern std::atomic<uint8_t> sm_stop_request;  // the operator asked to stop; steps poll it
 extern std::atomic<uint8_t> sm_stop_enabled;  // an immediate stop is allowed now
 extern std::atomic<uint8_t> dome;             // an operation is running (dispatcher busy flag)
+// Operation bookkeeping shared by the dispatcher, the end steps and the end
+// timer: bit value 1 = operator actions enabled, bit value 8 = the operation
+// ends through end_com (rather than end_com1); 0 while an operation is being
+// started.
+extern uint8_t sys_act;
+// Content mode (vq_content_mode) that end_com applies to the main window; 2
+// by default, every command first sets 4.
+extern uint8_t endcom_cwcall;
 // Id of the last worker started. Workers are detached std::threads, so there is
 // no handle to keep beside it.
 extern std::thread::id hsm_id;
@@ -254,23 +267,34 @@ char sm_stopme(void);
 // ("unknown error while operating with interface") and fails.
 char sm_step_missing(void);
 
+// Runs the step of action a of the installed table (the end steps, from the
+// end timer and sm_stopme). 0 when there is no such row or step.
+char sm_run_step(int32_t a);
+
 // ---------------------------------------------------------------- timer handlers
 //
 // The main window's procedure calls these on the main thread.
 
 // Timer 173: the delay is over; hands the parked action to the worker and wakes it.
 void sm_on_timer_173(void);
-// Timer 165: runs the end step once more (end_com when sys_act has bit value 8,
-// else end_com1). A list entry that the end step hands over here, where no
+// Timer 165: runs the end step once more (the step of ix_end_com when sys_act
+// has bit value 8, else of ix_end_com1). A list entry that the end step hands over here, where no
 // worker is left to take it, starts as a new run. Does nothing while a worker
 // of a newer run is under way: that run owns the link and the list, and its
 // own end step ends the operation.
 void sm_on_timer_165(void);
 
+// ---------------------------------------------------------------- the table
+
+// The program's table (n rows, row a - 1 = action a), given once at start-up:
+// every run steps through it, and the end timer and sm_stopme take the end
+// steps from it. Until then a run ends at once.
+void sm_install(const tm_func_table_t *tab, size_t n);
+
 // ---------------------------------------------------------------- test hooks
 
-// Steps over `tab` (n rows, row a - 1 = action a) instead of tm_func_tab;
-// nullptr restores tm_func_tab. Only while no worker runs.
+// Steps over `tab` instead of the installed table; nullptr restores it. Only
+// while no worker runs. The end steps still come from the installed table.
 void sm_set_table(const tm_func_table_t *tab, size_t n);
 // Number of workers that have been started and not yet left.
 int sm_workers_running(void);

@@ -6,6 +6,7 @@
 // written, and loading and saving walk the same rows, so a key cannot be read
 // and forgotten when writing or the other way round. The IP lists keep their
 // own keys (vf_ipl.h) and the COM device keys are formed from their number.
+// Every setting is declared by its owner; velquor_cfg.h gathers their headers.
 //
 // Sections: text and line helpers; number rules; value readers; key tables;
 // groups; loading; saving; file names.
@@ -20,7 +21,6 @@
 
 #include "platform/file_replace.h"
 #include "platform/serial.h"
-#include "velquor/link/com_action.h"
 #include "velquor/ui/screen.h"
 #include "velquor/ui/velquor_main.h"
 #include "velquor/util/files.h"
@@ -245,9 +245,9 @@ const cfg_key_T view_tab[] = {
     {"ik_show_keyb", rd_iv_uchar, &show_keyb, iv_bool_neg, 0, 0, 0, 0},
     {"ik_show_mak", rd_iv_uchar, &show_mak, iv_bool_neg, 0, 0, 0, 0},
     {"ik_show_info", rd_iv_uchar, &show_info, iv_bool_neg, 0, 0, 0, 0},
-    {"ik_commode", rd_dword, &com_mode, 0, 1, u32_max, 238, kf_inet},
-    {"ik_sysmode", rd_dword, &sysmode, 0, 1, u32_max, 129, 0},
-    {"ik_syslang", rd_uint, &sys_lang, 0, 1, u32_max, 2, 0},
+    {"ik_commode", rd_dword, &com_mode, 0, 1, u32_max, com_mode_rs232, kf_inet},
+    {"ik_sysmode", rd_dword, &sysmode, 0, 1, u32_max, view_fs, 0},
+    {"ik_syslang", rd_uint, &sys_lang, 0, 1, u32_max, lang_eng, 0},
 };
 
 // Window position (the size is not stored: every start uses 600 x 370).

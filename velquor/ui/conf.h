@@ -22,7 +22,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "velquor_cfg.h"
+#include "velquor/ui/velquor_cfg.h"
 
 // The configuration file while load_conf has left it open; nullptr otherwise.
 extern FILE *fconfig;

@@ -10,12 +10,11 @@
 // numbers and the file-name or IPv4 check for texts.
 //
 // Index: state; views and predicates; layout and creation; content modes;
-// storing back; look-ups; enable refresh.
+// storing back; look-ups; enable refresh; results.
 #include "velquor/ui/screen.h"
 
 #include <strings.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,17 +24,16 @@
 
 #include "platform/loop.h"
 #include "platform/win.h"
-#include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
-#include "velquor/operations/velquor_func.h"
+#include "velquor/operations/vf_info.h"
 #include "velquor/operations/vf_ipl.h"
+#include "velquor/operations/vf_mak.h"
 #include "velquor/sequencer/sm_act.h"
-#include "velquor/ui/conf.h"
 #include "velquor/ui/text_ar.h"
-#include "velquor/ui/velquor_cfg.h"
-#include "velquor/ui/velquor_dialogs.h"
 #include "velquor/ui/velquor_main.h"
 #include "velquor/ui/velquor_win.h"
+#include "velquor/ui/win_seam.h"
+#include "velquor/util/velq_str.h"
 
 // ---------------------------------------------------------------- state
 
@@ -65,8 +63,8 @@ const char *nz(const char *s) { return s ? s : ""; }
 
 // Caption of a row in the current language.
 const char *scr_caption(const elementT &e) {
-    if (sys_lang == 1) return nz(e.lab_ger);
-    if (sys_lang == 3) return nz(e.lab_fr);
+    if (sys_lang == lang_deu) return nz(e.lab_ger);
+    if (sys_lang == lang_fr) return nz(e.lab_fr);
     return nz(e.lab_eng);
 }
 
@@ -74,41 +72,49 @@ const char *scr_caption(const elementT &e) {
 
 // ---------------------------------------------------------------- views and predicates
 
+namespace {
+
+// The views and their masks.
+struct view_row {
+    int32_t view;
+    uint32_t mask;
+};
+const view_row view_tab[] = {
+    {view_firm, vm_firm}, {view_fs, vm_fs},     {view_ddc, vm_ddc},
+    {view_boot, vm_boot}, {view_scan, vm_scan}, {view_debug, vm_debug},
+};
+
+}  // namespace
+
 int32_t scr_view_shown(void) {
-    switch (sysmode) {
-    case 127:
-    case 128:
-    case 129:
-    case 130:
-    case 221:
-    case 261: return sysmode;
-    default: return 129;
-    }
+    for (const view_row &r : view_tab)
+        if (r.view == sysmode) return sysmode;
+    return view_fs;
 }
 
 uint32_t scr_view_mask(int32_t mode) {
-    switch (mode) {
-    case 127: return vm_firm;
-    case 129: return vm_fs;
-    case 130: return vm_ddc;
-    case 128: return vm_boot;
-    case 221: return vm_scan;
-    case 261: return vm_debug;
-    default: return vm_fs;
-    }
+    for (const view_row &r : view_tab)
+        if (r.view == mode) return r.mask;
+    return vm_fs;
 }
 
 char show_enab_always(void) { return pv_create | scr_idle(); }
-char show_enab_always_rs232(void) { return (com_mode == 238 ? pv_create : 0) | scr_idle(); }
-char show_enab_always_ip(void) { return (com_mode == 237 ? pv_create : 0) | scr_idle(); }
-char show_enab_always_ipl(void) { return (com_mode == 245 ? pv_create : 0) | scr_idle(); }
-char show_enab_always_no_ipl(void) { return (com_mode != 245 ? pv_create : 0) | scr_idle(); }
+char show_enab_always_rs232(void) {
+    return (com_mode == com_mode_rs232 ? pv_create : 0) | scr_idle();
+}
+char show_enab_always_ip(void) { return (com_mode == com_mode_ip ? pv_create : 0) | scr_idle(); }
+char show_enab_always_ipl(void) { return (com_mode == com_mode_ipl ? pv_create : 0) | scr_idle(); }
+char show_enab_always_no_ipl(void) {
+    return (com_mode != com_mode_ipl ? pv_create : 0) | scr_idle();
+}
 char show_enab_always_eth(void) {
-    return (com_mode == 237 || com_mode == 245 ? pv_create : 0) | scr_idle();
+    return (com_mode == com_mode_ip || com_mode == com_mode_ipl ? pv_create : 0) | scr_idle();
 }
 
 // Keyboard, macro and info groups are not part of the DDC and Bootstrap views.
-static char scr_group_view(void) { return scr_view_shown() != 130 && scr_view_shown() != 128; }
+static char scr_group_view(void) {
+    return scr_view_shown() != view_ddc && scr_view_shown() != view_boot;
+}
 
 char show_enab_keyboard(void) {
     return (show_keyb == 0 && scr_group_view() ? pv_create : 0) | scr_idle();
@@ -121,11 +127,11 @@ char show_enab_info(void) {
     char c = (show_info == 0 && scr_group_view()) ? pv_create : 0;
     return c | ((sys_act & 1) && sys_zelb_nr != 0 ? pv_enable : 0);
 }
-char show_enab_ddc_to(void) { return (scr_view_shown() != 130 ? pv_create : 0) | scr_idle(); }
+char show_enab_ddc_to(void) { return (scr_view_shown() != view_ddc ? pv_create : 0) | scr_idle(); }
 char show_enab_ddc_bus(void) { return show_enab_ddc_to(); }
 char show_enab_boot_dnl(void) {
     char en = scr_idle();
-    if (scr_view_shown() == 128 && dome == 1) en = pv_enable;
+    if (scr_view_shown() == view_boot && dome == 1) en = pv_enable;
     return pv_create | en;
 }
 
@@ -283,19 +289,19 @@ void CreateWindowContents(int mode) {
         f();
         return;
     }
-    if (mode != 1 && mode != 4) getrc(hwndMain, nullptr, nullptr, &scr_tw, &scr_th);
+    if (mode != cw_store && mode != cw_refresh) getrc(hwndMain, nullptr, nullptr, &scr_tw, &scr_th);
     // Each storing mode stores, then goes on as the mode without storing.
     switch (mode) {
-    case 1: scr_store_all(1); break;
-    case 3: scr_store_all(1); [[fallthrough]];
-    case 2:
+    case cw_store: scr_store_all(1); break;
+    case cw_store_rebuild: scr_store_all(1); [[fallthrough]];
+    case cw_rebuild:
         scr_close_ix(ix_last, 1);
         SetWindowContents(1);
         break;
-    case 5: scr_store_all(1); [[fallthrough]];
-    case 4: SetWindowContents(0); break;
-    case 11: scr_store_all(0); [[fallthrough]];
-    case 10:
+    case cw_store_refresh: scr_store_all(1); [[fallthrough]];
+    case cw_refresh: SetWindowContents(0); break;
+    case cw_store_full: scr_store_all(0); [[fallthrough]];
+    case cw_full:
         scr_close_ix(ix_last, 0);
         SetWindowContents(3);
         break;
@@ -342,23 +348,6 @@ static bool scr_byte_in(const char *text, uint32_t lo, uint32_t hi, uint8_t *out
     return true;
 }
 
-// The IPv4 rule of the address field: four dotted decimal octets 0..255, not
-// all zero and not the broadcast address 255.255.255.255.
-static bool scr_is_ipv4(const char *text) {
-    if (!text) return false;
-    unsigned a[4];
-    int used = 0;
-    if (sscanf(text, "%3u.%3u.%3u.%3u%n", &a[0], &a[1], &a[2], &a[3], &used) != 4) return false;
-    if (text[used] != 0 || !isdigit(static_cast<unsigned char>(text[0]))) return false;
-    for (const char *p = text; *p; p++)
-        if (!isdigit(static_cast<unsigned char>(*p)) && *p != '.') return false;
-    for (unsigned x : a)
-        if (x > 255) return false;
-    if ((a[0] | a[1] | a[2] | a[3]) == 0) return false;
-    if ((a[0] & a[1] & a[2] & a[3]) == 255) return false;
-    return true;
-}
-
 // Stores a number field's text into its byte: the interval of p2 decides the
 // range, an invalid text gives the interval's default. A 0-based field
 // (shown + 1) stores the value and the default lowered by one.
@@ -376,9 +365,11 @@ static void scr_save_number(const elementT &e, const char *text) {
 static void scr_save_text(const elementT &e, char *text, size_t cap) {
     if (e.buffer_size == 0) return;
     if (e.p2 == tc_fname && is_not_fname(text)) return;
-    if (e.p2 == tc_ipv4 && !scr_is_ipv4(text)) {
+    // An address field takes only an address a link may use (ms_is_not_ipv4);
+    // anything else leaves it without an address.
+    if (e.p2 == tc_ipv4 && ms_is_not_ipv4(text) != 0) {
         if (cap < 8) return;
-        memcpy(text, "0.0.0.0", 8);
+        ms_set_std_ipv4(text);
     }
     std::unique_lock<std::mutex> lk(scr_debug_mu, std::defer_lock);
     if (e.buffer == debug_str) lk.lock();
@@ -435,12 +426,12 @@ void paint_enab(void) {
 
 void paint_mak(void) {
     if (on_main([] { paint_mak(); })) return;
-    mw_check_menu(hwndMain, 126, show_mak == 0);
+    mw_check_menu(hwndMain, cmd_show_mak, show_mak == 0);
     if (show_mak != 0) {
         static const int32_t mak[] = {ix_mak_grp, ix_mak_1, ix_mak_2, ix_mak_3, ix_mak_4, ix_mak_5};
         for (int32_t ix : mak) scr_close_ix(ix, 0);
     } else {
-        CreateWindowContents(3);
+        CreateWindowContents(cw_store_rebuild);
     }
 }
 
@@ -451,5 +442,30 @@ void set_baud_box(void) {
         if (wnd == -1) continue;
         int32_t p2 = wndelemnts[ix].p2;
         mw_check_butt(wnd, p2 >= 0 && p2 < 8 && ucol[0][p2] == sys_baud);
+    }
+}
+
+// ---------------------------------------------------------------- results
+
+void zelb_info_to_window(void) {
+    zelb_info_lines l;
+    zelb_info_format(&zelb_info_dat, &l);
+    mw_settext(scr_getwnd_ix(ix_tx_inf_typ), scr_get_text_ix(tx_typ));
+    mw_settext(scr_getwnd_ix(ix_ed_inf_typ), l.typ);
+    mw_settext(scr_getwnd_ix(ix_tx_inf_dsp), scr_get_text_ix(tx_dsp));
+    mw_settext(scr_getwnd_ix(ix_ed_inf_dsp), l.dsp);
+    mw_settext(scr_getwnd_ix(ix_tx_inf_rev), scr_get_text_ix(tx_vers));
+    mw_settext(scr_getwnd_ix(ix_ed_inf_rev), l.rev);
+    mw_settext(scr_getwnd_ix(ix_tx_inf_dat), scr_get_text_ix(tx_dat));
+    mw_settext(scr_getwnd_ix(ix_ed_inf_dat), l.dat);
+}
+
+void scr_show_result(int what) {
+    if (what == wa_zelb_nr) {
+        char s[8];
+        snprintf(s, sizeof s, "%d", sys_zelb_nr);
+        mw_settext(scr_getwnd_ix(ix_ed_zelb_nr), s);
+    } else if (what == wa_info) {
+        zelb_info_to_window();
     }
 }

@@ -19,6 +19,9 @@
 #include <cstdint>
 #include <mutex>
 
+#include "velquor/link/com_link.h"   // sysmode, the view
+#include "velquor/ui/velquor_ids.h"  // views, command ids, content modes
+
 // ---------------------------------------------------------------- element identifiers
 
 // One identifier per row of wndelemnts, in row order (row i holds identifier i).
@@ -253,16 +256,13 @@ extern std::mutex scr_debug_mu;
 
 // View masks.
 enum : uint32_t {
-    vm_firm = 1,   // 127 Firmware-Update
-    vm_fs = 2,     // 129 File System
-    vm_ddc = 4,    // 130 DDC
-    vm_boot = 8,   // 128 Bootstrap
-    vm_scan = 16,  // 221 Scan
-    vm_debug = 32  // 261 Debug
+    vm_firm = 1,   // view_firm
+    vm_fs = 2,     // view_fs
+    vm_ddc = 4,    // view_ddc
+    vm_boot = 8,   // view_boot
+    vm_scan = 16,  // view_scan
+    vm_debug = 32  // view_debug
 };
-
-// The view, as the command id that selects it (ik_sysmode; default 129).
-extern int32_t sysmode;
 // Display options, 0 = shown (ik_show_keyb, ik_show_mak, ik_show_info).
 extern uint8_t show_keyb;
 extern uint8_t show_mak;
@@ -280,14 +280,14 @@ extern void (*paint_func)(void);
 // View mask of a sysmode value; a value that names no view gives the File
 // System view.
 uint32_t scr_view_mask(int32_t mode);
-// The sysmode of the view shown: sysmode itself, or 129 when it names no view.
+// The view shown: sysmode itself, or view_fs when it names no view.
 int32_t scr_view_shown(void);
 
 // ---------------------------------------------------------------- content operations
 
-// Content modes: 1 store, 2 rebuild, 3 store + rebuild, 4 refresh, 5 store +
-// refresh, 10 full rebuild (background too), 11 store + full rebuild. Every
-// mode except 1 reloads the menu bar and its marks. Any thread: a worker's
+// Content modes (vq_content_mode): 1 store, 2 rebuild, 3 store + rebuild, 4
+// refresh, 5 store + refresh, 10 full rebuild (background too), 11 store + full
+// rebuild. Every mode except 1 reloads the menu bar and its marks. Any thread: a worker's
 // call (the end of an operation) runs on the main thread and waits for it, as
 // do paint_enab, update_menu, paint_mak, set_baud_box and scr_close_ix.
 void CreateWindowContents(int mode);
@@ -329,6 +329,11 @@ void update_menu(void);
 void paint_mak(void);
 // Marks each existing baud-rate radio that equals sys_baud.
 void set_baud_box(void);
+// Shows an operation's result in its fields (wa_zelb_nr: the monitor number a
+// ping found; wa_info: the identification record). Any thread.
+void scr_show_result(int what);
+// The identification record in the info group: labels and values.
+void zelb_info_to_window(void);
 
 // Helpers on menus and buttons; each does nothing for a window of -1.
 void mw_check_menu(int hwnd, int id, char on);

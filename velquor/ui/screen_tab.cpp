@@ -9,16 +9,14 @@
 // and configuration keys share it.
 #include <iterator>
 
-#include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
-#include "velquor/operations/velquor_func.h"
+#include "velquor/operations/fs_ops.h"
+#include "velquor/operations/vf_boot.h"
+#include "velquor/operations/vf_ddc.h"
+#include "velquor/operations/vf_firm.h"
 #include "velquor/operations/vf_ipl.h"
-#include "velquor/ui/conf.h"
+#include "velquor/ui/scan.h"
 #include "velquor/ui/screen.h"
-#include "velquor/ui/text_ar.h"
-#include "velquor/ui/velquor_cfg.h"
-#include "velquor/ui/velquor_dialogs.h"
-#include "velquor/ui/velquor_win.h"
 
 // ---------------------------------------------------------------- intervals
 
@@ -57,7 +55,7 @@ const intervallT *iv_get(int32_t kind) {
 
 const int32_t ucol[2][8] = {
     {9600, 19200, 38400, 115200, 384000, 576000, 288000, -1},  // 0: baud rates
-    {205, 206, -1, -1, -1, -1, -1, -1},                        // 1: boot types (radio ids)
+    {boot_zelb3, boot_am29lv150, -1, -1, -1, -1, -1, -1},      // 1: boot types (radio ids)
 };
 
 // ---------------------------------------------------------------- the table
@@ -83,28 +81,28 @@ const elementT wndelemnts[scr_n_rows + 1] = {
     // keyboard group: the five front keys, created Left, Right, OK, Up, Down
     {R(ix_key_grp), 117, GRP, "Tastatur", "Keyboard", "clavier", nullptr, 0, 0, show_enab_keyboard,
      F | S | B | C | G, 86, 66, 40, 60, 0, 0, nullptr},
-    {R(ix_key_lf), 122, BUT, "Links", "Left", "gauche", nullptr, 0, 0, show_enab_keyboard,
+    {R(ix_key_lf), cmd_key_left, BUT, "Links", "Left", "gauche", nullptr, 0, 0, show_enab_keyboard,
      F | S | D | B | G, 88, 91, 10, 15, 0, 0, nullptr},
-    {R(ix_key_rt), 123, BUT, "Rechts", "Right", "droite", nullptr, 0, 0, show_enab_keyboard,
-     F | S | D | B | G, 114, 91, 10, 15, 0, 0, nullptr},
-    {R(ix_key_ok), 125, BUT, "OK", "OK", "OK", nullptr, 0, 0, show_enab_keyboard, F | S | D | B | G,
-     101, 91, 10, 15, 0, 0, nullptr},
-    {R(ix_key_up), 121, BUT, "Hoch", "Up", "haute", nullptr, 0, 0, show_enab_keyboard,
+    {R(ix_key_rt), cmd_key_right, BUT, "Rechts", "Right", "droite", nullptr, 0, 0,
+     show_enab_keyboard, F | S | D | B | G, 114, 91, 10, 15, 0, 0, nullptr},
+    {R(ix_key_ok), cmd_key_ok, BUT, "OK", "OK", "OK", nullptr, 0, 0, show_enab_keyboard,
+     F | S | D | B | G, 101, 91, 10, 15, 0, 0, nullptr},
+    {R(ix_key_up), cmd_key_up, BUT, "Hoch", "Up", "haute", nullptr, 0, 0, show_enab_keyboard,
      F | S | D | B | G, 101, 73, 10, 15, 0, 0, nullptr},
-    {R(ix_key_dn), 124, BUT, "Runter", "Down", "", nullptr, 0, 0, show_enab_keyboard,
+    {R(ix_key_dn), cmd_key_down, BUT, "Runter", "Down", "", nullptr, 0, 0, show_enab_keyboard,
      F | S | D | B | G, 101, 109, 10, 15, 0, 0, nullptr},
     // macro group: five buttons filled from the macro set (buffer_size = entry)
     {R(ix_mak_grp), 117, GRP, "Makros", "Macros", "macro-instructions", nullptr, 0, 0,
      show_enab_makros_grp, F | S | D | B | G, 44, 66, 41, 60, 0, 0, nullptr},
-    {R(ix_mak_1), 133, BUT, "1", "1", "1", nullptr, bt_macro, 0, show_enab_mak_butt,
+    {R(ix_mak_1), cmd_mak_1, BUT, "1", "1", "1", nullptr, bt_macro, 0, show_enab_mak_butt,
      F | S | D | B | G, 46, 74, 37, 9, 0, 0, nullptr},
-    {R(ix_mak_2), 134, BUT, "2", "2", "2", nullptr, bt_macro, 1, show_enab_mak_butt,
+    {R(ix_mak_2), cmd_mak_1 + 1, BUT, "2", "2", "2", nullptr, bt_macro, 1, show_enab_mak_butt,
      F | S | D | B | G, 46, 84, 37, 9, 0, 0, nullptr},
-    {R(ix_mak_3), 135, BUT, "3", "3", "3", nullptr, bt_macro, 2, show_enab_mak_butt,
+    {R(ix_mak_3), cmd_mak_1 + 2, BUT, "3", "3", "3", nullptr, bt_macro, 2, show_enab_mak_butt,
      F | S | D | B | G, 46, 94, 37, 9, 0, 0, nullptr},
-    {R(ix_mak_4), 136, BUT, "4", "4", "4", nullptr, bt_macro, 3, show_enab_mak_butt,
+    {R(ix_mak_4), cmd_mak_1 + 3, BUT, "4", "4", "4", nullptr, bt_macro, 3, show_enab_mak_butt,
      F | S | D | B | G, 46, 104, 37, 9, 0, 0, nullptr},
-    {R(ix_mak_5), 137, BUT, "5", "5", "5", nullptr, bt_macro, 4, show_enab_mak_butt,
+    {R(ix_mak_5), cmd_mak_5, BUT, "5", "5", "5", nullptr, bt_macro, 4, show_enab_mak_butt,
      F | S | D | B | G, 46, 114, 37, 9, 0, 0, nullptr},
     // info group: identification of the current monitor (texts set by the info module)
     {R(ix_grp_info), 187, GRP, "Info", "Info", "", nullptr, 0, 0, show_enab_info, F | S | B | G, 2,
@@ -125,7 +123,7 @@ const elementT wndelemnts[scr_n_rows + 1] = {
      15, 5, 0, 0, nullptr},
     {R(ix_ed_inf_dat), 161, STA, "", "", "", nullptr, 0, 0, show_enab_info, F | S | B | G, 19, 106,
      20, 5, 0, 0, nullptr},
-    {R(ix_bt_inf_upd), 212, BUT, "Update", "Update", "", nullptr, 0, 0, show_enab_info,
+    {R(ix_bt_inf_upd), cmd_info_upd, BUT, "Update", "Update", "", nullptr, 0, 0, show_enab_info,
      F | S | B | G, 10, 114, 20, 9, 0, 0, nullptr},
     // interface group: port / address / list index, time-out, monitor number, parity, ping, scan
     {R(ix_grp_com), 168, GRP, "Schnittstelle:", "Interface", "interface de transmission ", nullptr,
@@ -162,14 +160,14 @@ const elementT wndelemnts[scr_n_rows + 1] = {
      106, 30, 10, 9, 0, iv_zelb_nr, nullptr},
     {R(ix_ed_nr_i2c), 200, EDS, "", "", "", &ddc_bus, bt_byte, 1, show_enab_ddc_bus, D, 106, 30, 10,
      9, 0, iv_ddc_bus, nullptr},
-    {R(ix_parno), 169, CHK, "keine Parit\xe4t", "No Parity", "", &parno, bt_flag, 0,
+    {R(ix_parno), cmd_parno, CHK, "keine Parit\xe4t", "No Parity", "", &parno, bt_flag, 0,
      show_enab_always, F | S | G, 88, 42, 18, 9, 0, 0, nullptr},
-    {R(ix_broad), 248, CHK, "Gruppe", "Group", "", &broad, bt_flag, 0, show_enab_always_ipl,
+    {R(ix_broad), cmd_group, CHK, "Gruppe", "Group", "", &broad, bt_flag, 0, show_enab_always_ipl,
      F | S | B | C | G, 108, 42, 16, 9, 0, 0, nullptr},
-    {R(ix_bt_ping), 176, BUT, "Ping", "Ping", "Ping", nullptr, 0, 0, show_enab_always, F | S | G,
-     88, 52, 15, 9, 0, 0, nullptr},
-    {R(ix_bt_test), 221, BUT, "Suche", "Scan", "Cherchez", nullptr, 0, 0, show_enab_always_rs232,
-     F | S | B | G, 109, 52, 15, 9, 0, 0, nullptr},
+    {R(ix_bt_ping), cmd_ping, BUT, "Ping", "Ping", "Ping", nullptr, 0, 0, show_enab_always,
+     F | S | G, 88, 52, 15, 9, 0, 0, nullptr},
+    {R(ix_bt_test), cmd_view_scan, BUT, "Suche", "Scan", "Cherchez", nullptr, 0, 0,
+     show_enab_always_rs232, F | S | B | G, 109, 52, 15, 9, 0, 0, nullptr},
     // Firmware-Update view: file, rate radios (list 0), high time-out, Update
     {R(ix_grp_firm), 192, GRP, "Firmware-Update", "Firmware-Update", "programmation de la ZELB",
      nullptr, 0, 0, show_enab_always, F, 2, 1, 83, 64, 0, 0, nullptr},
@@ -177,27 +175,27 @@ const elementT wndelemnts[scr_n_rows + 1] = {
      10, 9, 0, 0, nullptr},
     {R(ix_ed_f_firm), 146, EDS, "", "", "", firmpath, bt_text, 1024, show_enab_always, F, 11, 10,
      62, 10, 0, tc_fname, nullptr},
-    {R(ix_bt_f_firm), 197, BUT, "...", "...", "...", nullptr, 0, 0, show_enab_always, F, 73, 11, 10,
-     9, 0, 0, nullptr},
-    {R(ix_firm_upd), 185, BUT, "Update", "Update", "mettre \xe0 jour", nullptr, 0, 0,
+    {R(ix_bt_f_firm), cmd_choose_file, BUT, "...", "...", "...", nullptr, 0, 0, show_enab_always, F,
+     73, 11, 10, 9, 0, 0, nullptr},
+    {R(ix_firm_upd), cmd_firm_upd, BUT, "Update", "Update", "mettre \xe0 jour", nullptr, 0, 0,
      show_enab_always, F, 4, 52, 35, 9, 0, 0, nullptr},
-    {R(ix_firm_hi_to), 258, CHK, "Monitor-Timeout hoch", "High Monitor-Timeout", "", &firm_hito,
-     bt_flag, 0, show_enab_always, F, 48, 52, 35, 9, 0, 0, nullptr},
+    {R(ix_firm_hi_to), cmd_firm_hito, CHK, "Monitor-Timeout hoch", "High Monitor-Timeout", "",
+     &firm_hito, bt_flag, 0, show_enab_always, F, 48, 52, 35, 9, 0, 0, nullptr},
     {R(ix_grp_firm_bd), 180, GRP, "Baudrate", "Baud rate", "Baud", nullptr, 0, 0, show_enab_always,
      F, 4, 22, 79, 27, 0, 0, nullptr},
-    {R(ix_firm_bd96), 181, RAD, "9600", "9600", "9600", &sys_baud, bt_ulist, 0, show_enab_always, F,
-     6, 27, 19, 9, 0, 0, nullptr},
-    {R(ix_firm_bd192), 182, RAD, "19,2k", "19.2k", "19,2k", &sys_baud, bt_ulist, 0,
+    {R(ix_firm_bd96), cmd_baud_9600, RAD, "9600", "9600", "9600", &sys_baud, bt_ulist, 0,
+     show_enab_always, F, 6, 27, 19, 9, 0, 0, nullptr},
+    {R(ix_firm_bd192), cmd_baud_19200, RAD, "19,2k", "19.2k", "19,2k", &sys_baud, bt_ulist, 0,
      show_enab_always_no_ipl, F, 25, 27, 19, 9, 0, 1, nullptr},
-    {R(ix_firm_bd384), 183, RAD, "38,4k", "38.4k", "38,4k", &sys_baud, bt_ulist, 0,
+    {R(ix_firm_bd384), cmd_baud_38400, RAD, "38,4k", "38.4k", "38,4k", &sys_baud, bt_ulist, 0,
      show_enab_always_no_ipl, F, 44, 27, 19, 9, 0, 2, nullptr},
-    {R(ix_firm_bd1152), 184, RAD, "115,2k", "115.2k", "115,2k", &sys_baud, bt_ulist, 0,
+    {R(ix_firm_bd1152), cmd_baud_115200, RAD, "115,2k", "115.2k", "115,2k", &sys_baud, bt_ulist, 0,
      show_enab_always_no_ipl, F, 63, 27, 19, 9, 0, 3, nullptr},
-    {R(ix_firm_bd2880), 210, RAD, "288k", "288k", "288k", &sys_baud, bt_ulist, 0,
+    {R(ix_firm_bd2880), cmd_baud_288000, RAD, "288k", "288k", "288k", &sys_baud, bt_ulist, 0,
      show_enab_always_no_ipl, F, 6, 38, 12, 9, 0, 6, nullptr},
-    {R(ix_firm_bd3840), 208, RAD, "384k", "384k", "384k", &sys_baud, bt_ulist, 0,
+    {R(ix_firm_bd3840), cmd_baud_384000, RAD, "384k", "384k", "384k", &sys_baud, bt_ulist, 0,
      show_enab_always_no_ipl, F, 25, 38, 12, 9, 0, 4, nullptr},
-    {R(ix_firm_bd5760), 209, RAD, "576k", "576k", "576k", &sys_baud, bt_ulist, 0,
+    {R(ix_firm_bd5760), cmd_baud_576000, RAD, "576k", "576k", "576k", &sys_baud, bt_ulist, 0,
      show_enab_always_no_ipl, F, 44, 38, 12, 9, 0, 5, nullptr},
     // Bootstrap view: file, boot type radios (list 1), Download
     {R(ix_grp_boot), 196, GRP, "Bootstrap", "Bootstrap", "", nullptr, 0, 0, show_enab_always, B, 2,
@@ -206,16 +204,16 @@ const elementT wndelemnts[scr_n_rows + 1] = {
      10, 9, 0, 0, nullptr},
     {R(ix_ed_f_boot), 146, EDS, "", "", "", firmpath, bt_text, 1024, show_enab_always, B, 11, 10,
      62, 10, 0, tc_fname, nullptr},
-    {R(ix_bt_f_boot), 197, BUT, "...", "...", "...", nullptr, 0, 0, show_enab_always, B, 73, 11, 10,
-     9, 0, 0, nullptr},
+    {R(ix_bt_f_boot), cmd_choose_file, BUT, "...", "...", "...", nullptr, 0, 0, show_enab_always, B,
+     73, 11, 10, 9, 0, 0, nullptr},
     {R(ix_grp_firm_boot), 204, GRP, "Typ", "Typ", "", nullptr, 0, 0, show_enab_always, B, 4, 22, 79,
      25, 0, 0, nullptr},
-    {R(ix_rd_boot_zelb3), 205, RAD, "ZELB3", "ZELB3", "ZELB3", &sys_boot, bt_ulist, 1,
+    {R(ix_rd_boot_zelb3), cmd_boot_zelb3, RAD, "ZELB3", "ZELB3", "ZELB3", &sys_boot, bt_ulist, 1,
      show_enab_always, B, 6, 30, 19, 9, 0, 0, nullptr},
-    {R(ix_rd_boot_AM29LV150), 206, RAD, "AM29LV150", "AM29LV150", "AM29LV150", &sys_boot, bt_ulist,
-     1, show_enab_always, B, 25, 30, 19, 9, 0, 1, nullptr},
-    {R(ix_firm_boot), 186, BUT, "Download", "Download", "", nullptr, 0, 0, show_enab_boot_dnl, B, 4,
-     52, 79, 9, 0, 0, nullptr},
+    {R(ix_rd_boot_AM29LV150), cmd_boot_am29lv150, RAD, "AM29LV150", "AM29LV150", "AM29LV150",
+     &sys_boot, bt_ulist, 1, show_enab_always, B, 25, 30, 19, 9, 0, 1, nullptr},
+    {R(ix_firm_boot), cmd_boot_dnl, BUT, "Download", "Download", "", nullptr, 0, 0,
+     show_enab_boot_dnl, B, 4, 52, 79, 9, 0, 0, nullptr},
     // File System view: dump file, Reset, PC -> TFT, TFT -> PC, Erase
     {R(ix_grp_fs), 144, GRP, "Dateisystem", "File System", "configuration de la ZELB", nullptr, 0,
      0, show_enab_always, S, 2, 1, 83, 64, 0, 0, nullptr},
@@ -223,16 +221,16 @@ const elementT wndelemnts[scr_n_rows + 1] = {
      9, 0, 0, nullptr},
     {R(ix_ed_f_fs), 146, EDS, "", "", "", fname1, bt_text, 1024, show_enab_always, S, 11, 10, 62,
      10, 0, tc_fname, nullptr},
-    {R(ix_bt_f_fs), 197, BUT, "...", "...", "...", nullptr, 0, 0, show_enab_always, S, 73, 11, 10,
-     9, 0, 0, nullptr},
-    {R(ix_fs_res), 148, BUT, "Neustart", "Reset", "reset", nullptr, 0, 0, show_enab_always, S, 11,
-     35, 15, 10, 0, 0, nullptr},
-    {R(ix_fs_dnl), 145, BUT, "PC -> TFT", "PC -> TFT", "PC -> TFT", nullptr, 0, 0, show_enab_always,
-     S, 30, 35, 15, 10, 0, 0, nullptr},
-    {R(ix_fs_upl), 150, BUT, "TFT -> PC", "TFT -> PC", "TFT -> PC", nullptr, 0, 0, show_enab_always,
-     S, 49, 35, 15, 10, 0, 0, nullptr},
-    {R(ix_fs_er), 149, BUT, "L\xf6schen", "Erase", "Supprimer", nullptr, 0, 0, show_enab_always, S,
-     67, 35, 15, 10, 0, 0, nullptr},
+    {R(ix_bt_f_fs), cmd_choose_file, BUT, "...", "...", "...", nullptr, 0, 0, show_enab_always, S,
+     73, 11, 10, 9, 0, 0, nullptr},
+    {R(ix_fs_res), cmd_fs_reset, BUT, "Neustart", "Reset", "reset", nullptr, 0, 0, show_enab_always,
+     S, 11, 35, 15, 10, 0, 0, nullptr},
+    {R(ix_fs_dnl), cmd_fs_dnl, BUT, "PC -> TFT", "PC -> TFT", "PC -> TFT", nullptr, 0, 0,
+     show_enab_always, S, 30, 35, 15, 10, 0, 0, nullptr},
+    {R(ix_fs_upl), cmd_fs_upl, BUT, "TFT -> PC", "TFT -> PC", "TFT -> PC", nullptr, 0, 0,
+     show_enab_always, S, 49, 35, 15, 10, 0, 0, nullptr},
+    {R(ix_fs_er), cmd_fs_erase, BUT, "L\xf6schen", "Erase", "Supprimer", nullptr, 0, 0,
+     show_enab_always, S, 67, 35, 15, 10, 0, 0, nullptr},
     // DDC view: EDID file, PC -> DDC, DDC -> PC
     {R(ix_grp_ddc), 195, GRP, "DDC", "DDC", "", nullptr, 0, 0, show_enab_always, D, 2, 1, 83, 64, 0,
      0, nullptr},
@@ -240,11 +238,11 @@ const elementT wndelemnts[scr_n_rows + 1] = {
      9, 0, 0, nullptr},
     {R(ix_ed_f_ddc), 146, EDS, "", "", "", ddcpath, bt_text, 1024, show_enab_always, D, 11, 10, 62,
      10, 0, tc_fname, nullptr},
-    {R(ix_bt_f_ddc), 197, BUT, "...", "...", "...", nullptr, 0, 0, show_enab_always, D, 73, 11, 10,
-     9, 0, 0, nullptr},
-    {R(ix_ddc_dnl), 188, BUT, "PC -> DDC", "PC -> DDC", "", nullptr, 0, 0, show_enab_always, D, 11,
-     35, 15, 10, 0, 0, nullptr},
-    {R(ix_ddc_upl), 190, BUT, "DDC -> PC", "DDC -> PC", "DDC -> PC", nullptr, 0, 0,
+    {R(ix_bt_f_ddc), cmd_choose_file, BUT, "...", "...", "...", nullptr, 0, 0, show_enab_always, D,
+     73, 11, 10, 9, 0, 0, nullptr},
+    {R(ix_ddc_dnl), cmd_ddc_dnl, BUT, "PC -> DDC", "PC -> DDC", "", nullptr, 0, 0, show_enab_always,
+     D, 11, 35, 15, 10, 0, 0, nullptr},
+    {R(ix_ddc_upl), cmd_ddc_upl, BUT, "DDC -> PC", "DDC -> PC", "DDC -> PC", nullptr, 0, 0,
      show_enab_always, D, 67, 35, 15, 10, 0, 0, nullptr},
     // Scan view: range, time-out, parity, Scan, and the overview tree
     {R(ix_sc_intf_grp), 222, GRP, "Suche Schnittstellen", "Scan Interfaces", "", nullptr, 0, 0,
@@ -263,10 +261,10 @@ const elementT wndelemnts[scr_n_rows + 1] = {
      nullptr, 0, 0, show_enab_always, C, 93, 97, 15, 9, 0, 0, nullptr},
     {R(ix_ed_scto), 231, EDS, "", "", "", &sc_to, bt_byte, 2, show_enab_always, C, 106, 95, 10, 9,
      0, iv_timeout_sc, nullptr},
-    {R(ix_sc_parno), 233, CHK, "keine Parit\xe4t", "No Parity", "", &sc_parno, bt_flag, 0,
+    {R(ix_sc_parno), cmd_sc_parno, CHK, "keine Parit\xe4t", "No Parity", "", &sc_parno, bt_flag, 0,
      show_enab_always_rs232, C, 93, 105, 30, 9, 0, 0, nullptr},
-    {R(ix_bt_scan), 227, BUT, "Suchen", "Scan", "", nullptr, 0, 0, show_enab_always, C, 88, 114, 36,
-     9, 0, 0, nullptr},
+    {R(ix_bt_scan), cmd_scan, BUT, "Suchen", "Scan", "", nullptr, 0, 0, show_enab_always, C, 88,
+     114, 36, 9, 0, 0, nullptr},
     {R(ix_sc_tv_grp), 228, GRP,
      "\xdc"
      "berblick",

@@ -10,6 +10,7 @@
 #include <iterator>
 
 uint32_t sys_lang = lang_eng;
+char VER_APP_NAME[cfg_app_name_size] = "Velquor II";
 
 // Columns: German, English, French ("" = not translated, nullptr = none). The
 // layout keeps split literals together, so the formatter leaves it alone.

@@ -10,6 +10,7 @@
 // name them), and rows 1 to 3 double as the language codes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // One text in the three languages. tx_franz may be an empty string (not
@@ -168,13 +169,23 @@ constexpr int texte_rows = 138;
 extern const text texte[texte_rows];
 
 // Language codes of sys_lang, equal to the rows holding the language names.
-constexpr uint32_t lang_deu = tx_deu;  // German
-constexpr uint32_t lang_eng = tx_eng;  // English (also any value other than 1 and 3)
-constexpr uint32_t lang_fr = tx_fr;    // French
+enum vq_lang : uint32_t {
+    lang_deu = tx_deu,  // German
+    lang_eng = tx_eng,  // English (also any value other than 1 and 3)
+    lang_fr = tx_fr,    // French
+};
 
 // The current language: 1 German, 2 English, 3 French; default 2. Written on
 // the main thread only (language commands, configuration), read anywhere.
 extern uint32_t sys_lang;
+
+// The application name: the main window's title and the caption of every
+// box (configuration key ik_app_name, default "Velquor II"), and the
+// program's version shown in the about box.
+constexpr size_t cfg_app_name_size = 128;  // 127 characters and the NUL
+extern char VER_APP_NAME[cfg_app_name_size];
+constexpr const char *VER_APP_NAME_STD = "Velquor II";
+constexpr const char *VER_APP_NUM = "1.014A";
 
 // The text of `row` in the current language; the empty text for a cell that
 // is empty or absent and for a row outside 0..137. Never nullptr.

@@ -1,10 +1,10 @@
-// The settings that survive a restart and that no other module holds, and the
-// default groups of set_std_cfg.
+// The viewer settings and the default groups of set_std_cfg.
 //
-// The start values below equal the defaults, so the program behaves the same
-// whether or not set_std_cfg has run; start-up runs it with every bit anyway.
-// Settings of other modules are reset here through their own headers.
-#include "velquor_cfg.h"
+// Every setting's start value (where its owner defines it) equals its
+// default, so the program behaves the same whether or not set_std_cfg has run;
+// start-up runs it with every bit anyway. Settings of other modules are reset
+// here through their owners' headers.
+#include "velquor/ui/velquor_cfg.h"
 
 #include <cstdio>
 #include <cstring>
@@ -16,27 +16,6 @@
 
 // ---------------------------------------------------------------- settings
 
-char makpath[cfg_path_size] = "";
-int32_t sys_boot = 205;
-uint8_t sc_intf_s = 1;
-uint8_t sc_intf_e = 99;
-uint8_t sc_to = 1;
-uint8_t sc_parno = 0;
-uint32_t det_zelb_cmd = 0x8E4, det_zelb_val = 0;
-uint32_t det_sw_cmd = 0x8E6, det_sw_val = 0;
-uint32_t det_dat_cmd = 0x8E7, det_dat_val = 0;
-uint32_t det_disp_cmd = 0x8E5, det_disp_val = 0;
-uint32_t det_vfreq_cmd = 0x8EA, det_vfreq_val = 0;
-uint32_t det_hfreq_cmd = 0x8E9, det_hfreq_val = 0;
-uint32_t det_pclk_cmd = 0x8E8, det_pclk_val = 0;
-uint32_t lptport[4] = {0x378, 0x278, 0x3BC, 0x378};
-uint32_t lptportstat[4] = {0x379, 0x279, 0x3BD, 0x379};
-char ddcpath[cfg_path_size] = "";
-char firmpath[cfg_path_size] = "";
-char fname1[cfg_path_size] = "";
-uint8_t fsf_prot = 0;
-uint8_t ddc_prot = 0;
-char get_temp_file[cfg_path_size] = "./velq.tmp";
 char op_mak_pre[cfg_viewer_size] = "notepad.exe ";
 char op_mak_suff[cfg_viewer_size] = "";
 char op_ddc_hex_pre[cfg_viewer_size] = "notepad.exe ";
@@ -45,12 +24,6 @@ char op_ddc_bin_pre[cfg_viewer_size] = "notepad.exe ";
 char op_ddc_bin_suff[cfg_viewer_size] = "";
 char op_tx_pre[cfg_viewer_size] = "notepad.exe ";
 char op_tx_suff[cfg_viewer_size] = "";
-uint8_t firm_68 = 0;
-uint8_t firm_hito = 0;
-char VER_APP_NAME[cfg_app_name_size] = "Velquor II";
-uint8_t ddc_intf = 1;
-uint8_t ddc_bus = 1;
-uint8_t ddc_to = 3;
 
 namespace {
 
@@ -79,17 +52,9 @@ void reset_view(void) {
     show_keyb = 0;
     show_info = 0;
     show_mak = 0;
-    sysmode = 129;
-    sys_lang = 2;
+    sysmode = view_fs;
+    sys_lang = lang_eng;
     com_mode = com_mode_rs232;
-}
-
-void reset_ddc_port(void) {
-    static const uint32_t data[4] = {0x378, 0x278, 0x3BC, 0x378};
-    for (int i = 0; i < 4; ++i) {
-        lptport[i] = data[i];
-        lptportstat[i] = data[i] + 1;
-    }
 }
 
 void reset_intf(void) {
@@ -101,13 +66,6 @@ void reset_intf(void) {
     sys_ipx = 0;
     reset_ip_list();  // broad = 1, every entry "0.0.0.0" without a name
     for (int n = 1; n <= 99; ++n) plat::ser_set_com_path(n, nullptr);
-}
-
-void reset_scan(void) {
-    sc_intf_s = 1;
-    sc_intf_e = 99;
-    sc_to = 1;
-    sc_parno = 0;
 }
 
 void reset_files(void) {
@@ -128,22 +86,10 @@ void reset_win(void) {
     win_top = (sh > h) ? (sh - h) / 2 : 0;
 }
 
-void reset_det_items(void) {
-    det_zelb_cmd = 0x8E4;
-    det_sw_cmd = 0x8E6;
-    det_dat_cmd = 0x8E7;
-    det_disp_cmd = 0x8E5;
-    det_vfreq_cmd = 0x8EA;
-    det_hfreq_cmd = 0x8E9;
-    det_pclk_cmd = 0x8E8;
-    det_zelb_val = det_sw_val = det_dat_val = det_disp_val = 0;
-    det_vfreq_val = det_hfreq_val = det_pclk_val = 0;
-}
-
 void set_std_cfg(uint32_t mode, uint32_t /*mode2*/) {
     if (mode & cfg_grp_mak) makpath[0] = '\0';
     if (mode & cfg_grp_viewers) reset_prog_open();
-    if (mode & cfg_grp_boot) sys_boot = 205;
+    if (mode & cfg_grp_boot) sys_boot = boot_zelb3;
     if (mode & cfg_grp_view) reset_view();
     if (mode & cfg_grp_lpt) reset_ddc_port();
     if (mode & cfg_grp_intf) {
@@ -154,7 +100,7 @@ void set_std_cfg(uint32_t mode, uint32_t /*mode2*/) {
     if (mode & cfg_grp_files) reset_files();
     if (mode & cfg_grp_win) reset_win();
     if (mode & cfg_grp_ddc_intf) ddc_intf = 1;
-    if (mode & cfg_grp_app_name) set_text(VER_APP_NAME, sizeof VER_APP_NAME, "Velquor II");
+    if (mode & cfg_grp_app_name) set_text(VER_APP_NAME, sizeof VER_APP_NAME, VER_APP_NAME_STD);
     if (mode & cfg_grp_ddc_bus) ddc_bus = 1;
     if (mode & cfg_grp_flags) {
         parno = 0;

@@ -3,28 +3,30 @@
 // vq_startup runs the start-up order up to the window; vq_create_window makes
 // the main window, whose timer 171 then builds the contents and the hidden
 // status dialogs from the loop. MainWndProc handles the window's messages and
-// check_cmd turns each command id into its operation: it sets the busy state,
-// stores the edit fields and starts the operation's chain or function. The
-// operation ends through its end step, which makes the window idle again.
-// Operations whose modules are not built yet end at once through the same end
-// step with error 24.
+// check_cmd turns each command id into its operation through the dispatch
+// table: a row sets the busy state, stores the edit fields and starts the
+// operation's chain or function. The operation ends through its end step,
+// which makes the window idle again. Operations whose modules are not built
+// yet end at once through the same end step with error 24.
 //
-// Index: state; start-up and end; window procedure; command dispatch; files
-// and viewers; macro set.
+// Index: state; wiring; start-up and end; window procedure; command handlers;
+// dispatch table; files and viewers.
 #include "velquor/ui/velquor_main.h"
 
 #include <strings.h>
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "platform/win.h"
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
-#include "velquor/operations/velquor_func.h"
-#include "velquor/operations/vf_ipl.h"
+#include "velquor/operations/vf_end.h"
+#include "velquor/operations/vf_keys.h"
+#include "velquor/operations/vf_wait.h"
 #include "velquor/sequencer/sm_act.h"
 #include "velquor/ui/conf.h"
 #include "velquor/ui/screen.h"
@@ -32,12 +34,12 @@
 #include "velquor/ui/velquor_cfg.h"
 #include "velquor/ui/velquor_dialogs.h"
 #include "velquor/ui/velquor_win.h"
+#include "velquor/ui/win_seam.h"
 #include "velquor/util/velq_str.h"
 #include "velquor/util/vqsystem.h"
 
 // ---------------------------------------------------------------- state
 
-int hwndMain = -1;
 char fcpath[1024] = "./std.cfg";
 int32_t is_start = 0;
 int32_t win_left = 0, win_top = 0, win_width = 600, win_height = 370;
@@ -80,11 +82,29 @@ void busy_contents(int mode) {
 // The operation of this command is not built yet: it ends at once through its
 // end step, which shows error 24 and makes the window idle again.
 void not_built(void) {
-    sys_rv = 24;
+    sys_rv = mc_e_err;
     end_com();
 }
 
+// What the lower layers ask of the window through the seam.
+void seam_ask(int what) {
+    if (what == wa_zelb_nr || what == wa_info)
+        scr_show_result(what);
+    else
+        stat_dlg_window(what);
+}
+
 }  // namespace
+
+// ---------------------------------------------------------------- wiring
+
+void vq_wire(void) {
+    sm_install(tm_func_tab, std::size(tm_func_tab));
+    win_seam.contents = CreateWindowContents;
+    win_seam.paint_enab = paint_enab;
+    win_seam.debug_line = add_debug_str;
+    win_seam.ask = seam_ask;
+}
 
 // ---------------------------------------------------------------- start-up and end
 
@@ -103,6 +123,7 @@ int mw_check_window(int32_t left, int32_t top, int32_t width, int32_t height) {
 }
 
 int vq_startup(const char *cmdline) {
+    vq_wire();
     char rc = static_cast<char>(sys_start());
     if (rc != 0) {
         plat::win_message_box(-1, "Error", sys_get_msg(rc), plat::WIN_BOX_OK, plat::WIN_ICON_NONE);
@@ -176,7 +197,7 @@ int MainWndProc(int hwnd, int msg, int p1, int p2) {
         plat::win_set_timer(hwnd, tm_idle, 5);
         return 0;
     case plat::WIN_MSG_DESTROY:
-        CreateWindowContents(1);
+        CreateWindowContents(cw_store);
         dlgclose_stat();
         dlgclose_staterr();
         plat::win_kill_timer(hwnd, tm_startup);
@@ -188,7 +209,7 @@ int MainWndProc(int hwnd, int msg, int p1, int p2) {
         return 0;
     case plat::WIN_MSG_MOVE: savePos(p1, p2); return 0;
     case plat::WIN_MSG_SIZE:
-        if (is_start != 0) CreateWindowContents(11);
+        if (is_start != 0) CreateWindowContents(cw_store_full);
         return 0;
     case plat::WIN_MSG_COMMAND: check_cmd(hwnd, p1, p2); return 0;
     case plat::WIN_MSG_TIMER:
@@ -199,7 +220,7 @@ int MainWndProc(int hwnd, int msg, int p1, int p2) {
             dlghide_stat();
             dlgopen_staterr();
             dlghide_staterr();
-            CreateWindowContents(10);
+            CreateWindowContents(cw_full);
             is_start = 1;
             enab_sys_action(1);
             break;
@@ -219,50 +240,196 @@ int MainWndProc(int hwnd, int msg, int p1, int p2) {
     }
 }
 
-// ---------------------------------------------------------------- command dispatch
+// ---------------------------------------------------------------- command handlers
+//
+// Each handler receives the window and the command id. What "start busy" and
+// the content modes mean: velquor_ids.h and enab_sys_action (vf_end.h).
+
+namespace {
+
+// View > Keyboard, View > Macros: show or hide a group.
+void cmd_show_keyb_fn(int, int) {
+    show_keyb = toggle(show_keyb);
+    CreateWindowContents(cw_store_full);
+}
+
+void cmd_show_mak_fn(int, int) {
+    show_mak = toggle(show_mak);
+    paint_mak();
+}
+
+// System > Deutsch, System > English.
+void cmd_lang(int, int id) {
+    sys_lang = id == cmd_lang_deu ? lang_deu : lang_eng;
+    CreateWindowContents(cw_store_full);
+}
+
+// The five front keys.
+void cmd_key(int, int id) {
+    busy_contents(cw_store);
+    if (send_key(id, sys_zelb_nr) != 0) end_com1();
+}
+
+// The views. Bootstrap and Scan work on RS232 only.
+void cmd_view(int, int id) {
+    char changed = 0;
+    if (id == view_boot || id == view_scan) changed = set_com_mode(com_mode_rs232);
+    if (set_mode(id)) changed = 1;
+    if (changed) CreateWindowContents(cw_store_full);
+}
+
+// Commands whose operations are not built yet, each with the window state its
+// operation starts with.
+void cmd_not_built_store(int, int) {  // macro buttons
+    busy_contents(cw_store);
+    not_built();
+}
+
+void cmd_not_built_busy(int, int) {  // PC -> TFT, TFT -> PC
+    busy();
+    dome = 1;
+    CreateWindowContents(cw_store_refresh);
+    not_built();
+}
+
+void cmd_not_built_once(int, int) {  // Erase, Download, PC -> DDC, DDC -> PC
+    busy_contents(cw_store_refresh);
+    if (dome == 0) {
+        dome = 1;
+        not_built();
+    }
+}
+
+void cmd_convert_fn(int, int) {
+    busy_contents(cw_store);
+    endcom_cwcall = cw_rebuild;
+    not_built();
+}
+
+void cmd_firm_upd_fn(int, int) {
+    busy();
+    dome = 1;
+    CreateWindowContents(cw_store_refresh);
+    not_built();
+    endcom_cwcall = cw_rebuild;
+}
+
+// Reset: one monitor, or every monitor of the line for number 0.
+void cmd_reset(int hwnd, int) {
+    busy_contents(cw_store_refresh);  // the session opener names the interface itself
+    if (restart_zelb(hwnd) != 0) end_com();
+}
+
+void cmd_quit_fn(int, int) { plat::win_close(hwndMain); }
+
+void cmd_version_fn(int, int) { dlgopen_about(); }
+
+// Macro File > Close, Reload, Open, Show.
+void cmd_mak_close_fn(int, int) {
+    mak_reset_all();
+    makpath[0] = 0;
+    CreateWindowContents(cw_store_rebuild);
+}
+
+void cmd_mak_reload_fn(int, int) {
+    mak_reset_all();
+    if (makpath[0]) {
+        load_mak();
+        CreateWindowContents(cw_rebuild);
+    }
+}
+
+void cmd_mak_open_fn(int hwnd, int) {
+    CreateWindowContents(cw_store_rebuild);
+    if (GetFileName(hwnd, "Makrodatei w\xe4hlen", makpath, sizeof makpath,
+                    "Alle Dateien [*.*],*.*,Makrodatei [*.vqm],*.vqm", "vqm",
+                    makpath[0] ? makpath : "*.vqm") == 0) {
+        load_mak();
+        CreateWindowContents(cw_store_rebuild);
+    }
+}
+
+void cmd_mak_show_fn(int hwnd, int) {
+    if (makpath[0]) {
+        if (show_file(op_mak_pre, op_mak_suff, makpath) != 0)
+            mw_showerror(hwnd, scr_get_text_ix(tx_fe_open));
+    } else {
+        mw_showerror(hwnd, "Keine Makrodatei angegeben!");
+    }
+}
+
+// The check boxes: a flag toggled between storing the fields and a rebuild.
+void cmd_flag(uint8_t *flag) {
+    CreateWindowContents(cw_store);
+    *flag = toggle(*flag);
+    CreateWindowContents(cw_rebuild);
+}
+
+void cmd_parno_fn(int, int) {
+    CreateWindowContents(cw_store);
+    set_parno();
+    CreateWindowContents(cw_rebuild);
+}
+
+void cmd_sc_parno_fn(int, int) { cmd_flag(&sc_parno); }
+
+void cmd_firm_hito_fn(int, int) { cmd_flag(&firm_hito); }
+
+// Group: on, it addresses every monitor (number 0).
+void cmd_group_fn(int, int) {
+    CreateWindowContents(cw_store);
+    if (broad == 0) {
+        broad = 1;
+        sys_zelb_nr = 0;
+    } else {
+        broad = 0;
+    }
+    CreateWindowContents(cw_rebuild);
+}
 
 // File > Open and the "..." buttons: chooses the file of the view.
-static void cmd_choose_file(int hwnd) {
-    CreateWindowContents(3);
+void cmd_choose_file_fn(int hwnd, int) {
+    CreateWindowContents(cw_store_rebuild);
     switch (scr_view_shown()) {
-    case 130:
+    case view_ddc:
         if (GetFileName(hwnd, scr_get_text_ix(tx_ddc_choose), ddcpath, sizeof ddcpath,
                         scr_get_text_ix(tx_ddc_mask), "bin", ddcpath) == 0)
-            CreateWindowContents(2);
+            CreateWindowContents(cw_rebuild);
         break;
-    case 129:
+    case view_fs:
         if (GetFileName(hwnd, scr_get_text_ix(tx_fs_choose), fname1, sizeof fname1,
                         scr_get_text_ix(tx_fs_mask), "vqf", fname1[0] ? fname1 : "*.vqf") == 0)
-            CreateWindowContents(2);
+            CreateWindowContents(cw_rebuild);
         break;
-    case 127:
-    case 128:
+    case view_firm:
+    case view_boot:
         if (GetFileName(hwnd, scr_get_text_ix(tx_firm_choose), firmpath, sizeof firmpath,
                         scr_get_text_ix(tx_firm_mask), "h86",
                         firmpath[0] ? firmpath : "*.h86") == 0)
-            plat::win_set_text(scr_getwnd_ix(scr_view_shown() == 127 ? ix_ed_f_firm : ix_ed_f_boot),
-                               firmpath);
+            plat::win_set_text(
+                scr_getwnd_ix(scr_view_shown() == view_firm ? ix_ed_f_firm : ix_ed_f_boot),
+                firmpath);
         break;
     default: break;
     }
 }
 
 // File > Show: opens the file of the view in its viewer.
-static void cmd_show_file(int hwnd) {
-    CreateWindowContents(3);
+void cmd_show_file_fn(int hwnd, int) {
+    CreateWindowContents(cw_store_rebuild);
     int rc = 0;
     switch (scr_view_shown()) {
-    case 129:
+    case view_fs:
         if (!is_not_fname(fname1)) rc = show_file(op_tx_pre, op_tx_suff, fname1);
         break;
-    case 130:
+    case view_ddc:
         if (!name_is_bin(ddcpath))
             rc = show_file(op_ddc_hex_pre, op_ddc_hex_suff, ddcpath);
         else
             rc = show_file(op_ddc_bin_pre, op_ddc_bin_suff, ddcpath);
         break;
-    case 127:
-    case 128:
+    case view_firm:
+    case view_boot:
         if (!is_not_fname(firmpath)) rc = show_file(op_tx_pre, op_tx_suff, firmpath);
         break;
     default: break;
@@ -270,206 +437,152 @@ static void cmd_show_file(int hwnd) {
     if (rc != 0) mw_showerror(hwnd, scr_get_text_ix(tx_fe_open));
 }
 
+// File > Write Protect: the file of the File System or the DDC view.
+void cmd_write_prot_fn(int, int) {
+    if (scr_view_shown() == view_fs) fsf_prot = toggle(fsf_prot);
+    if (scr_view_shown() == view_ddc) ddc_prot = toggle(ddc_prot);
+    CreateWindowContents(cw_refresh);
+}
+
+// Ping, info Update, Scan: start their action.
+void cmd_ping_fn(int hwnd, int) {
+    busy_contents(cw_store);
+    sm_start_liste1(hwnd, ix_ping_me);
+}
+
+void cmd_info_upd_fn(int hwnd, int) {
+    busy_contents(cw_store_rebuild);
+    sm_start_liste1(hwnd, ix_inf_init);
+}
+
+void cmd_scan_fn(int hwnd, int) {
+    busy_contents(cw_store_rebuild);
+    sm_start_liste1(hwnd, ix_sc_intf_init);
+}
+
+// The rate radios of the firmware update.
+struct baud_row {
+    int id;
+    int32_t baud;
+};
+constexpr baud_row baud_tab[] = {
+    {cmd_baud_9600, 9600},     {cmd_baud_19200, 19200},   {cmd_baud_38400, 38400},
+    {cmd_baud_115200, 115200}, {cmd_baud_288000, 288000}, {cmd_baud_384000, 384000},
+    {cmd_baud_576000, 576000},
+};
+
+void cmd_baud(int, int id) {
+    CreateWindowContents(cw_store);
+    for (const baud_row &r : baud_tab)
+        if (r.id == id) sys_baud = r.baud;
+    set_baud_box();
+}
+
+// The boot type radios.
+void cmd_boot_type(int, int id) {
+    sys_boot = id;
+    CreateWindowContents(cw_store_rebuild);
+}
+
+// System > Monitor over IP / RS232 / IP-List.
+void cmd_link(int, int id) {
+    if (set_com_mode(id)) CreateWindowContents(cw_store_full);
+}
+
+// ---------------------------------------------------------------- dispatch table
+
+struct cmd_row {
+    int id;
+    void (*fn)(int hwnd, int id);
+};
+
+// One row per command id, in ascending order.
+constexpr cmd_row cmd_tab[] = {
+    {cmd_show_keyb, cmd_show_keyb_fn},
+    {cmd_lang_deu, cmd_lang},
+    {cmd_lang_eng, cmd_lang},
+    {cmd_key_up, cmd_key},
+    {cmd_key_left, cmd_key},
+    {cmd_key_right, cmd_key},
+    {cmd_key_down, cmd_key},
+    {cmd_key_ok, cmd_key},
+    {cmd_show_mak, cmd_show_mak_fn},
+    {cmd_view_firm, cmd_view},
+    {cmd_view_boot, cmd_view},
+    {cmd_view_fs, cmd_view},
+    {cmd_view_ddc, cmd_view},
+    {cmd_mak_1, cmd_not_built_store},
+    {cmd_mak_1 + 1, cmd_not_built_store},
+    {cmd_mak_1 + 2, cmd_not_built_store},
+    {cmd_mak_1 + 3, cmd_not_built_store},
+    {cmd_mak_5, cmd_not_built_store},
+    {cmd_fs_dnl, cmd_not_built_busy},
+    {cmd_fs_reset, cmd_reset},
+    {cmd_fs_erase, cmd_not_built_once},
+    {cmd_fs_upl, cmd_not_built_busy},
+    {cmd_quit, cmd_quit_fn},
+    {cmd_convert, cmd_convert_fn},
+    {cmd_version, cmd_version_fn},
+    {cmd_mak_close, cmd_mak_close_fn},
+    {cmd_mak_reload, cmd_mak_reload_fn},
+    {cmd_parno, cmd_parno_fn},
+    {cmd_mak_open, cmd_mak_open_fn},
+    {cmd_file_open, cmd_choose_file_fn},
+    {cmd_file_show, cmd_show_file_fn},
+    {cmd_mak_show, cmd_mak_show_fn},
+    {cmd_ping, cmd_ping_fn},
+    {cmd_write_prot, cmd_write_prot_fn},
+    {cmd_baud_9600, cmd_baud},
+    {cmd_baud_19200, cmd_baud},
+    {cmd_baud_38400, cmd_baud},
+    {cmd_baud_115200, cmd_baud},
+    {cmd_firm_upd, cmd_firm_upd_fn},
+    {cmd_boot_dnl, cmd_not_built_once},
+    {cmd_ddc_dnl, cmd_not_built_once},
+    {cmd_ddc_upl, cmd_not_built_once},
+    {cmd_choose_file, cmd_choose_file_fn},
+    {cmd_boot_zelb3, cmd_boot_type},
+    {cmd_boot_am29lv150, cmd_boot_type},
+    {cmd_baud_384000, cmd_baud},
+    {cmd_baud_576000, cmd_baud},
+    {cmd_baud_288000, cmd_baud},
+    {cmd_info_upd, cmd_info_upd_fn},
+    {cmd_view_scan, cmd_view},
+    {cmd_scan, cmd_scan_fn},
+    {cmd_sc_parno, cmd_sc_parno_fn},
+    {cmd_link_ip, cmd_link},
+    {cmd_link_rs232, cmd_link},
+    {cmd_link_ipl, cmd_link},
+    {cmd_group, cmd_group_fn},
+    {cmd_firm_hito, cmd_firm_hito_fn},
+    {cmd_view_debug, cmd_view},
+};
+
+// Checked by the compiler: ids in ascending order, so none stands twice and a
+// command cannot be dispatched to two handlers.
+constexpr bool cmd_tab_ordered() {
+    for (size_t i = 1; i < std::size(cmd_tab); ++i)
+        if (cmd_tab[i - 1].id >= cmd_tab[i].id || !cmd_tab[i].fn) return false;
+    return true;
+}
+static_assert(cmd_tab_ordered(), "command ids ascending, each with a handler");
+
+const cmd_row *cmd_find(int id) {
+    for (const cmd_row &r : cmd_tab)
+        if (r.id == id) return &r;
+    return nullptr;
+}
+
+}  // namespace
+
+bool check_cmd_known(int id) { return cmd_find(id) != nullptr; }
+
 void check_cmd(int hwnd, int p1, int p2) {
     if (p2 == plat::WIN_NOTIFY_CHANGE) return;
-    int id = p1 & 0xFFFF;
-    endcom_cwcall = 4;
-    switch (id) {
-    case 116:  // View > Keyboard
-        show_keyb = toggle(show_keyb);
-        CreateWindowContents(11);
-        break;
-    case 126:  // View > Macros
-        show_mak = toggle(show_mak);
-        paint_mak();
-        break;
-    case 119:  // System > Deutsch
-    case 120:  // System > English
-        sys_lang = id == 119 ? 1 : 2;
-        CreateWindowContents(11);
-        break;
-    case 121:
-    case 122:
-    case 123:
-    case 124:
-    case 125:  // keys Up, Left, Right, Down, OK
-        busy_contents(1);
-        if (send_key(id, sys_zelb_nr) != 0) end_com1();
-        break;
-    case 127:
-    case 128:
-    case 129:
-    case 130:
-    case 221:
-    case 261: {  // views
-        char changed = 0;
-        if (id == 128 || id == 221) changed = set_com_mode(com_mode_rs232);
-        if (set_mode(id)) changed = 1;
-        if (changed) CreateWindowContents(11);
-        break;
-    }
-    case 133:
-    case 134:
-    case 135:
-    case 136:
-    case 137:  // macro buttons
-        busy_contents(1);
-        not_built();
-        break;
-    case 145:  // PC -> TFT
-        busy();
-        dome = 1;
-        CreateWindowContents(5);
-        not_built();
-        break;
-    case 148:              // Reset
-        busy_contents(5);  // the session opener names the interface itself
-        if (restart_zelb(hwnd) != 0) end_com();
-        break;
-    case 149:  // Erase
-    case 186:  // Download (bootstrap)
-    case 188:  // PC -> DDC
-    case 190:  // DDC -> PC
-        busy_contents(5);
-        if (dome == 0) {
-            dome = 1;
-            not_built();
-        }
-        break;
-    case 150:  // TFT -> PC
-        busy();
-        dome = 1;
-        CreateWindowContents(5);
-        not_built();
-        break;
-    case 151:  // File > Quit
-        plat::win_close(hwndMain);
-        break;
-    case 155:  // File > Convert File
-        busy_contents(1);
-        endcom_cwcall = 2;
-        not_built();
-        break;
-    case 162:  // Version
-        dlgopen_about();
-        break;
-    case 163:  // Macro File > Close
-        mak_reset_all();
-        makpath[0] = 0;
-        CreateWindowContents(3);
-        break;
-    case 164:  // Macro File > Reload
-        mak_reset_all();
-        if (makpath[0]) {
-            load_mak();
-            CreateWindowContents(2);
-        }
-        break;
-    case 169:  // No Parity
-        CreateWindowContents(1);
-        set_parno();
-        CreateWindowContents(2);
-        break;
-    case 170:  // Macro File > Open
-        CreateWindowContents(3);
-        if (GetFileName(hwnd, "Makrodatei w\xe4hlen", makpath, sizeof makpath,
-                        "Alle Dateien [*.*],*.*,Makrodatei [*.vqm],*.vqm", "vqm",
-                        makpath[0] ? makpath : "*.vqm") == 0) {
-            load_mak();
-            CreateWindowContents(3);
-        }
-        break;
-    case 172:  // File > Open
-    case 197:  // the "..." buttons
-        cmd_choose_file(hwnd);
-        break;
-    case 174:  // File > Show
-        cmd_show_file(hwnd);
-        break;
-    case 175:  // Macro File > Show
-        if (makpath[0]) {
-            if (show_file(op_mak_pre, op_mak_suff, makpath) != 0)
-                mw_showerror(hwnd, scr_get_text_ix(tx_fe_open));
-        } else {
-            mw_showerror(hwnd, "Keine Makrodatei angegeben!");
-        }
-        break;
-    case 176:  // Ping
-        busy_contents(1);
-        sm_start_liste1(hwnd, ix_ping_me);
-        break;
-    case 178:  // File > Write Protect
-        if (scr_view_shown() == 129) fsf_prot = toggle(fsf_prot);
-        if (scr_view_shown() == 130) ddc_prot = toggle(ddc_prot);
-        CreateWindowContents(4);
-        break;
-    case 181:
-    case 182:
-    case 183:
-    case 184:
-    case 208:
-    case 209:
-    case 210: {  // baud rate radios
-        CreateWindowContents(1);
-        switch (id) {
-        case 181: sys_baud = 9600; break;
-        case 182: sys_baud = 19200; break;
-        case 183: sys_baud = 38400; break;
-        case 184: sys_baud = 115200; break;
-        case 210: sys_baud = 288000; break;
-        case 208: sys_baud = 384000; break;
-        default: sys_baud = 576000; break;
-        }
-        set_baud_box();
-        break;
-    }
-    case 185:  // Update (firmware)
-        busy();
-        dome = 1;
-        CreateWindowContents(5);
-        not_built();
-        endcom_cwcall = 2;
-        break;
-    case 205:  // boot type radios
-    case 206:
-        sys_boot = id;
-        CreateWindowContents(3);
-        break;
-    case 212:  // Update (info)
-        busy_contents(3);
-        sm_start_liste1(hwnd, ix_inf_init);
-        break;
-    case 227:  // Scan (scan view)
-        busy_contents(3);
-        sm_start_liste1(hwnd, ix_sc_intf_init);
-        break;
-    case 233:  // No Parity (scan view)
-        CreateWindowContents(1);
-        sc_parno = toggle(sc_parno);
-        CreateWindowContents(2);
-        break;
-    case 237:
-    case 238:
-    case 245:  // System > Monitor over IP / RS232 / IP-List
-        if (set_com_mode(id)) CreateWindowContents(11);
-        break;
-    case 248:  // Group
-        CreateWindowContents(1);
-        if (broad == 0) {
-            broad = 1;
-            sys_zelb_nr = 0;
-        } else {
-            broad = 0;
-        }
-        CreateWindowContents(2);
-        break;
-    case 258:  // High Monitor-Timeout
-        CreateWindowContents(1);
-        firm_hito = toggle(firm_hito);
-        CreateWindowContents(2);
-        break;
-    default: break;
-    }
+    const int id = p1 & 0xFFFF;
+    endcom_cwcall = cw_refresh;
+    const cmd_row *r = cmd_find(id);
+    if (r) r->fn(hwnd, id);
 }
 
 // ---------------------------------------------------------------- files and viewers
@@ -510,15 +623,4 @@ int show_file(const char *pre, const char *suff, const char *fname) {
     name = name.substr(b, e - b + 1);
     std::string p(pre, strnlen(pre, 511)), s(suff, strnlen(suff, 511));
     return plat::win_start_viewer(p.c_str(), name.c_str(), s.c_str()) == 0 ? 0 : 3;
-}
-
-// ---------------------------------------------------------------- macro set
-
-void mak_reset_all(void) {}
-
-void load_mak(void) { mak_reset_all(); }
-
-const char *mak_get_vals(int kind, int b) {
-    if (b < 0 || b >= 5) return nullptr;
-    return kind == 0 ? "" : nullptr;
 }

@@ -16,9 +16,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "velquor/ui/velquor_ids.h"  // command ids
+#include "velquor/ui/velquor_win.h"  // hwndMain
+
 // ---------------------------------------------------------------- state
 
-extern int hwndMain;                                      // the main window, -1 before it exists
 extern char fcpath[1024];                                 // path of the configuration file
 extern int32_t is_start;                                  // 1 once the first content is built
 extern int32_t win_left, win_top, win_width, win_height;  // main window geometry
@@ -29,6 +31,11 @@ constexpr int vq_start_ok = -1;
 
 // ---------------------------------------------------------------- start-up and end
 
+// Connects the layers: hands the action table to the sequencer and fills the
+// window seam through which the end steps, the link and the status display
+// reach the main window. The first step of vq_startup; programs and tests that
+// build their own start-up call it themselves. Safe to call again.
+void vq_wire(void);
 // Start-up up to the main window: binds the helper library, sets the defaults,
 // probes networking, loads the configuration named by cmdline (empty: ./std.cfg),
 // checks the geometry and file names, loads the macro file and starts the log.
@@ -50,8 +57,12 @@ int mw_check_window(int32_t left, int32_t top, int32_t width, int32_t height);
 
 int MainWndProc(int hwnd, int msg, int p1, int p2);
 // Dispatches a command: p1 = command id (low 16 bits used), p2 = notification;
-// edit change notifications are ignored.
+// edit change notifications are ignored. Each command id has one row in the
+// dispatch table: it prepares the window state (busy, fields stored) and
+// starts its operation; ids without a row do nothing.
 void check_cmd(int hwnd, int p1, int p2);
+// True when check_cmd has a row for the command id.
+bool check_cmd_known(int id);
 // WM_MOVE: keeps the position as signed 16-bit values.
 void savePos(int x, int y);
 
@@ -65,12 +76,3 @@ int GetFileName(int hwnd, const char *title, char *buffer, size_t buflen, const 
 // Starts the viewer "pre file suff" without waiting. 0 started, 1 an argument
 // missing, 2 empty file name, 3 the viewer could not be started.
 int show_file(const char *pre, const char *suff, const char *fname);
-
-// ---------------------------------------------------------------- macro set
-
-// The macro set. Until the macro loader lands it is always empty.
-void mak_reset_all(void);
-void load_mak(void);
-// Kind 0: the enable flag of button b as a one-byte text (empty = no steps);
-// kind 1: its caption, or nullptr when the button is unused. nullptr for b >= 5.
-const char *mak_get_vals(int kind, int b);

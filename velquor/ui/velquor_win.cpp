@@ -9,8 +9,14 @@
 #include <cstring>
 
 #include "platform/win.h"
-#include "velquor/ui/velquor_cfg.h"
-#include "velquor/util/vqsystem.h"
+#include "velquor/ui/text_ar.h"
+
+int hwndMain = -1;
+
+void (*mw_enab_butt)(int hwnd, int enab) = nullptr;
+void (*mw_alert2)(int hwnd, const char *title, const char *text, char style) = nullptr;
+char (*mw_quest2)(int hwnd, const char *title, const char *text, char style) = nullptr;
+char (*mw_select_menu2)(void *hInst, int hwnd, int id) = nullptr;
 
 namespace {
 

@@ -3,9 +3,23 @@
 // Boxes are modal and owned by a window; a handle of -1 stands for no window,
 // and a box without an owner is not shown. They may be asked from the
 // sequencer's worker: the caller waits until the operator has answered.
+// Once start-up has bound the helper library the boxes go through its box
+// functions, before that straight to the window layer with the same rules.
 #pragma once
 
 #include <cstddef>
+
+// The main window: the owner of every box the operations show; -1 before it
+// exists. Set by the window when it is created and when it is destroyed.
+extern int hwndMain;
+
+// The helper library's window functions, bound by name at start-up and
+// nullptr until then: the box behind mw_alert and mw_quest, the Cancel
+// button's enabling, and the menu selection.
+extern void (*mw_enab_butt)(int hwnd, int enab);
+extern void (*mw_alert2)(int hwnd, const char *title, const char *text, char style);
+extern char (*mw_quest2)(int hwnd, const char *title, const char *text, char style);
+extern char (*mw_select_menu2)(void *hInst, int hwnd, int id);
 
 // Icon bits of a box style: 1 stop, 2 question, 4 exclamation (the first set
 // bit wins). Bit value 128 of a two-part body joins the parts without quotes.

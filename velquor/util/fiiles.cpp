@@ -1,12 +1,11 @@
 // Text-file access and file errors: the stream holders, the attribute table
 // that picks a stream mode, the byte, line and text readers and writers, the
-// line finders and counters with their end-of-file rules, and the table that
-// gives each file error id its text.
+// line finders and counters with their end-of-file rules.
 //
 // A read error is told apart from the end of the file (ferror), so a failing
 // disk is reported as id 9 instead of passing as a short file.
 //
-// Sections: error texts; opening; bytes and texts; positions; lines; names.
+// Sections: opening; bytes and texts; positions; lines; names.
 #include "velquor/util/files.h"
 
 #include <cstring>
@@ -14,36 +13,10 @@
 #include <string>
 
 #include "platform/cp1252.h"
-#include "velquor/ui/text_ar.h"
 #include "velquor/util/pointer.h"
 #include "velquor/util/velq_str.h"
 
-// ---------------------------------------------------------------- error texts
-
-const int fmsg_err_id[mf_err_count] = {
-    tx_ok,          // 0 success
-    tx_fe_use,      // 1 holder busy
-    tx_fe_atr,      // 2 no mode for the attributes
-    tx_fe_nopath,   // 3 path missing
-    tx_fe_open,     // 4 the open failed
-    tx_fe_nobuff,   // 5 no buffer
-    tx_fe_bf_sh,    // 6 end of buffer
-    tx_fe_eof,      // 7 end of file
-    tx_fe_no_file,  // 8 no stream
-    tx_fe_rw,       // 9 read or write failed
-    tx_fe_nodat,    // 10 no or too few data
-    tx_fe_invpos,   // 11 bad position
-    tx_fe_sz,       // 12 bad size
-    tx_fe_invdat,   // 13 bad format
-    tx_fe_lines,    // 14 too many lines
-    tx_unknown,     // 15 unknown
-};
-static_assert(std::size(fmsg_err_id) == mf_err_count);
-
-const char *mf_get_err_msg(int id) {
-    if (id < 0 || id >= mf_err_count) id = mfe_open;
-    return scr_get_text_ix(fmsg_err_id[id]);
-}
+uint8_t sys_f_rv = 0;
 
 // ---------------------------------------------------------------- opening
 

@@ -8,14 +8,15 @@
 //
 // Lines end at LF; readers accept LF, CR LF and CR CR LF, and the line
 // readers use buffers of mf_line_size bytes. The id of the running operation
-// is kept in sys_f_rv and shown at its end through mf_get_err_msg.
+// is kept in sys_f_rv; the end step of the operation shows its text
+// (mf_get_err_msg, velquor/ui/err_texts.h).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
-// File error id of the running operation, 0 = none (kept with the link's
-// error state).
+// File error id of the running operation, 0 = none.
 extern uint8_t sys_f_rv;
 
 // File error ids.
@@ -39,8 +40,9 @@ enum mf_err : uint8_t {
 };
 constexpr int mf_err_count = 16;
 
-// Text row of each file error id (rows of the text table).
-extern const int fmsg_err_id[mf_err_count];
+// Size of the file path settings (dump, firmware, DDC, macro, temporary and
+// log file): 1023 characters and the NUL.
+constexpr size_t cfg_path_size = 1024;
 
 // Open attributes, a bit set.
 constexpr uint8_t mf_bin = 1, mf_read = 2, mf_append = 4, mf_write = 8;
@@ -76,9 +78,6 @@ int32_t mf_ftell(FILE *f);
 char mf_fseek(FILE *f, int32_t offset, int origin);
 // Size in bytes (position kept), -1 on any failure.
 int32_t mf_fgetsize(FILE *f);
-// The text of a file error id in the current language; ids outside 0..15
-// give the text of id 4.
-const char *mf_get_err_msg(int id);
 // The next line beginning with c, cleaned (ms_clean_str), into buf
 // (mf_line_size bytes); an empty buf when there is none. Reads only while
 // sys_f_rv is 0 and leaves a read error there; the end of the file is no

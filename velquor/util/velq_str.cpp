@@ -7,13 +7,25 @@
 // defined result for values beyond 32 bits (they saturate), so a text is read
 // the same way everywhere and an oversized number never passes a strict form.
 //
-// Sections: characters and copies; numbers; byte order; IPv4 texts.
+// Sections: bound functions; characters and copies; numbers; byte order; IPv4
+// texts.
 #include "velquor/util/velq_str.h"
 
 #include <bit>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/net.h"
+
+// ---------------------------------------------------------------- bound functions
+
+char (*ms_is_not_uchar_li)(int32_t li) = nullptr;
+int32_t (*ms_get_ipv4_str)(const char *s, uint8_t *b4, uint8_t *b3, uint8_t *b2,
+                           uint8_t *b1) = nullptr;
+int32_t (*ms_get_ipv4_4b)(char *s, uint8_t b4, uint8_t b3, uint8_t b2, uint8_t b1) = nullptr;
+char (*ms_swap_buffer_uc)(void *buff1, void *buff2) = nullptr;
+char (*ms_swap_buffer_li)(void *buff1, void *buff2) = nullptr;
 
 // ---------------------------------------------------------------- characters and copies
 
@@ -333,27 +345,20 @@ namespace {
 
 const char std_ipv4[] = "0.0.0.0";
 
-// The library's verdict on a dotted quad, with its four numbers; 1 while unbound.
-int32_t parse_quad(const char *s, uint8_t b[4]) {
-    b[0] = b[1] = b[2] = b[3] = 0;
-    if (!ms_get_ipv4_str) return 1;
-    return ms_get_ipv4_str(s, &b[0], &b[1], &b[2], &b[3]);
-}
-
 }  // namespace
 
-char ms_is_not_ipv4_u_std(const char *s) {
-    uint8_t b[4];
-    return parse_quad(s, b) != 0 ? 1 : 0;
-}
+char ms_is_not_ipv4_u_std(const char *s) { return plat::net_parse_ipv4(s, nullptr) ? 0 : 1; }
 
-char ms_is_not_ipv4(const char *s) {
-    uint8_t b[4];
-    if (parse_quad(s, b) != 0) return 1;
-    if (!b[0] && !b[1] && !b[2] && !b[3]) return 2;
-    if (b[0] == 255 && b[1] == 255 && b[2] == 255 && b[3] == 255) return 4;
+char ms_ipv4_addr(const char *s, uint32_t *addr_be) {
+    uint32_t a = 0;
+    if (!plat::net_parse_ipv4(s, &a)) return 1;
+    if (addr_be) *addr_be = a;
+    if (a == 0) return 2;
+    if (a == 0xFFFFFFFFu) return 4;
     return 0;
 }
+
+char ms_is_not_ipv4(const char *s) { return ms_ipv4_addr(s, nullptr); }
 
 char ms_is_std_ip(const char *s) { return (s && std::strcmp(s, std_ipv4) == 0) ? 1 : 0; }
 

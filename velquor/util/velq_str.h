@@ -106,13 +106,21 @@ char ms_get_lint_b2(uint32_t *out, uint8_t lsb, uint8_t msb);
 
 // ---------------------------------------------------------------- IPv4 texts
 //
-// These check through the helper library's bound ms_get_ipv4_str; while it
-// is not bound every text counts as refused.
+// The one rule for an IPv4 address text, used by the address field of the
+// main window, the link, the IP lists and velquor-cli: four decimal numbers
+// 0..255 joined by dots, each written as "%d" prints it, and nothing else (no
+// blanks, signs or leading zeros), as the platform's parser reads it. The
+// helper library's export ms_get_ipv4_str keeps the same rule in its own
+// code, since that library links nothing of the program.
 
-// 1 when the dotted-quad parser refuses the text, else 0 ("0.0.0.0" is valid).
+// 1 when the text is not a dotted quad, else 0 ("0.0.0.0" is valid).
 char ms_is_not_ipv4_u_std(const char *s);
-// 1 refused, 2 all four numbers 0, 4 255.255.255.255 (the one dotted quad the
-// platform's address conversion cannot tell from its error value), 0 valid.
+// 1 not a dotted quad, 2 all four numbers 0 (no address), 4 255.255.255.255
+// (the limited broadcast, which no converter has), 0 an address a link may
+// use. Unless the result is 1, *addr_be (when given) holds the address in
+// network byte order.
+char ms_ipv4_addr(const char *s, uint32_t *addr_be);
+// ms_ipv4_addr without the address.
 char ms_is_not_ipv4(const char *s);
 // 1 when the text is exactly "0.0.0.0" (no address set), else 0.
 char ms_is_std_ip(const char *s);

@@ -1,7 +1,6 @@
 // The helper library's string functions as the program calls them: pointers
 // bound by name at start-up (vqsystem) and nullptr until then. Callers test
-// the pointer before a call; the IPv4 checks of velq_str treat an unbound
-// parser as a refusal.
+// the pointer before a call. Defined in velq_str.cpp.
 #pragma once
 
 #include <cstdint>

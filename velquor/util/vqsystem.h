@@ -1,4 +1,6 @@
 // Start-up binding of the helper library `velq` and its release at the end.
+// The binding belongs to the device link: it sits above the link's serial
+// primitives and the message boxes whose pointers it fills.
 //
 // sys_start loads the library by file path, tests its version and binds the
 // functions the program calls through it, by name, into the pointers below.
@@ -17,8 +19,9 @@
 
 #include <cstdint>
 
-#include "velquor/link/com_poi.h"
-#include "velquor/util/velq_str_poi.h"
+#include "velquor/link/com_poi.h"       // the serial primitives
+#include "velquor/ui/velquor_win.h"     // the window functions
+#include "velquor/util/velq_str_poi.h"  // the string functions
 
 // ---------------------------------------------------------------- the binding
 
@@ -41,14 +44,9 @@ constexpr const char *velq_file_name = "libvelq.so";
 // Environment variable naming the library file (absolute path).
 constexpr const char *velq_env_name = "VELQUOR_VELQ";
 
-// The serial primitives are declared in com_poi.h.
-// Window functions (mw_alert2 and mw_quest2 stand behind the program's own
-// mw_alert and mw_quest, mw_select_menu2 behind its menu selection).
-extern void (*mw_enab_butt)(int hwnd, int enab);
-extern void (*mw_alert2)(int hwnd, const char *title, const char *text, char style);
-extern char (*mw_quest2)(int hwnd, const char *title, const char *text, char style);
-extern char (*mw_select_menu2)(void *hInst, int hwnd, int id);
-// The string functions are declared in velq_str_poi.h.
+// The bound pointers are declared with their users: the serial primitives in
+// com_poi.h, the window functions in velquor_win.h, the string functions in
+// velq_str_poi.h.
 
 // ---------------------------------------------------------------- start and end
 

@@ -2,24 +2,31 @@
 // reaches. They report the error a step recorded once, drop the rest of the
 // action list after an error or hand the next entry to the sequencer, close
 // the link and make the window usable again. They are safe to run twice: the
-// sequencer runs the end step once more from its end timer.
-#include "velquor_func.h"
+// sequencer runs the end step once more from its end timer. What they ask of
+// the main window (its contents, its enable states, hiding the status
+// dialog) goes through the window seam.
+#include "velquor/operations/vf_end.h"
 
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
 #include "velquor/operations/vf_ring.h"
 #include "velquor/sequencer/sm_act.h"
-#include "velquor/ui/screen.h"
-#include "velquor/ui/velquor_cfg.h"
-#include "velquor/ui/velquor_dialogs.h"
-#include "velquor/ui/velquor_main.h"
+#include "velquor/ui/text_ar.h"
+#include "velquor/ui/velquor_ids.h"
+#include "velquor/ui/velquor_stat.h"
 #include "velquor/ui/velquor_win.h"
+#include "velquor/ui/win_seam.h"
 
-uint8_t sys_act = 1;
-uint8_t endcom_cwcall = 2;
+uint8_t end_last_rv = 0;
+uint8_t end_last_f_rv = 0;
 
 void (*end_show_file_error)(uint8_t id) = nullptr;
 void (*end_close_extra)(void) = nullptr;
+
+void end_last_reset(void) {
+    end_last_rv = 0;
+    end_last_f_rv = 0;
+}
 
 void end_it(void) {
     uint8_t rv = sys_rv;
@@ -29,10 +36,13 @@ void end_it(void) {
     sys_msg[0] = 0;
     ac_reset_func = nullptr;
 
-    if (rv != 0 || frv != 0)
+    if (rv != 0 || frv != 0) {
+        end_last_rv = rv;  // the second run from the end timer finds nothing to keep
+        end_last_f_rv = frv;
         sm_reset();  // the rest of the action list is dropped
-    else
+    } else {
         ix_next.store(sm_list_get_next());
+    }
 
     dlghide_stat();
     if (rv != 0) mw_showerror(hwndMain, mc_get_err_msg(rv));
@@ -47,14 +57,14 @@ void end_it(void) {
 
 void enab_sys_action(uint8_t v) {
     sys_act = v;
-    if (!(v & 8)) paint_enab();
+    if (!(v & 8)) win_paint_enab();
 }
 
 char end_com1(void) {
     end_it();
     if (ix_next.load() != 0) return 1;
     dome.store(0);
-    endcom_cwcall = 2;
+    endcom_cwcall = cw_rebuild;
     enab_sys_action(1);
     return 1;
 }
@@ -64,8 +74,8 @@ char end_com(void) {
     if (ix_next.load() != 0) return 1;
     dome.store(0);
     enab_sys_action(9);
-    CreateWindowContents(endcom_cwcall);
-    endcom_cwcall = 2;
+    win_contents(endcom_cwcall);
+    endcom_cwcall = cw_rebuild;
     return 1;
 }
 
