@@ -54,28 +54,35 @@ int open_port(const std::string &path, speed_t speed = B9600, bool two_stop = fa
     return fd;
 }
 
-// A simulation on a pty with `n` monitors: 1 is generation 51 with extended information,
-// 2 generation 2, 3 generation 1 without it.
+// One pty line with `n` monitors: 1 is generation 51 with extended information, 2 generation
+// 2, 3 generation 1 without it.
+zs_config ring_cfg(int n, bool loop, bool pace, uint32_t restart_ms) {
+    zs_config c;
+    c.lines.resize(1);
+    zs_line_set_count(&c.lines[0], n);
+    c.lines[0].loop = loop;
+    c.lines[0].pace = pace;
+    if (n >= 2) c.lines[0].mons[1].gen = ZS_GEN2;
+    if (n >= 3) {
+        c.lines[0].mons[2].gen = ZS_GEN1;
+        c.lines[0].mons[2].ext = false;
+    }
+    for (zs_monitor &m : c.lines[0].mons) m.restart_ms = restart_ms;
+    return c;
+}
+
+// A running simulation of `c` with its first line's slave open at `speed`.
 struct PtySim {
     zs_sim *sim = nullptr;
     int fd = -1;
-    explicit PtySim(int n = 3, bool loop = false, bool pace = false, uint32_t restart_ms = 3000) {
-        zs_config c;
-        c.lines.resize(1);
-        zs_line_set_count(&c.lines[0], n);
-        c.lines[0].loop = loop;
-        c.lines[0].pace = pace;
-        if (n >= 2) c.lines[0].mons[1].gen = ZS_GEN2;
-        if (n >= 3) {
-            c.lines[0].mons[2].gen = ZS_GEN1;
-            c.lines[0].mons[2].ext = false;
-        }
-        for (zs_monitor &m : c.lines[0].mons) m.restart_ms = restart_ms;
+    PtySim(const zs_config &c, speed_t speed) {
         std::string err;
         EXPECT_EQ(zs_start(c, &sim, &err), ZS_OK) << err;
-        if (sim) fd = open_port(zs_slave_path(sim, 0), pace ? B1200 : B9600);
+        if (sim) fd = open_port(zs_slave_path(sim, 0), speed);
         EXPECT_GE(fd, 0);
     }
+    explicit PtySim(int n = 3, bool loop = false, bool pace = false, uint32_t restart_ms = 3000)
+        : PtySim(ring_cfg(n, loop, pace, restart_ms), pace ? B1200 : B9600) {}
     ~PtySim() {
         if (fd >= 0) close(fd);
         zs_stop(&sim);
@@ -93,6 +100,55 @@ struct PtySim {
 };
 
 bytes ack(uint8_t from, uint16_t cmd, uint16_t val) { return frame(from, cmd, val, 0xFE); }
+
+// A binary firmware record: count, address, type, data, and the checksum that brings the sum
+// of all its bytes to 0.
+bytes record(uint8_t type, uint16_t addr, const bytes &data) {
+    bytes r = {uint8_t(data.size()), uint8_t(addr >> 8), uint8_t(addr), type};
+    r.insert(r.end(), data.begin(), data.end());
+    uint8_t sum = 0;
+    for (uint8_t b : r) sum = uint8_t(sum + b);
+    r.push_back(uint8_t(0x100 - sum));
+    return r;
+}
+const bytes kData = {0x03, 0x00, 0x30, 0x00, 0x02, 0x33, 0x7A, 0x1E};     // 3 bytes at 0030
+const bytes kBadData = {0x03, 0x00, 0x30, 0x00, 0x02, 0x33, 0x7A, 0x1F};  // checksum off by 1
+const bytes kEof = {0x00, 0x00, 0x00, 0x01, 0xFF};
+
+// The slave's rate, changed in the middle of a session as a program does.
+void set_rate(int fd, speed_t speed) {
+    termios t{};
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    cfsetispeed(&t, speed);
+    cfsetospeed(&t, speed);
+    ASSERT_EQ(tcsetattr(fd, TCSANOW, &t), 0);
+}
+
+// One pty line of `n` monitors that restart in 50 ms, in frame mode or in the boot loader.
+zs_config loader_cfg(int n, bool bootstrap = false, uint8_t boot_id = 0xD5) {
+    zs_config c;
+    c.lines.resize(1);
+    zs_line_set_count(&c.lines[0], n);
+    c.lines[0].bootstrap = bootstrap;
+    c.lines[0].boot_id = boot_id;
+    for (zs_monitor &m : c.lines[0].mons) m.restart_ms = 50;
+    return c;
+}
+
+zs_mode_info mode_of(zs_sim *sim) {
+    zs_mode_info m;
+    EXPECT_EQ(zs_get_mode(sim, 0, &m), ZS_OK);
+    return m;
+}
+
+// True once the line is in frame mode and its first monitor is back from its restart.
+bool frames_again(zs_sim *sim) {
+    return tu_wait_until([&] {
+        zs_mon_status st;
+        return mode_of(sim).mode == ZS_MODE_FRAME && zs_get_monitor(sim, 0, 1, &st) == ZS_OK &&
+               !st.silent;
+    });
+}
 
 }  // namespace
 
@@ -364,6 +420,189 @@ TEST(ZelbsimPty, SymlinkLivesAsLongAsTheSimulation) {
     rmdir(dir);
 }
 
+// ---- firmware loader ----------------------------------------------------------------------
+
+TEST(ZelbsimLoader, StartCommandSwitchesTheRateAndEndOfFileBringsFramesBack) {
+    PtySim s(loader_cfg(1), B9600);
+    ASSERT_EQ(record(0x00, 0x0030, {0x02, 0x33, 0x7A}), kData);
+    struct Row {
+        int no;
+        uint8_t addr;
+        uint16_t code;
+        speed_t speed;  // 0: an unknown code, refused
+        uint32_t baud;
+    } rows[] = {
+        {1, 0, 12, B115200, 115200}, {2, 1, 8, B38400, 38400}, {3, 0, 24, B576000, 576000},
+        {4, 1, 0, B9600, 9600},      {5, 1, 5, 0, 0},          {6, 0, 28, 0, 0},
+        {7, 1, 0x010C, 0, 0},
+    };
+    for (const Row &r : rows) {
+        const bytes req = frame(r.addr, 0x7000, r.code);
+        if (!r.speed) {
+            EXPECT_EQ(s.ask(req), frame(1, 0x7000, r.code, 0xFD)) << "row " << r.no;
+            EXPECT_EQ(mode_of(s.sim).mode, ZS_MODE_FRAME) << "row " << r.no;
+            continue;
+        }
+        EXPECT_EQ(s.ask(req), ack(1, 0x7000, r.code)) << "row " << r.no;
+        EXPECT_EQ(mode_of(s.sim).mode, ZS_MODE_FWLOAD) << "row " << r.no;
+        EXPECT_EQ(mode_of(s.sim).baud, r.baud) << "row " << r.no;
+        if (r.baud != 9600) {  // a frame at the old rate arrives garbled
+            const uint64_t seq = zs_last_seq(s.sim);
+            write_all(s.fd, kPing);
+            ASSERT_EQ(zs_wait_event(s.sim, ZS_EV_RX_BAD, -1, seq, kWaitMs), ZS_OK) << r.no;
+            set_rate(s.fd, r.speed);
+        }
+        // A good record, a bad checksum, an address record in two writes, end of file.
+        const bytes ext = record(0x04, 0, {0x00, 0x01});
+        write_all(s.fd, kData);
+        write_all(s.fd, kBadData);
+        write_all(s.fd, bytes(ext.begin(), ext.begin() + 3));
+        write_all(s.fd, bytes(ext.begin() + 3, ext.end()));
+        EXPECT_EQ(s.ask(kEof, 4), (bytes{0xFF, 0x00, 0xFF, 0xFF})) << "row " << r.no;
+        ASSERT_TRUE(frames_again(s.sim)) << "row " << r.no;
+        set_rate(s.fd, B9600);
+        EXPECT_EQ(s.ask(kPing), ack(1, 0x5000, 0x5501)) << "row " << r.no;
+    }
+    zs_line_stats st;
+    ASSERT_EQ(zs_get_stats(s.sim, 0, &st), ZS_OK);
+    EXPECT_EQ(st.records, 12u);  // four loads of three good records
+    EXPECT_EQ(st.data_bytes, 12u);
+    zs_mon_status ms;
+    ASSERT_EQ(zs_get_monitor(s.sim, 0, 1, &ms), ZS_OK);
+    EXPECT_EQ(ms.restarts, 4u);
+}
+
+TEST(ZelbsimLoader, ARingEchoesRecordsAndMarksRefusedOnes) {
+    PtySim s(loader_cfg(2), B9600);
+    EXPECT_EQ(s.ask(frame(0, 0x7000, 12)), ack(2, 0x7000, 12));  // the last monitor answers
+    set_rate(s.fd, B115200);
+    struct Row {
+        int no;
+        bytes rec;
+        bool good;
+    } rows[] = {
+        {1, kData, true},
+        {2, kBadData, false},
+        {3, record(0x07, 0, {}), false},      // unknown type
+        {4, record(0x01, 0, {0x00}), false},  // end of file with a data byte
+        {5, record(0x00, 0xFFF0, bytes(255, 0xA5)), true},
+        {6, kEof, true},
+    };
+    for (const Row &r : rows) {
+        const bytes got = s.ask(r.rec, r.rec.size());
+        ASSERT_EQ(got.size(), r.rec.size()) << "row " << r.no;
+        EXPECT_EQ(bytes(got.begin(), got.end() - 1), bytes(r.rec.begin(), r.rec.end() - 1))
+            << "row " << r.no;
+        EXPECT_EQ(got.back() == r.rec.back(), r.good) << "row " << r.no;
+    }
+    ASSERT_TRUE(frames_again(s.sim));
+    set_rate(s.fd, B9600);
+    EXPECT_EQ(s.ask(kPing), ack(2, 0x5000, 0x5502));
+    const std::string sum = zs_summary(s.sim);
+    EXPECT_NE(sum.find("firmware records 3, refused 3, data bytes 258"), std::string::npos) << sum;
+}
+
+// The fault rules reach record answers. Each row sends two good records, the second one
+// faulted (n= counts the records of the load), then a refused one whose 00 ends the answers.
+TEST(ZelbsimLoader, FaultRulesApplyToRecordAnswers) {
+    PtySim s(loader_cfg(1), B9600);
+    EXPECT_EQ(s.ask(frame(1, 0x7000, 12)), ack(1, 0x7000, 12));
+    set_rate(s.fd, B115200);
+    bytes echoed = {0xFF};
+    echoed.insert(echoed.end(), kData.begin(), kData.end());
+    echoed.push_back(0x00);
+    struct Row {
+        int no;
+        zs_fault_kind kind;
+        uint32_t arg;
+        bytes want;
+        uint32_t fired;
+    } rows[] = {
+        {1, ZS_F_SILENT, 0, {0xFF, 0x00}, 1},
+        {2, ZS_F_CKS, 0, {0xFF, 0x00, 0x00}, 1},  // the answer of a refused record
+        {3, ZS_F_DELAY, 50, {0xFF, 0xFF, 0x00}, 1},
+        {4, ZS_F_ECHO, 0, echoed, 1},
+        {5, ZS_F_END, 0, {0xFF, 0xFF, 0x00}, 0},  // records have no end code
+    };
+    for (const Row &r : rows) {
+        zs_fault f;
+        f.kind = r.kind;
+        f.arg = r.arg;
+        f.nth = uint32_t(r.no) * 3 - 1;
+        ASSERT_EQ(zs_clear_faults(s.sim, 0), ZS_OK);
+        ASSERT_EQ(zs_add_fault(s.sim, 0, f), ZS_OK);
+        write_all(s.fd, kData);
+        write_all(s.fd, kData);
+        EXPECT_EQ(s.ask(kBadData, r.want.size()), r.want) << "row " << r.no;
+        EXPECT_EQ(zs_faults(s.sim, 0).at(0).fired, r.fired) << "row " << r.no;
+    }
+}
+
+// ---- boot loader --------------------------------------------------------------------------
+
+namespace {
+
+// The primary loader: 32 bytes carrying the secondary loader's first and last address.
+bytes primary(uint16_t load, uint16_t last) {
+    bytes p(32, 0x90);
+    p[6] = uint8_t(load);
+    p[7] = uint8_t(load >> 8);
+    p[24] = uint8_t(last);
+    p[25] = uint8_t(last >> 8);
+    return p;
+}
+
+}  // namespace
+
+TEST(ZelbsimBoot, EmptyBoardIsLoadedAndThenAnswersFrames) {
+    PtySim s(loader_cfg(1, true), B9600);
+    const zs_mode_info m = mode_of(s.sim);
+    EXPECT_EQ(m.mode, ZS_MODE_BOOT);
+    EXPECT_EQ(m.baud, 57600u);
+    EXPECT_EQ(m.parity, 'N');
+    const uint64_t seq = zs_last_seq(s.sim);
+    write_all(s.fd, kPing);  // no frames: at the configured rate the bytes arrive garbled
+    ASSERT_EQ(zs_wait_event(s.sim, ZS_EV_RX_BAD, -1, seq, kWaitMs), ZS_OK);
+
+    set_rate(s.fd, B57600);
+    EXPECT_EQ(s.ask(bytes{0x13, 0x00}, 1), bytes{0xD5});  // 13 is not for the boot loader
+    write_all(s.fd, primary(0xE110, 0xE117));
+    const bytes second = {0x02, 0xE1, 0x10, 0x75, 0xA8, 0x10, 0x80, 0x22};
+    for (size_t i = 0; i + 1 < second.size(); ++i)
+        EXPECT_EQ(s.ask(bytes{second[i]}, 1), bytes{second[i]}) << "byte " << i;
+    EXPECT_EQ(s.ask(bytes{second.back()}, 2), (bytes{second.back(), 0xCC}));
+    EXPECT_EQ(s.ask(kData, 1), bytes{0xFC});
+    EXPECT_LT(s.ask(kBadData, 1).at(0), 0xFC);
+    EXPECT_EQ(s.ask(kEof, 1), bytes{0xFC});
+    ASSERT_TRUE(frames_again(s.sim));
+    set_rate(s.fd, B9600);
+    EXPECT_EQ(s.ask(kPing), ack(1, 0x5000, 0x5501));
+}
+
+// The secondary loader's length decides whether the board loads it (and echoes the next
+// byte) or waits for 00 again (and identifies itself once more).
+TEST(ZelbsimBoot, PrimaryLoaderLengthAndIdentificationByte) {
+    struct Row {
+        int no;
+        uint16_t last;  // the first address is E110
+        uint8_t id;
+        bool loads;
+    } rows[] = {
+        {1, 0xE110, 0xD5, true},   // 1 byte
+        {2, 0xE90F, 0xD5, true},   // 2048 bytes
+        {3, 0xE910, 0xD5, false},  // 2049 bytes
+        {4, 0xE10F, 0xD5, false},  // none
+        {5, 0x0010, 0xD5, false},  // last below first
+        {6, 0xE117, 0x3F, true},   // a board that identifies otherwise
+    };
+    for (const Row &r : rows) {
+        PtySim s(loader_cfg(1, true, r.id), B57600);
+        EXPECT_EQ(s.ask(bytes{0x00}, 1), bytes{r.id}) << "row " << r.no;
+        write_all(s.fd, primary(0xE110, r.last));
+        EXPECT_EQ(s.ask(bytes{0x00}, 1), bytes{uint8_t(r.loads ? 0x00 : r.id)}) << "row " << r.no;
+    }
+}
+
 // ---- the converter protocol over TCP ------------------------------------------------------
 
 namespace {
@@ -492,6 +731,37 @@ TEST(ZelbsimTcp, IpListLinesAnswerApartAndDropFaultClosesTheConnection) {
     close(fd3);
 }
 
+// Through a converter the baud code sets the line's rate, judged against the mode's: line 1
+// runs the firmware loader at 38400, line 2 holds a board in its boot loader (8N1).
+TEST(ZelbsimTcp, LoaderModesFollowTheConverterRate) {
+    zs_config c;
+    c.lines.resize(2);
+    for (zs_line_cfg &l : c.lines) {
+        l.kind = ZS_TCP;
+        l.port = 0;
+        zs_line_set_count(&l, 1);
+    }
+    c.lines[1].bootstrap = true;
+    zs_sim *sim = nullptr;
+    ASSERT_EQ(zs_start(c, &sim), ZS_OK);
+    const int fd = connect_to(zs_tcp_port(sim, 0)), fd2 = connect_to(zs_tcp_port(sim, 1));
+    ASSERT_GE(fd, 0);
+    ASSERT_GE(fd2, 0);
+    write_all(fd, packet(frame(1, 0x7000, 8)));
+    EXPECT_EQ(read_n(fd, 10), ack(1, 0x7000, 8));
+    write_all(fd, packet(kData, 0x81, 5));  // still at 9600: garbled, unanswered
+    write_all(fd, packet(kData, 0x81, 3));
+    EXPECT_EQ(read_n(fd, 1), bytes{0xFF});
+    const uint64_t seq = zs_last_seq(sim);
+    write_all(fd2, packet({0x00}, 0x81, 2));  // 57600, but even parity
+    EXPECT_EQ(zs_wait_event(sim, ZS_EV_RX_BAD, -1, seq, kWaitMs), ZS_OK);
+    write_all(fd2, packet({0x00}, 0x80, 2));
+    EXPECT_EQ(read_n(fd2, 1), bytes{0xD5});
+    close(fd);
+    close(fd2);
+    zs_stop(&sim);
+}
+
 // ---- options ------------------------------------------------------------------------------
 
 TEST(ZelbsimOptions, CommandLineAndStateFile) {
@@ -514,6 +784,10 @@ TEST(ZelbsimOptions, CommandLineAndStateFile) {
         {12, {"--pty", "-", "--bogus"}, ZS_BAD_ARG},
         {13, {"--help"}, ZS_HELP},
         {14, {"--pty", "-", "--fault", "short:10"}, ZS_BAD_ARG},  // an answer has 10 bytes
+        {15, {"--pty", "-", "--pty", "-", "--bootstrap", "2", "--boot-id", "0x3F"}, ZS_OK},
+        {16, {"--bootstrap", "--pty", "-", "--pty", "-"}, ZS_OK},  // the line is optional
+        {17, {"--pty", "-", "--bootstrap", "2"}, ZS_BAD_ARG},
+        {18, {"--pty", "-", "--boot-id", "256"}, ZS_BAD_ARG},
     };
     for (const Row &r : rows) {
         std::vector<const char *> argv = {"zelbsim"};
@@ -533,6 +807,11 @@ TEST(ZelbsimOptions, CommandLineAndStateFile) {
             EXPECT_EQ(c.lines.at(1).port, 0);
             EXPECT_EQ(c.lines[0].mons.size(), 1u);
             EXPECT_EQ(c.lines[1].mons.size(), 4u);
+        }
+        if (r.no == 15 || r.no == 16) {
+            EXPECT_EQ(c.lines.at(0).bootstrap, r.no == 16);
+            EXPECT_TRUE(c.lines.at(1).bootstrap &&
+                        c.lines[1].boot_id == (r.no == 15 ? 0x3F : 0xD5));
         }
         if (r.no == 3) {
             const zs_fault &f = c.lines.at(0).faults.at(0);

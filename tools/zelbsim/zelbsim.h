@@ -8,6 +8,33 @@
 // answers for the line) and refuse commands their firmware does not know. Faults can be
 // injected per frame, per command, per monitor or at random from a seed.
 //
+// Protocol modes. A line is always in one of the modes of zs_line_mode, and the mode decides
+// the rate and parity the monitors listen at and how they read the bytes:
+//   frame            the 10-byte command frames above, at the line's configured rate and parity.
+//                    The start state of a line.
+//   firmware loader  entered by command 0x7000, whose value names the loader's rate (0 9600,
+//                    4 19200, 8 38400, 12 115200, 16 288000, 20 384000, 24 576000); parity as
+//                    configured. The line reads binary firmware records: byte count n, address
+//                    high, address low, type, n data bytes, checksum (the sum of all bytes of
+//                    the record is 0 modulo 256). Types 00 data, 01 end of file, 02 and 04
+//                    extended addresses, 03 and 05 start addresses (accepted, no effect). One
+//                    monitor answers 0xFF to a good record and 0x00 to a refused one; a ring of
+//                    two or more echoes the record, a refused one with its last byte changed.
+//                    The end-of-file record, once answered, restarts every monitor into its
+//                    firmware: the line is back in frame mode and the monitors are silent for
+//                    their restart time.
+//   boot loader      a board whose processor starts in its bootstrap mode (zs_line_cfg.bootstrap:
+//                    the line starts here). 57600 baud, 8N1, one board per line, four stages:
+//                    a byte 00 is answered with the identification byte (0xD5); 32 bytes of a
+//                    primary loader follow, unanswered, whose words at offsets 6 and 24 (little
+//                    endian) are the first and last address of the secondary loader (1..2048
+//                    bytes, else the board waits for 00 again); each byte of the secondary
+//                    loader is echoed, and 0xCC follows the last one; then firmware records as
+//                    above, answered 0xFC when good and 0xFB when refused. The end-of-file
+//                    record ends the load as in the firmware loader.
+// Bytes at another rate, data bits or parity than the mode's arrive garbled and are dropped.
+// A mode change is an event (ZS_EV_MODE) and can be read with zs_get_mode.
+//
 // The simulation runs on its own thread; every function below may be called from any other
 // thread while it runs. Lines are numbered from 0 in this interface (the order in which they
 // were configured) and from 1 in texts; monitors are numbered 1..N everywhere.
@@ -64,6 +91,11 @@ enum zs_fault_kind : uint8_t {
                       // (per client; only `times` and `ppm` apply, the chance taken on connect)
     ZS_F_COUNT
 };
+// In the loader modes the rules apply to the answers to firmware records (not to the boot
+// loader's identification byte, echoes and 0xCC): silent, short, delay and garbage as for
+// frames; cks turns the answer into the one of a refused record; echo sends the record back;
+// end does not apply. A rule with a `cmd` or `mon` condition matches frames only, and `nth`
+// counts the records since the line entered its loader mode.
 const char *zs_fault_name(zs_fault_kind k);
 
 struct zs_fault {
@@ -88,6 +120,8 @@ struct zs_line_cfg {
     bool pace = false;               // bytes travel no faster than baud rate and byte frame allow
     uint32_t baud = 9600;            // rate the monitors listen at; other rates garble the bytes
     char parity = 0;                 // parity the monitors expect: 'E', 'N', 0 = either
+    bool bootstrap = false;          // the line starts in the boot loader (see the modes above)
+    uint8_t boot_id = 0xD5;          // identification byte the boot loader answers to 00
     std::vector<zs_monitor> mons;    // monitor n is mons[n-1]; 1..255 entries
     std::vector<zs_fault> faults;
 };
@@ -116,6 +150,10 @@ enum zs_event_kind : uint8_t {
     ZS_EV_DISCONNECT,  // a TCP client left or was dropped
     ZS_EV_FAULT,       // a fault rule fired (cmd = the rule's index)
     ZS_EV_ECHO,        // loop mode echoed bytes
+    ZS_EV_MODE,        // the line changed its protocol mode (cmd = the new zs_line_mode)
+    ZS_EV_STAGE,       // the boot loader moved to another stage (cmd = the new zs_boot_stage)
+    ZS_EV_RECORD,      // a firmware record was taken and answered (cmd = type, val = address);
+                       // a refused one is a ZS_EV_REFUSE with the same fields
     ZS_EV_COUNT
 };
 const char *zs_event_name(zs_event_kind k);
@@ -151,6 +189,29 @@ struct zs_line_stats {
     uint64_t unanswered = 0;  // valid frames without answer
     uint64_t echoed = 0;      // bytes echoed in loop mode
     uint64_t bytes_in = 0, bytes_out = 0;
+    uint64_t records = 0;      // firmware records taken (loader modes)
+    uint64_t bad_records = 0;  // firmware records refused (bad checksum, type or length)
+    uint64_t data_bytes = 0;   // data bytes of the data records taken
+};
+
+// Protocol modes of a line; see the top of this file.
+enum zs_line_mode : uint8_t { ZS_MODE_FRAME = 0, ZS_MODE_FWLOAD, ZS_MODE_BOOT, ZS_MODE_COUNT };
+const char *zs_mode_name(zs_line_mode m);
+// Stages of the boot loader, in the order of the exchange.
+enum zs_boot_stage : uint8_t {
+    ZS_BOOT_IDENT = 0,  // waits for 00, answers the identification byte
+    ZS_BOOT_PRIMARY,    // takes the 32 bytes of the primary loader
+    ZS_BOOT_SECONDARY,  // echoes each byte of the secondary loader, then 0xCC
+    ZS_BOOT_RECORDS,    // takes firmware records
+    ZS_BOOT_STAGE_COUNT
+};
+const char *zs_boot_stage_name(zs_boot_stage s);
+
+struct zs_mode_info {
+    zs_line_mode mode = ZS_MODE_FRAME;
+    uint32_t baud = 9600;                 // rate the monitors listen at in this mode
+    char parity = 0;                      // parity they expect: 'E', 'N', 0 = either
+    zs_boot_stage stage = ZS_BOOT_IDENT;  // boot loader only
 };
 
 struct zs_mon_status {
@@ -172,6 +233,7 @@ std::string zs_slave_path(zs_sim *sim, int line);  // "/dev/pts/N", "" for TCP l
 uint16_t zs_tcp_port(zs_sim *sim, int line);       // the bound port, 0 for pty lines
 int zs_get_settings(zs_sim *sim, int line, zs_line_settings *out);
 int zs_get_stats(zs_sim *sim, int line, zs_line_stats *out);
+int zs_get_mode(zs_sim *sim, int line, zs_mode_info *out);
 
 // Events with seq > after_seq (all that are still kept).
 std::vector<zs_event> zs_events(zs_sim *sim, uint64_t after_seq = 0);

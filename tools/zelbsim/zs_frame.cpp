@@ -122,6 +122,9 @@ static const char *const event_text[] = {
     "DISCONN",  // ZS_EV_DISCONNECT
     "FAULT",    // ZS_EV_FAULT
     "ECHO",     // ZS_EV_ECHO
+    "MODE",     // ZS_EV_MODE
+    "STAGE",    // ZS_EV_STAGE
+    "RECORD",   // ZS_EV_RECORD
 };
 static_assert(std::size(event_text) == ZS_EV_COUNT);
 

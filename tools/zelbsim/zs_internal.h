@@ -3,8 +3,12 @@
 // zs_frame.cpp: the 10-byte command frame, a decoder that finds frames in a hostile byte
 // stream, and the converter protocol's pair decoder. zs_line.cpp: the line and its ring of
 // monitors, transport-independent: bytes go in with their arrival time, answers come out as
-// scheduled chunks. zs_sim.cpp: the transports and the thread. Times are microseconds on
-// the simulation's own monotonic clock, passed in, so that the line logic needs no clock.
+// scheduled chunks; its mode table sends the bytes to the input handler of the line's
+// protocol mode, frame mode's being the frame decoder and the monitors' command table there.
+// zs_loader.cpp: the input handlers of the loader modes (firmware records, boot loader
+// stages) with their tables. zs_sim.cpp: the transports and the thread. Times are
+// microseconds on the simulation's own monotonic clock, passed in, so that the line logic
+// needs no clock.
 #pragma once
 
 #include "zelbsim.h"
@@ -59,6 +63,16 @@ uint32_t zs_baud_of_code(uint8_t code);  // 1..5 -> rate; 0 for an unknown code
 
 // ---- the line -----------------------------------------------------------------------------
 
+// State of the loader modes; starts afresh whenever the line enters a mode.
+enum : size_t { ZS_REC_MAX = 5 + 255, ZS_PRIMARY_LEN = 32 };
+struct zs_loader {
+    uint8_t buf[ZS_REC_MAX] = {};  // the record, or the primary loader, being assembled
+    size_t n = 0;
+    zs_boot_stage stage = ZS_BOOT_IDENT;
+    uint32_t left = 0;    // boot loader: bytes of the secondary loader still to come
+    uint64_t rec_no = 0;  // records received in this mode, for the rules' n-th condition
+};
+
 struct zs_mon_state {
     zs_monitor cfg;
     std::vector<uint16_t> keys;
@@ -98,6 +112,16 @@ struct zs_line {
     int64_t rx_free = 0;       // paced: when the line is free for the next byte in (us)
     int64_t tx_free = 0;       // paced: when the next byte out may go (us)
     std::deque<zs_chunk> out;  // answers waiting for their time
+    // The protocol mode, with the rate and parity the monitors listen at in it.
+    zs_line_mode mode = ZS_MODE_FRAME;
+    uint32_t mode_baud = 9600;
+    char mode_parity = 0;
+    zs_loader ld;
+    // A command that changes the mode asks for it here; the line changes once the answer
+    // to the command is queued, so the answer still leaves under the old mode.
+    bool mode_req = false;
+    zs_line_mode req_mode = ZS_MODE_FRAME;
+    uint32_t req_baud = 0;
 };
 
 void zs_line_init(zs_line *l, uint8_t index, const zs_line_cfg &cfg, uint32_t seed, zs_log *log);
@@ -118,6 +142,45 @@ void zs_line_event(zs_line *l, zs_event_kind k, uint8_t mon, uint16_t cmd, uint1
 
 // True when no command of the monitors' command table has two rows.
 bool zs_cmd_table_ok();
+
+// ---- protocol modes -----------------------------------------------------------------------
+
+// The input handler of a mode: bytes p[0..n) reached the monitors, byte i complete at
+// base + (i + 1) * bt. Returns how many it took: all of them, or those up to and including
+// the byte that changed the line's mode (the rest is then judged under the new mode).
+typedef size_t (*zs_mode_in_fn)(zs_line *l, const uint8_t *p, size_t n, int64_t base, int64_t bt);
+size_t zs_fwload_in(zs_line *l, const uint8_t *p, size_t n, int64_t base, int64_t bt);
+size_t zs_boot_in(zs_line *l, const uint8_t *p, size_t n, int64_t base, int64_t bt);
+
+// Puts the line into mode `m` with fresh mode state. `baud` is the rate for modes whose table
+// row has none (frame mode: the configured rate; firmware loader: the rate the start command
+// named). Records a ZS_EV_MODE event with `why`.
+void zs_line_set_mode(zs_line *l, zs_line_mode m, uint32_t baud, const std::string &why);
+// Rate of the firmware loader's rate code (value of command 0x7000); 0 for an unknown code.
+uint32_t zs_fwload_rate(uint16_t code);
+// Monitor `nr` restarts at `at` and is silent for its restart time; recorded as a
+// ZS_EV_RESTART event with the command and value that caused it and `why` ("" = the command).
+void zs_mon_restart(zs_line *l, uint8_t nr, int64_t at, uint16_t cmd, uint16_t val,
+                    const std::string &why);
+// Bytes the monitors could not use: counted and recorded as ZS_EV_RX_BAD with `why`.
+void zs_line_bad(zs_line *l, const uint8_t *p, size_t n, const std::string &why);
+// Queues answer bytes to leave at `due`.
+void zs_line_send(zs_line *l, std::vector<uint8_t> bytes, int64_t due);
+
+// What the fault rules see of a request and its answer.
+struct zs_reply {
+    const uint8_t *req = nullptr;  // the request: an echo fault sends it back
+    size_t req_n = 0;
+    int32_t cmd = -1, addr = -1;  // a frame's command and address; -1 for records
+    uint64_t nth = 0;             // number of the request for the rules' n-th condition
+    int cks_at = -1;              // index of the answer's checksum byte; -1 = none
+    int end_at = -1;              // index of its end code; -1 = none (end faults do not apply)
+    // A checksum fault turns the answer into this one (a refused record's), when given.
+    const std::vector<uint8_t> *refused = nullptr;
+};
+// Passes an answer through the fault rules: may empty it (silence), change it, put garbage
+// in front of it or add delay.
+void zs_line_faults(zs_line *l, const zs_reply &rp, std::vector<uint8_t> *ans, int64_t *delay_us);
 
 // ---- helpers ------------------------------------------------------------------------------
 

@@ -1,16 +1,28 @@
 // One line of the simulator: the serial wire and the ring of monitors on it.
 //
 // Bytes come in with their arrival time, either straight from the serial side (a pty) or as
-// the data bytes of converter pairs (TCP). While the line runs at another rate than the
-// monitors listen at, bytes arrive garbled and are dropped. Otherwise the frame decoder finds
-// the frames; each valid frame reaches the monitor it addresses, or, for address 0, every
-// monitor of the ring, and the last monitor answers for the line. What a monitor does with a
-// command is one row of the command table: the row names the firmware modes that know the
-// command and the function that carries it out. Commands without a row, or whose row is not
-// for the monitor's mode, get a refusal frame. The answer then passes the fault rules and is
-// queued with the time it may leave; with pacing, bytes leave one byte time apart.
+// the data bytes of converter pairs (TCP). The line is in one protocol mode at a time; one
+// row of the mode table per mode names the rate and parity the monitors listen at in it and
+// the input handler that reads the bytes. While the line runs at another rate, data bits or
+// parity than the mode's, bytes arrive garbled and are dropped; otherwise the mode's handler
+// takes them. A handler that changes the mode stops there, and the rest of the bytes is
+// judged again under the new mode.
 //
-// Sections: defaults and log; command table; frames and faults; input; output; settings.
+// Frame mode's handler is the frame decoder: each valid frame reaches the monitor it
+// addresses, or, for address 0, every monitor of the ring, and the last monitor answers for
+// the line. What a monitor does with a command is one row of the command table: the row names
+// the firmware modes that know the command and the function that carries it out. Commands
+// without a row, or whose row is not for the monitor's firmware, get a refusal frame. A
+// command may ask the line to change its protocol mode (0x7000 does); that happens once its
+// answer is queued. Every answer passes the fault rules and is queued with the time it may
+// leave; with pacing, bytes leave one byte time of the current mode apart.
+//
+// To add a command: a row in cmd_tab. To add a protocol mode: a value in zs_line_mode, a row
+// in mode_tab with its input handler (the loader modes' live in zs_loader.cpp), and a
+// command or configuration that enters it with zs_line_set_mode.
+//
+// Sections: defaults and log; command table; frames and faults; modes; input; output;
+// settings.
 #include "zs_internal.h"
 
 #include <algorithm>
@@ -117,14 +129,33 @@ static zs_verdict cmd_ping(zs_cmd_ctx *c, uint16_t *answer) {
     return V_ANSWER;
 }
 
+void zs_mon_restart(zs_line *l, uint8_t nr, int64_t at, uint16_t cmd, uint16_t val,
+                    const std::string &why) {
+    zs_mon_state *m = &l->mons[nr - 1u];
+    m->restarts++;
+    m->silent_until = at + static_cast<int64_t>(m->cfg.restart_ms) * 1000;
+    zs_line_event(l, ZS_EV_RESTART, nr, cmd, val, nullptr, 0,
+                  (why.empty() ? "" : why + ": ") + "silent for " +
+                      std::to_string(m->cfg.restart_ms) + " ms");
+}
+
 // Restart: the monitor reboots and says nothing until it is back. No answer is sent, because
 // the program does not read one; an answer would wait in its input for the next command.
 static zs_verdict cmd_restart(zs_cmd_ctx *c, uint16_t *) {
-    c->m->restarts++;
-    c->m->silent_until = c->at + static_cast<int64_t>(c->m->cfg.restart_ms) * 1000;
-    zs_line_event(c->l, ZS_EV_RESTART, c->nr, c->cmd, c->val, nullptr, 0,
-                  "silent for " + std::to_string(c->m->cfg.restart_ms) + " ms");
+    zs_mon_restart(c->l, c->nr, c->at, c->cmd, c->val, "");
     return V_QUIET;
+}
+
+// Firmware loader start: the value is the code of the loader's rate. Acknowledged with the
+// code; the line then reads firmware records at that rate (see zs_loader.cpp).
+static zs_verdict cmd_fwload(zs_cmd_ctx *c, uint16_t *answer) {
+    const uint32_t baud = zs_fwload_rate(c->val);
+    if (!baud) return V_REFUSE;
+    c->l->mode_req = true;
+    c->l->req_mode = ZS_MODE_FWLOAD;
+    c->l->req_baud = baud;
+    *answer = c->val;
+    return V_ANSWER;
 }
 
 // A query answered with one field of the monitor's identity, as it is.
@@ -166,6 +197,8 @@ static const zs_cmd_row cmd_tab[] = {
     // ping and restart
     {0x5000, M_FW, cmd_ping, "ping"},
     {0x6009, M_FW, cmd_restart, "restart"},
+    // firmware update
+    {0x7000, M_FW, cmd_fwload, "firmware loader start"},
     // identification, generations 1 and 51
     {0x08E4, M_OLD, q_field<&zs_monitor::board_type>, "board type"},
     {0x08E5, M_OLD, q_disp, "display number"},
@@ -218,38 +251,40 @@ static zs_verdict mon_command(zs_line *l, uint8_t nr, const zs_frame &f, int64_t
 
 // ---- frames and faults --------------------------------------------------------------------
 
-static bool fault_matches(zs_line *l, const zs_fault &r, const zs_frame &f) {
+static bool fault_matches(zs_line *l, const zs_fault &r, const zs_reply &rp) {
     if (r.kind == ZS_F_DROP || r.kind >= ZS_F_COUNT) return false;
+    if (r.kind == ZS_F_END && rp.end_at < 0) return false;
     if (r.times && r.fired >= r.times) return false;
-    if (r.nth && r.nth != l->frame_no) return false;
-    if (r.cmd >= 0 && r.cmd != f.cmd) return false;
-    if (r.mon >= 0 && r.mon != f.addr) return false;
+    if (r.nth && r.nth != rp.nth) return false;
+    if (r.cmd >= 0 && r.cmd != rp.cmd) return false;
+    if (r.mon >= 0 && r.mon != rp.addr) return false;
     if (r.ppm < 1000000 && l->rng() % 1000000 >= r.ppm) return false;
     return true;
 }
 
-// Passes an answer through the fault rules. May empty it (silence), change it, put garbage
-// in front of it or add delay.
-static void apply_faults(zs_line *l, const zs_frame &f, const uint8_t req[ZS_FRAME_LEN],
-                         std::vector<uint8_t> *ans, int64_t *delay_us) {
+void zs_line_faults(zs_line *l, const zs_reply &rp, std::vector<uint8_t> *ans, int64_t *delay_us) {
     for (size_t i = 0; i < l->cfg.faults.size(); ++i) {
         zs_fault &r = l->cfg.faults[i];
-        if (!fault_matches(l, r, f)) continue;
+        if (!fault_matches(l, r, rp)) continue;
         r.fired++;
-        zs_line_event(l, ZS_EV_FAULT, f.addr, static_cast<uint16_t>(i), r.arg, nullptr, 0,
-                      zs_fault_name(r.kind));
+        zs_line_event(l, ZS_EV_FAULT, static_cast<uint8_t>(std::max(rp.addr, 0)),
+                      static_cast<uint16_t>(i), r.arg, nullptr, 0, zs_fault_name(r.kind));
+        const size_t cks = static_cast<size_t>(rp.cks_at), end = static_cast<size_t>(rp.end_at);
         switch (r.kind) {
         case ZS_F_SILENT: ans->clear(); return;
         case ZS_F_SHORT:
             if (r.arg < ans->size()) ans->resize(r.arg);
             break;
         case ZS_F_CKS:
-            if (ans->size() > 7) (*ans)[7] = static_cast<uint8_t>((*ans)[7] + 1);
+            if (rp.refused)
+                *ans = *rp.refused;
+            else if (rp.cks_at >= 0 && ans->size() > cks)
+                (*ans)[cks] = static_cast<uint8_t>((*ans)[cks] + 1);
             break;
         case ZS_F_END:
-            if (ans->size() > 8) (*ans)[8] = 0xEE;
+            if (ans->size() > end) (*ans)[end] = 0xEE;
             break;
-        case ZS_F_ECHO: ans->assign(req, req + ZS_FRAME_LEN); break;
+        case ZS_F_ECHO: ans->assign(rp.req, rp.req + rp.req_n); break;
         case ZS_F_DELAY: *delay_us += static_cast<int64_t>(r.arg) * 1000; break;
         case ZS_F_GARBAGE: {
             std::vector<uint8_t> g(std::min<uint32_t>(r.arg, 4096));
@@ -262,7 +297,8 @@ static void apply_faults(zs_line *l, const zs_frame &f, const uint8_t req[ZS_FRA
     }
 }
 
-static void line_frame(zs_line *l, const zs_frame &f, const uint8_t raw[ZS_FRAME_LEN], int64_t at) {
+static void frame_answer(zs_line *l, const zs_frame &f, const uint8_t raw[ZS_FRAME_LEN],
+                         int64_t at) {
     l->stats.frames++;
     l->frame_no++;
     zs_line_event(l, ZS_EV_RX, f.addr, f.cmd, f.val, raw, ZS_FRAME_LEN, "");
@@ -302,7 +338,15 @@ static void line_frame(zs_line *l, const zs_frame &f, const uint8_t raw[ZS_FRAME
         zs_frame_build(fr, from, f.cmd, f.val, ZS_END_REFUSE);
     std::vector<uint8_t> ans(fr, fr + ZS_FRAME_LEN);
     int64_t delay = 0;
-    apply_faults(l, f, raw, &ans, &delay);
+    zs_reply rp;
+    rp.req = raw;
+    rp.req_n = ZS_FRAME_LEN;
+    rp.cmd = f.cmd;
+    rp.addr = f.addr;
+    rp.nth = l->frame_no;
+    rp.cks_at = 7;
+    rp.end_at = 8;
+    zs_line_faults(l, rp, &ans, &delay);
     if (ans.empty()) {
         l->stats.unanswered++;
         zs_line_event(l, ZS_EV_NO_ANSWER, from, f.cmd, f.val, nullptr, 0, "fault: silent");
@@ -314,7 +358,61 @@ static void line_frame(zs_line *l, const zs_frame &f, const uint8_t raw[ZS_FRAME
         l->stats.refusals++;
     zs_line_event(l, v == V_ANSWER ? ZS_EV_TX : ZS_EV_REFUSE, from, f.cmd,
                   v == V_ANSWER ? answer : f.val, ans.data(), ans.size(), "");
-    l->out.push_back(zs_chunk{at + delay, 0, std::move(ans)});
+    zs_line_send(l, std::move(ans), at + delay);
+}
+
+// A valid frame: the monitors act on it and answer; then a mode change the command asked for.
+static void line_frame(zs_line *l, const zs_frame &f, const uint8_t raw[ZS_FRAME_LEN], int64_t at) {
+    l->mode_req = false;
+    frame_answer(l, f, raw, at);
+    if (!l->mode_req) return;
+    l->mode_req = false;
+    char why[48];
+    std::snprintf(why, sizeof why, "command %04X %04X", f.cmd, f.val);
+    zs_line_set_mode(l, l->req_mode, l->req_baud, why);
+}
+
+// Frame mode's input: the frame decoder. Stops after a frame that changed the mode.
+static size_t frame_in(zs_line *l, const uint8_t *p, size_t n, int64_t base, int64_t bt);
+
+// ---- modes --------------------------------------------------------------------------------
+
+// The protocol modes. Each row: the rate the monitors listen at (0 = given when the mode is
+// entered: the configured rate, or the one the start command named), whether they expect the
+// parity configured for the line (else none, 8N1), and the handler of their input.
+struct zs_mode_row {
+    zs_line_mode mode;
+    const char *name;
+    uint32_t baud;
+    bool line_parity;
+    zs_mode_in_fn in;
+};
+static constexpr zs_mode_row mode_tab[] = {
+    {ZS_MODE_FRAME, "frame", 0, true, frame_in},
+    {ZS_MODE_FWLOAD, "firmware loader", 0, true, zs_fwload_in},
+    {ZS_MODE_BOOT, "boot loader", 57600, false, zs_boot_in},
+};
+static_assert(std::size(mode_tab) == ZS_MODE_COUNT);
+static constexpr bool mode_tab_ordered() {
+    for (size_t i = 0; i < std::size(mode_tab); ++i)
+        if (static_cast<size_t>(mode_tab[i].mode) != i) return false;
+    return true;
+}
+static_assert(mode_tab_ordered(), "mode_tab is indexed by zs_line_mode");
+
+const char *zs_mode_name(zs_line_mode m) { return m < ZS_MODE_COUNT ? mode_tab[m].name : "?"; }
+
+void zs_line_set_mode(zs_line *l, zs_line_mode m, uint32_t baud, const std::string &why) {
+    if (m >= ZS_MODE_COUNT) return;
+    const zs_mode_row &r = mode_tab[m];
+    l->mode = m;
+    l->mode_baud = r.baud ? r.baud : baud;
+    l->mode_parity = r.line_parity ? l->cfg.parity : 'N';
+    l->ld = zs_loader{};
+    l->scan = zs_scanner{};
+    std::string note = std::string(r.name) + " at " + std::to_string(l->mode_baud) + " baud";
+    if (l->mode_parity) note += std::string(", parity ") + l->mode_parity;
+    zs_line_event(l, ZS_EV_MODE, 0, m, 0, nullptr, 0, note + ": " + why);
 }
 
 // ---- input --------------------------------------------------------------------------------
@@ -330,35 +428,69 @@ void zs_line_init(zs_line *l, uint8_t index, const zs_line_cfg &cfg, uint32_t se
     l->set.baud = 9600;
     l->set.parity = cfg.kind == ZS_PTY ? '?' : 'E';
     l->rng.seed(seed + index);
+    if (cfg.bootstrap) {
+        zs_line_set_mode(l, ZS_MODE_BOOT, cfg.baud, "bootstrap line");
+    } else {  // frame mode without an event: it is every line's normal state
+        l->mode = ZS_MODE_FRAME;
+        l->mode_baud = cfg.baud;
+        l->mode_parity = cfg.parity;
+    }
 }
 
 int64_t zs_line_byte_us(const zs_line *l) {
     const zs_line_settings &s = l->set;
-    // A pty does not keep the parity bit; count it as the monitors' setting (even by default).
-    const bool parity = s.parity == '?' ? l->cfg.parity != 'N' : s.parity != 'N';
+    // The current mode's rate and parity. Where the monitors take either parity, count the
+    // line's (a pty does not keep the parity bit: then count it, as even parity).
+    const bool parity = l->mode_parity ? l->mode_parity != 'N' : s.parity != 'N';
     const int64_t bits = 1 + s.data_bits + (parity ? 1 : 0) + s.stop_bits;
-    const int64_t baud = s.baud ? s.baud : 9600;
+    const int64_t baud = l->mode_baud ? l->mode_baud : 9600;
     return (bits * 1000000 + baud - 1) / baud;
 }
 
-// Why bytes on the line cannot be understood by the monitors, or "" when they can.
+// Why bytes on the line cannot be understood by the monitors in their current mode, or ""
+// when they can.
 static std::string line_garbled(const zs_line *l) {
     const zs_line_settings &s = l->set;
-    if (s.baud != l->cfg.baud)
-        return "garbled: line at " + std::to_string(s.baud) + " baud, monitors at " +
-               std::to_string(l->cfg.baud);
+    const std::string who = l->mode == ZS_MODE_FRAME ? "monitors" : zs_mode_name(l->mode);
+    if (s.baud != l->mode_baud)
+        return "garbled: line at " + std::to_string(s.baud) + " baud, " + who + " at " +
+               std::to_string(l->mode_baud);
     if (s.data_bits != 8) return "garbled: " + std::to_string(s.data_bits) + " data bits";
-    if (l->cfg.parity && s.parity != '?' && s.parity != l->cfg.parity)
-        return std::string("garbled: parity ") + s.parity + ", monitors expect " + l->cfg.parity;
+    if (l->mode_parity && s.parity != '?' && s.parity != l->mode_parity)
+        return std::string("garbled: parity ") + s.parity + ", " + who + " expect" +
+               (l->mode == ZS_MODE_FRAME ? " " : "s ") + l->mode_parity;
     return "";
 }
 
+void zs_line_bad(zs_line *l, const uint8_t *p, size_t n, const std::string &why) {
+    if (!n) return;
+    l->stats.bad_bytes += n;
+    zs_line_event(l, ZS_EV_RX_BAD, 0, 0, 0, p, n, why + " (" + std::to_string(n) + " bytes)");
+}
+
 static void flush_junk(zs_line *l, const char *why) {
-    if (l->junk.empty()) return;
-    l->stats.bad_bytes += l->junk.size();
-    zs_line_event(l, ZS_EV_RX_BAD, 0, 0, 0, l->junk.data(), l->junk.size(),
-                  std::string(why) + " (" + std::to_string(l->junk.size()) + " bytes)");
+    zs_line_bad(l, l->junk.data(), l->junk.size(), why);
     l->junk.clear();
+}
+
+static size_t frame_in(zs_line *l, const uint8_t *p, size_t n, int64_t base, int64_t bt) {
+    for (size_t i = 0; i < n; ++i) {
+        zs_frame f;
+        uint8_t raw[ZS_FRAME_LEN];
+        switch (zs_scan_byte(&l->scan, p[i], &f, raw, &l->junk)) {
+        case ZS_SCAN_FRAME:
+            flush_junk(l, "not a frame");
+            line_frame(l, f, raw, base + static_cast<int64_t>(i + 1) * bt);
+            if (l->mode != ZS_MODE_FRAME) return i + 1;
+            break;
+        case ZS_SCAN_BAD_CKS: flush_junk(l, "bad checksum"); break;
+        case ZS_SCAN_BAD_END: flush_junk(l, "bad end code"); break;
+        default: break;
+        }
+        if (l->junk.size() >= ZS_EVENT_BYTES) flush_junk(l, "not a frame");
+    }
+    flush_junk(l, "not a frame");
+    return n;
 }
 
 void zs_line_serial_in(zs_line *l, const uint8_t *p, size_t n, int64_t now) {
@@ -374,28 +506,19 @@ void zs_line_serial_in(zs_line *l, const uint8_t *p, size_t n, int64_t now) {
         l->out.push_back(zs_chunk{base, 0, std::vector<uint8_t>(p, p + n)});
         return;
     }
-    const std::string garbled = line_garbled(l);
-    if (!garbled.empty()) {
-        l->junk.assign(p, p + std::min<size_t>(n, ZS_EVENT_BYTES));
-        l->stats.bad_bytes += n - l->junk.size();
-        flush_junk(l, garbled.c_str());
-        return;
-    }
-    for (size_t i = 0; i < n; ++i) {
-        zs_frame f;
-        uint8_t raw[ZS_FRAME_LEN];
-        switch (zs_scan_byte(&l->scan, p[i], &f, raw, &l->junk)) {
-        case ZS_SCAN_FRAME:
-            flush_junk(l, "not a frame");
-            line_frame(l, f, raw, base + static_cast<int64_t>(i + 1) * bt);
-            break;
-        case ZS_SCAN_BAD_CKS: flush_junk(l, "bad checksum"); break;
-        case ZS_SCAN_BAD_END: flush_junk(l, "bad end code"); break;
-        default: break;
+    // Each piece goes to the handler of the mode it arrives in; a handler that changes the
+    // mode leaves the rest to be judged under the new one.
+    size_t i = 0;
+    while (i < n) {
+        const std::string garbled = line_garbled(l);
+        if (!garbled.empty()) {
+            zs_line_bad(l, p + i, n - i, garbled);
+            return;
         }
-        if (l->junk.size() >= ZS_EVENT_BYTES) flush_junk(l, "not a frame");
+        const size_t took =
+            mode_tab[l->mode].in(l, p + i, n - i, base + static_cast<int64_t>(i) * bt, bt);
+        i += std::max<size_t>(took, 1);
     }
-    flush_junk(l, "not a frame");
 }
 
 // A converter parameter pair (code other than 0).
@@ -459,6 +582,10 @@ void zs_line_tcp_in(zs_line *l, const uint8_t *p, size_t n, int64_t now) {
 }
 
 // ---- output -------------------------------------------------------------------------------
+
+void zs_line_send(zs_line *l, std::vector<uint8_t> bytes, int64_t due) {
+    if (!bytes.empty()) l->out.push_back(zs_chunk{due, 0, std::move(bytes)});
+}
 
 int64_t zs_line_take_due(zs_line *l, int64_t now, std::vector<uint8_t> *dst) {
     while (!l->out.empty()) {

@@ -27,6 +27,8 @@ struct opt_state {
     uint32_t baud = 9600;
     char parity = 0;
     uint32_t restart_ms = 3000;
+    std::vector<int> bootstrap;  // lines (or -1 = every line) that start in the boot loader
+    uint32_t boot_id = 0xD5;
     std::string err;
 };
 
@@ -53,12 +55,26 @@ const char *zs_help_text() {
            "  --pace                bytes travel no faster than the line's baud rate allows\n"
            "  --baud N              rate the monitors listen at (default 9600)\n"
            "  --parity E|N|any      parity the monitors expect (default any)\n"
+           "  --bootstrap [L]       every line, or line L, holds a board that starts in its boot\n"
+           "                        loader (57600 baud 8N1): 00 is answered with the\n"
+           "                        identification byte, then a primary loader of 32 bytes, the\n"
+           "                        secondary loader echoed byte by byte and 0xCC, then firmware\n"
+           "                        records; the end-of-file record starts the firmware\n"
+           "  --boot-id BYTE        identification byte of the boot loader (default 0xD5)\n"
+           "Protocol modes: a line starts in frame mode (or in the boot loader). Command 0x7000\n"
+           "with a rate code (0 9600, 4 19200, 8 38400, 12 115200, 16 288000, 20 384000,\n"
+           "24 576000) switches it to the firmware loader at that rate: binary firmware records,\n"
+           "each answered 0xFF (one monitor) or echoed (several); the end-of-file record\n"
+           "restarts the monitors and the line is back in frame mode.\n"
            "Faults (each counted in the summary):\n"
            "  --fault KIND[:ARG][@COND[,COND]]\n"
            "      KIND: silent, short:K (K bytes of the answer), cks, end, echo, delay:MS,\n"
            "            garbage:K (K random bytes before the answer), drop:N (TCP: drop the\n"
            "            connection after N received bytes)\n"
            "      COND: n=N (the N-th frame), cmd=C, mon=M, line=L, times=N, p=FRACTION\n"
+           "      Firmware records: silent, short, cks (the refusal answer), echo, delay and\n"
+           "      garbage apply to their answers when no cmd= or mon= is given; n= counts the\n"
+           "      records of the load\n"
            "  --seed N              seed of random faults (default 1)\n"
            "Other:\n"
            "  --log FILE|-          log every frame received and sent (\"-\" = stdout)\n"
@@ -68,7 +84,8 @@ const char *zs_help_text() {
            "Examples:\n"
            "  zelbsim --pty /tmp/vq/ttyV0 --monitors 3\n"
            "  zelbsim --tcp 127.0.0.2:11111 --tcp 127.0.0.3:11111 --mon 2.1:gen=2\n"
-           "  zelbsim --pty - --fault cks@cmd=0x08E5 --fault silent@p=0.1 --seed 7\n";
+           "  zelbsim --pty - --fault cks@cmd=0x08E5 --fault silent@p=0.1 --seed 7\n"
+           "  zelbsim --pty /tmp/vq/ttyV0 --pty /tmp/vq/ttyV1 --bootstrap 2\n";
 }
 
 static bool fail(opt_state *st, const std::string &msg) {
@@ -247,11 +264,15 @@ static bool is_flag(const std::string &name) {
     return name == "loop" || name == "pace" || name == "help";
 }
 
+// The options whose value may be left out.
+static bool is_optional(const std::string &name) { return name == "bootstrap"; }
+
 // One option with its value ("" for flags).
 static bool handle(opt_state *st, const std::string &name, const std::string &val, bool has_val,
                    int depth) {
     if (is_flag(name) && has_val) return fail(st, "--" + name + " takes no value");
-    if (!is_flag(name) && !has_val) return fail(st, "--" + name + " needs a value");
+    if (!is_flag(name) && !is_optional(name) && !has_val)
+        return fail(st, "--" + name + " needs a value");
     uint32_t n;
     if (name == "help") return true;  // answered by the caller once all options are read
     if (name == "loop")
@@ -297,6 +318,12 @@ static bool handle(opt_state *st, const std::string &name, const std::string &va
             st->parity = 0;
         else
             return fail(st, "--parity: E, N or any: " + val);
+    } else if (name == "bootstrap") {
+        if (has_val && (!zs_parse_u32(val, 255, &n) || n == 0))
+            return fail(st, "--bootstrap: bad line " + val);
+        st->bootstrap.push_back(has_val ? static_cast<int>(n) - 1 : -1);
+    } else if (name == "boot-id") {
+        if (!zs_parse_u32(val, 255, &st->boot_id)) return fail(st, "--boot-id: " + val);
     } else if (name == "fault")
         return parse_fault(st, val);
     else if (name == "seed") {
@@ -351,7 +378,14 @@ static bool finish(opt_state *st) {
         l.pace = st->pace;
         l.baud = st->baud;
         l.parity = st->parity;
+        l.boot_id = static_cast<uint8_t>(st->boot_id);
         zs_line_set_count(&l, 1);
+    }
+    for (const int line : st->bootstrap) {
+        if (line >= static_cast<int>(st->cfg.lines.size()))
+            return fail(st, "--bootstrap: no such line");
+        for (size_t i = 0; i < st->cfg.lines.size(); ++i)
+            if (line < 0 || static_cast<int>(i) == line) st->cfg.lines[i].bootstrap = true;
     }
     for (const auto &[line, n] : st->counts) {
         if (line >= static_cast<int>(st->cfg.lines.size()))
@@ -392,7 +426,8 @@ int zs_parse_args(int argc, const char *const *argv, zs_config *cfg, std::string
             name = a.substr(0, eq);
             val = a.substr(eq + 1);
             has_val = true;
-        } else if (!is_flag(name) && i + 1 < argc) {
+        } else if (!is_flag(name) && i + 1 < argc &&
+                   !(is_optional(name) && argv[i + 1] && std::strncmp(argv[i + 1], "--", 2) == 0)) {
             val = argv[++i] ? argv[i] : "";
             has_val = true;
         }

@@ -574,6 +574,17 @@ int zs_get_stats(zs_sim *s, int line, zs_line_stats *out) {
     return ZS_OK;
 }
 
+int zs_get_mode(zs_sim *s, int line, zs_mode_info *out) {
+    if (!line_ok(s, line) || !out) return ZS_BAD_ARG;
+    std::lock_guard<std::mutex> lk(s->mu);
+    const zs_line &l = s->lines[line];
+    out->mode = l.mode;
+    out->baud = l.mode_baud;
+    out->parity = l.mode_parity;
+    out->stage = l.mode == ZS_MODE_BOOT ? l.ld.stage : ZS_BOOT_IDENT;
+    return ZS_OK;
+}
+
 // Index in the event deque of the first event with seq > after.
 static size_t first_after(const zs_log &log, uint64_t after) {
     if (log.events.empty()) return 0;
@@ -677,6 +688,7 @@ static std::string port_text(const zs_sim *s, size_t i) {
     t += l.cfg.loop ? ", loop-back"
                     : ", " + std::to_string(l.mons.size()) +
                           (l.mons.size() == 1 ? " monitor" : " monitors");
+    if (l.cfg.bootstrap && !l.cfg.loop) t += ", boot loader";
     return t;
 }
 
@@ -706,6 +718,14 @@ std::string zs_summary(zs_sim *s) {
             (unsigned long long)st.bad_bytes, (unsigned long long)st.echoed,
             (unsigned long long)st.bytes_in, (unsigned long long)st.bytes_out);
         t += b;
+        if (l.mode != ZS_MODE_FRAME || l.cfg.bootstrap || st.records || st.bad_records) {
+            std::snprintf(b, sizeof b,
+                          "  mode %s at %u baud; firmware records %llu, refused %llu, "
+                          "data bytes %llu\n",
+                          zs_mode_name(l.mode), l.mode_baud, (unsigned long long)st.records,
+                          (unsigned long long)st.bad_records, (unsigned long long)st.data_bytes);
+            t += b;
+        }
         for (size_t m = 0; m < l.mons.size(); ++m) {
             if (!l.mons[m].keys_total && !l.mons[m].restarts) continue;
             std::snprintf(b, sizeof b, "  monitor %zu: keys %llu, restarts %u\n", m + 1,
