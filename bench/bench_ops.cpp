@@ -54,6 +54,7 @@ void bind_serial(bool on) {
 
 void ensure_windows() {
     if (hwndMain != -1) return;
+    vq_wire();
     plat::win_use_headless();
     plat::WinMainArgs a;
     a.proc = main_proc;

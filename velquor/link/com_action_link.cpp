@@ -28,8 +28,8 @@ uint8_t eth_buffer[eth_buffer_size];
 FILE *fpc = nullptr;
 
 uint8_t logcom = 0;
-char fpath_log[1024] = ".\\test.txt";
-int32_t sysmode = 0;
+char fpath_log[1024] = "./test.txt";
+int32_t sysmode = view_fs;
 int32_t sys_baud = 115200;
 
 namespace {
@@ -166,8 +166,9 @@ void mc_close_syscom(void) {
 
 char mc_write_xcom(int *port, const uint8_t *buff, uint32_t nbuff) {
     log_transfer(false, buff, nbuff);
-    if (mode_is_ip(com_mode)) return port ? aknord_send(*port, buff, nbuff) : mc_e_n_comp;
-    if (com_mode == com_mode_rs232) return port ? mc_ser_write(*port, buff, nbuff) : mc_e_n_comp;
+    if (mode_is_ip(com_mode)) return port ? aknord_send(*port, buff, nbuff) : char(mc_e_n_comp);
+    if (com_mode == com_mode_rs232)
+        return port ? mc_ser_write(*port, buff, nbuff) : char(mc_e_n_comp);
     return mc_e_w_dat;
 }
 
@@ -181,9 +182,9 @@ char mc_read_xcom(int *port, uint8_t *buff, uint32_t nbuff, uint32_t *nread) {
     uint32_t got = 0;
     char rv;
     if (com_mode == com_mode_rs232) {
-        rv = port ? mc_ser_read(*port, buff, nbuff, &got) : mc_e_n_comp;
+        rv = port ? mc_ser_read(*port, buff, nbuff, &got) : char(mc_e_n_comp);
     } else if (mode_is_ip(com_mode)) {
-        rv = port ? aknord_read(*port, buff, nbuff, &got) : mc_e_n_comp;
+        rv = port ? aknord_read(*port, buff, nbuff, &got) : char(mc_e_n_comp);
     } else {
         return mc_e_r_dat;
     }

@@ -25,7 +25,7 @@ char (*mc_read_com_buff)(int hcom, uint8_t *buff, uint32_t nbuff, uint32_t *s_re
 char (*mc_writecom_buff)(int hcom, const uint8_t *buff, uint32_t n_buff) = nullptr;
 
 char mc_ser_open(int *hcom, const char *intf) {
-    return mc_opencom ? mc_opencom(hcom, intf) : mc_e_n_op_comp;
+    return mc_opencom ? mc_opencom(hcom, intf) : char(mc_e_n_op_comp);
 }
 
 void mc_ser_close(int *hcom) {
@@ -33,16 +33,16 @@ void mc_ser_close(int *hcom) {
 }
 
 char mc_ser_timeouts(int hcom, uint32_t tor) {
-    return set_comm_timeouts_zelb ? set_comm_timeouts_zelb(hcom, tor) : mc_e_n_op_comp;
+    return set_comm_timeouts_zelb ? set_comm_timeouts_zelb(hcom, tor) : char(mc_e_n_op_comp);
 }
 
 char mc_ser_write(int hcom, const uint8_t *buff, uint32_t n) {
-    return mc_writecom_buff ? mc_writecom_buff(hcom, buff, n) : mc_e_n_op_comp;
+    return mc_writecom_buff ? mc_writecom_buff(hcom, buff, n) : char(mc_e_n_op_comp);
 }
 
 char mc_ser_read(int hcom, uint8_t *buff, uint32_t n, uint32_t *got) {
     if (got) *got = 0;
-    return mc_read_com_buff ? mc_read_com_buff(hcom, buff, n, got) : mc_e_n_op_comp;
+    return mc_read_com_buff ? mc_read_com_buff(hcom, buff, n, got) : char(mc_e_n_op_comp);
 }
 
 // ---------------------------------------------------------------- port settings

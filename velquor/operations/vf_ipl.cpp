@@ -40,17 +40,6 @@ void ipl_key(char *out, size_t n, int i, int j) {
         std::snprintf(out, n, "ik_ipl_%d_%d", i, j);
 }
 
-// Trims blanks at both ends, cuts a trailing CR or LF, turns tabs into blanks.
-void clean_value(char *s) {
-    for (char *p = s; *p; ++p)
-        if (*p == '\t') *p = ' ';
-    size_t len = std::strlen(s);
-    while (len && (s[len - 1] == '\r' || s[len - 1] == '\n' || s[len - 1] == ' ')) s[--len] = 0;
-    size_t lead = 0;
-    while (s[lead] == ' ') ++lead;
-    if (lead) std::memmove(s, s + lead, len - lead + 1);
-}
-
 }  // namespace
 
 void set_parno(void) { parno = parno ? 0 : 1; }
@@ -117,7 +106,7 @@ char load_ip_list(const char *ind, const char *val) {
 
     char v[1027];
     std::snprintf(v, sizeof v, "%s", val);
-    clean_value(v);
+    ms_clean_str(v);
     if (!ms_is_not_ipv4_u_std(v)) {
         set_ip(*ent, v);
         return 1;
