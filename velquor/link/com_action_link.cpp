@@ -136,11 +136,11 @@ void init_op_dat(int32_t mode, const char *intf, int *port, uint8_t to, uint8_t 
 char mc_open_mycom(const void *op_dat, int mode) {
     if (!op_dat) return mc_e_n_op_comp;
     log_open();
-    if (mode == 0) {
+    if (mode == mc_open_ser) {
         const auto *ser = static_cast<const odat_ser *>(op_dat);
         return mc_ser_open(ser->cp, ser->intf);
     }
-    if (mode == 1) {
+    if (mode == mc_open_tcp) {
         const auto *ipd = static_cast<const odat_ip *>(op_dat);
         if (!ipd->sock) return mc_e_n_op_comp;
         if (*ipd->sock != -1) return mc_e_port_used;  // a socket still open is not overwritten

@@ -95,19 +95,19 @@ char set_comm_state_boot(int hcom) { return set_comm_state(hcom, 57600, plat::Pa
 
 char mc_set_intf_zelb(int mode, const ip_com_configT *conf) {
     if (!conf) return mc_e_n_w_compe;
-    if (mode == 0) {
+    if (mode == mc_open_ser) {
         const char rv = set_comm_state_zelb(syscom, conf->par == 'N');
         if (rv != mc_e_ok) return rv;
         return mc_ser_timeouts(syscom, conf_timeout_ms(conf));
     }
-    if (mode == 1) return set_converter(conf, 9600, 2);
+    if (mode == mc_open_tcp) return set_converter(conf, 9600, 2);
     return mc_e_ok;
 }
 
 // The socket's time-out is set for the boot loader as well (set_converter).
 char mc_set_intf_boot(int mode, const ip_com_configT *conf) {
     if (!conf) return mc_e_n_w_compe;
-    if (mode != 1) return mc_e_ok;
+    if (mode != mc_open_tcp) return mc_e_ok;
     return set_converter(conf, 57600, 1);
 }
 
@@ -116,12 +116,12 @@ char mc_set_intf_boot(int mode, const ip_com_configT *conf) {
 char mc_opencom_zelb(void) {
     char rv;
     if (com_mode == com_mode_rs232) {
-        rv = mc_open_mycom(&com_dat, 0);
-        return rv ? rv : mc_set_intf_zelb(0, &ipcom_conf);
+        rv = mc_open_mycom(&com_dat, mc_open_ser);
+        return rv ? rv : mc_set_intf_zelb(mc_open_ser, &ipcom_conf);
     }
     if (com_mode == com_mode_ip || com_mode == com_mode_ipl) {
-        rv = mc_open_mycom(&ip_dat, 1);
-        return rv ? rv : mc_set_intf_zelb(1, &ipcom_conf);
+        rv = mc_open_mycom(&ip_dat, mc_open_tcp);
+        return rv ? rv : mc_set_intf_zelb(mc_open_tcp, &ipcom_conf);
     }
     return mc_e_ok;
 }
@@ -134,14 +134,14 @@ char mc_opencom_zelb_info(void) {
 char mc_opencom_boot(void) {
     char rv;
     if (com_mode == com_mode_rs232) {
-        rv = mc_open_mycom(&com_dat, 0);
+        rv = mc_open_mycom(&com_dat, mc_open_ser);
         if (rv == mc_e_ok) rv = set_comm_state_boot(syscom);
         if (rv == mc_e_ok) rv = mc_ser_timeouts(syscom, conf_timeout_ms(&ipcom_conf));
         return rv;
     }
     if (com_mode == com_mode_ip || com_mode == com_mode_ipl) {
-        rv = mc_open_mycom(&ip_dat, 1);
-        return rv ? rv : mc_set_intf_boot(1, &ipcom_conf);
+        rv = mc_open_mycom(&ip_dat, mc_open_tcp);
+        return rv ? rv : mc_set_intf_boot(mc_open_tcp, &ipcom_conf);
     }
     return mc_e_ok;
 }

@@ -126,7 +126,9 @@ void init_op_dat(int32_t mode, const char *intf, int *port, uint8_t to, uint8_t 
 
 // At program start: creates the log file empty when logging is on.
 void mc_log_create(void);
-// mode 0: serial (op_dat is an odat_ser); 1: TCP (an odat_ip) after an ICMP echo.
+// The kind of an opening: a serial port (op_dat an odat_ser) or a TCP
+// connection to a converter (an odat_ip), made after an ICMP echo.
+enum mc_open_kind : int { mc_open_ser = 0, mc_open_tcp = 1 };
 char mc_open_mycom(const void *op_dat, int mode);
 void mc_close_syscom(void);
 char mc_write_xcom(int *port, const uint8_t *buff, uint32_t nbuff);

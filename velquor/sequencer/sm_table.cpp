@@ -285,7 +285,8 @@ constexpr tm_func_table_t tm_func_tab[] = {
 // clang-format on
 
 // One row per action, and row a - 1 holds action a: checked by the compiler,
-// so that a row added or dropped in the middle cannot shift the rest.
+// so that a row added or dropped in the middle cannot shift the rest. Every
+// row has a step, every successor is an action or 0, no delay is negative.
 static_assert(std::size(tm_func_tab) == sm_n_actions, "one row per action");
 namespace {
 constexpr bool sm_rows_in_order() {
@@ -293,5 +294,14 @@ constexpr bool sm_rows_in_order() {
         if (tm_func_tab[i].meiner_einer != static_cast<int32_t>(i + 1)) return false;
     return true;
 }
+constexpr bool sm_rows_sound() {
+    for (const tm_func_table_t &r : tm_func_tab) {
+        if (!r.do_ptr || r.tm_ms < 0) return false;
+        for (int32_t a : {r.ix_doyes, r.ix_dono, r.ix_doerr})
+            if (a < 0 || a > static_cast<int32_t>(sm_n_actions)) return false;
+    }
+    return true;
+}
 }  // namespace
 static_assert(sm_rows_in_order(), "row a - 1 holds action a");
+static_assert(sm_rows_sound(), "each row has a step, successors are actions, delays not negative");

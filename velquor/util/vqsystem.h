@@ -3,7 +3,7 @@
 // primitives and the message boxes whose pointers it fills.
 //
 // sys_start loads the library by file path, tests its version and binds the
-// functions the program calls through it, by name, into the pointers below.
+// functions the program calls through it, by name, into their pointers.
 // The library is taken from the file named by the environment variable
 // VELQUOR_VELQ (an absolute path; for tests and installations that keep it
 // elsewhere) or else from libvelq.so in the directory of the running program;
