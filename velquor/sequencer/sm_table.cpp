@@ -286,7 +286,8 @@ constexpr tm_func_table_t tm_func_tab[] = {
 
 // One row per action, and row a - 1 holds action a: checked by the compiler,
 // so that a row added or dropped in the middle cannot shift the rest. Every
-// row has a step, every successor is an action or 0, no delay is negative.
+// successor is an action or 0, no delay is negative. (Every row has a step:
+// HAVE and TODO both give one.)
 static_assert(std::size(tm_func_tab) == sm_n_actions, "one row per action");
 namespace {
 constexpr bool sm_rows_in_order() {
@@ -296,7 +297,7 @@ constexpr bool sm_rows_in_order() {
 }
 constexpr bool sm_rows_sound() {
     for (const tm_func_table_t &r : tm_func_tab) {
-        if (!r.do_ptr || r.tm_ms < 0) return false;
+        if (r.tm_ms < 0) return false;
         for (int32_t a : {r.ix_doyes, r.ix_dono, r.ix_doerr})
             if (a < 0 || a > static_cast<int32_t>(sm_n_actions)) return false;
     }
@@ -304,4 +305,4 @@ constexpr bool sm_rows_sound() {
 }
 }  // namespace
 static_assert(sm_rows_in_order(), "row a - 1 holds action a");
-static_assert(sm_rows_sound(), "each row has a step, successors are actions, delays not negative");
+static_assert(sm_rows_sound(), "successors are actions, delays not negative");
