@@ -9,7 +9,6 @@
 #include "platform/win.h"
 #include "support/ui_support.h"
 #include "velquor/ui/velquor_cfg.h"
-#include "velquor/ui/velquor_main.h"
 #include "velquor/ui/velquor_win.h"
 #include "velquor/util/vqsystem.h"
 

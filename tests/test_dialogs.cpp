@@ -11,18 +11,10 @@
 #include <string>
 #include <thread>
 
-#include "platform/loop.h"
 #include "platform/win.h"
 #include "support/ui_support.h"
-#include "velquor/link/com_link.h"
-#include "velquor/operations/vf_end.h"
-#include "velquor/operations/vf_info.h"
-#include "velquor/operations/vf_ipl.h"
-#include "velquor/operations/vf_keys.h"
 #include "velquor/operations/vf_ring.h"
-#include "velquor/operations/vf_wait.h"
 #include "velquor/sequencer/sm_act.h"
-#include "velquor/ui/text_ar.h"
 #include "velquor/ui/velquor_cfg.h"
 #include "velquor/ui/velquor_dialogs.h"
 #include "velquor/ui/velquor_main.h"
@@ -35,8 +27,7 @@ class Dialogs : public ::testing::Test {
 protected:
     void SetUp() override {
         ui_open_headless_main();
-        ASSERT_NE(hwndMain, -1);
-        dlgopen_stat();
+        dlgopen_stat();  // again: a test may have closed them
         dlgopen_staterr();
         dlghide_stat();
         dlghide_staterr();

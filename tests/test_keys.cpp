@@ -1,174 +1,96 @@
-// Keys, ping and identification below the sequencer: display formats, the
-// generation probe, which command each query sends for each generation and
-// the boot loader and which answer bits it keeps, and a failed ping, against
-// a scripted board on a pseudo-terminal.
+// Remote keys end to end: the key buttons pressed on a headless main window,
+// the key chain run by the sequencer, and the frames that reach a simulated
+// line over RS232 (a pseudo-terminal, through the helper library) and over IP
+// (a converter on 127.0.9.x), once and with Group to every address of a list.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
 #include <vector>
 
-#include "support/pty_peer.h"
-#include "velquor/link/com_action.h"
-#include "velquor/operations/vf_end.h"
-#include "velquor/operations/vf_info.h"
+#include "platform/win.h"
+#include "support/ops_support.h"
+#include "velquor/link/com_link.h"
 #include "velquor/operations/vf_ipl.h"
 #include "velquor/operations/vf_keys.h"
-#include "velquor/operations/vf_wait.h"
-#include "velquor/ui/text_ar.h"
-#include "velquor/ui/velquor_cfg.h"
+#include "velquor/sequencer/sm_act.h"
+#include "velquor/ui/velquor_ids.h"
 
 namespace {
 
-using Peer = pp_scripted;  // a scripted board bound to the frame layer for one test
+using Keys = Ops;
 
-pp_step answer(uint16_t val) {
-    pp_step s;
-    s.reply = PP_ANSWER;
-    s.val = val;
-    return s;
-}
-// Monitor 4 does not know `cmd`: its refusal ends in FD 00, read as "no ACK".
-pp_step refused(uint16_t cmd) {
-    pp_step s;
-    s.reply = PP_RAW;
-    const uint8_t lo = cmd & 0xFF, hi = cmd >> 8;
-    s.raw = {0xAA, 0x55, 4, lo, hi, 0, 0, static_cast<uint8_t>(4 + lo + hi), 0xFD, 0x00};
-    return s;
-}
-pp_step silent() {
-    pp_step s;
-    s.reply = PP_SILENT;
-    return s;
-}
+const std::vector<uint8_t> kLeftFrame = {0xAA, 0x55, 0x01, 0xB6, 0x20,
+                                         0x00, 0x00, 0xD7, 0xFF, 0x00};
 
-// What the identification run does not reach: texts without a buffer or with
-// a short one, the German "unknown", the revision line's label, the labels.
-TEST(KeysFormat, InfoFieldTexts) {
-    sys_lang = lang_deu;
-    EXPECT_STREQ(mc_get_zelb_typ_x(6), "unbekannt");
-    sys_lang = lang_eng;
-    EXPECT_STREQ(mc_get_zelb_typ_x(35), "ZELB3");
-    char s[16], tiny[4];
-    EXPECT_EQ(mc_get_zelb_rev_x(0x0105, s, sizeof s), 0);
-    EXPECT_STREQ(s, "1.005");
-    EXPECT_EQ(mc_get_zelb_dat_x(0xFFFF, s, sizeof s), 0);
-    EXPECT_STREQ(s, "31.15. 2127");
-    EXPECT_EQ(mc_get_zelb_rev_x(0x0105, tiny, sizeof tiny), 0);  // cut, never overrun
-    EXPECT_STREQ(tiny, "1.0");
-    EXPECT_EQ(mc_get_zelb_rev_x(1, nullptr, 8), 1);
-    EXPECT_EQ(mc_get_zelb_dat_x(1, nullptr, 8), 1);
-
-    zelb_dat_T d;
-    reset_zelb_dat(&d);
-    EXPECT_EQ(d.zelb_ver, 255);
-    d.zelb_rev = 0x0207;
-    d.firm_typ = 3;
-    zelb_info_lines l;
-    zelb_info_format(&d, &l);
-    EXPECT_EQ(std::string(l.rev), std::string("2.007 ") + scr_get_zelb_firm_tp_x(3));
-    EXPECT_STREQ(l.typ, "unknown");
-    for (uint32_t a = 1; a <= 5; ++a) {
-        EXPECT_STRNE(scr_get_zelb_firm_tp_x(a), "") << a;
-        for (uint32_t b = a + 1; b <= 5; ++b)
-            EXPECT_STRNE(scr_get_zelb_firm_tp_x(a), scr_get_zelb_firm_tp_x(b));
-    }
-    EXPECT_STREQ(scr_get_zelb_firm_tp_x(51), "");
-    reset_zelb_dat(nullptr);
-    zelb_info_format(nullptr, &l);
-}
-
-// 0x0D33 answered: generation 2; refused: 0x08E5 answered means 51; refused
-// twice: 14 with no error left recorded; other errors end the probe.
-TEST(KeysQuery, GenerationProbe) {
+// Every key button, and Left with "No Parity" too: one frame with the key's
+// command to monitor 1, no box, the window idle and the link closed again,
+// the line left at 9600 baud, 8 data bits; the converter at even parity, or at
+// none with "No Parity" (a pty keeps no parity to look at).
+TEST_F(Keys, EveryKeyReachesMonitorOneOverRs232AndIp) {
     struct Row {
         int no;
-        std::vector<pp_step> script;
-        char rc;
-        uint8_t gen;
-        std::vector<uint16_t> sent;
-    };
-    const Row rows[] = {
-        {1, {answer(0)}, 0, 2, {0x0D33}},
-        {2, {refused(0x0D33), answer(0)}, 0, 51, {0x0D33, 0x08E5}},
-        {3, {refused(0x0D33), refused(0x08E5)}, 14, 0, {0x0D33, 0x08E5}},
-        {4, {silent()}, 8, 0, {0x0D33}},
-        {5, {refused(0x0D33), silent()}, 8, 0, {0x0D33, 0x08E5}},
-    };
-    for (const Row &r : rows) {
-        Peer peer(r.script);
-        uint8_t gen = 99;
-        EXPECT_EQ(zelb_get_firm_typ_nr_no_b(4, &gen), r.rc) << "row " << r.no;
-        EXPECT_EQ(gen, r.gen) << "row " << r.no;
-        EXPECT_EQ(peer.cmds(), r.sent) << "row " << r.no;
-        if (r.rc == 14) {
-            EXPECT_EQ(sys_rv, 0) << "row " << r.no;
-        }
-        sys_rv = 0;
-    }
-    EXPECT_EQ(zelb_get_firm_typ_nr_no_b(4, nullptr), 10);
-}
-
-TEST(KeysQuery, CommandAndAnswerBitsPerGeneration) {
-    det_zelb_cmd = 0x1234;  // a configured query for other generations
-    det_sw_cmd = 0x08E6;
-    det_vfreq_cmd = 0x08EA;
-    sys_zelb_nr = 2;
-    using query_fn = char (*)(uint32_t *);
-    struct Row {
-        int no;
-        query_fn fn;
-        uint16_t answer_val;
+        int ctl;
         uint16_t cmd;
-        uint32_t want;
+        uint8_t par;
+    } rows[] = {
+        {1, cmd_key_left, zelb_key_left, 0},   {2, cmd_key_up, zelb_key_up, 0},
+        {3, cmd_key_right, zelb_key_right, 0}, {4, cmd_key_down, zelb_key_down, 0},
+        {5, cmd_key_ok, zelb_key_ok, 0},       {6, 130, zelb_key_ok, 0},  // any other id: OK
+        {7, cmd_key_left, zelb_key_left, 1},
     };
-    const Row rows[] = {
-        {1, [](uint32_t *c) { return zelb_get_typ_nr(2, c, 2); }, 0x0312, 0x0D31, 3},
-        {2, [](uint32_t *c) { return zelb_get_typ_nr(2, c, 1); }, 0x0312, 0x08E4, 0x12},
-        {3, [](uint32_t *c) { return zelb_get_typ_nr(2, c, 7); }, 0x0312, 0x1234, 0x12},
-        {4, [](uint32_t *c) { return zelb_get_typ(c, 1, 51); }, 0x0312, 0xB000, 3},
-        {5, [](uint32_t *c) { return zelb_get_rev(c, 1, 51); }, 0x0544, 0xB000, 0x0544},
-        {6, [](uint32_t *c) { return zelb_get_dat(c, 1, 2); }, 0x2A6F, 0xB001, 0x2A6F},
-        {7, [](uint32_t *c) { return zelb_get_dsp_num_nr(2, c, 2); }, 0xF123, 0x0D33, 0x123},
-        {8, [](uint32_t *c) { return zelb_get_dsp_num(c, 1, 51); }, 0xF123, 0xB003, 0x123},
-        {9, [](uint32_t *c) { return zelb_get_firm_typ(c); }, 0x0203, 0xB002, 3},
-        {10, [](uint32_t *c) { return zelb_get_vfreq_nr(2, c); }, 600, 0x08EA, 600},
-    };
-    for (const Row &r : rows) {
-        Peer peer({answer(r.answer_val)});
-        uint32_t v = 0xDEAD;
-        EXPECT_EQ(r.fn(&v), 0) << "row " << r.no;
-        EXPECT_EQ(v, r.want) << "row " << r.no;
-        EXPECT_EQ(peer.cmds(), std::vector<uint16_t>{r.cmd}) << "row " << r.no;
-        std::vector<std::vector<uint8_t>> req = pp_requests(&peer.p);
-        ASSERT_EQ(req.size(), 1u);
-        EXPECT_EQ(req[0][2], 2) << "row " << r.no;  // the monitor number asked
-        // Without a result reference nothing is sent.
-        EXPECT_EQ(r.fn(nullptr), 10) << "row " << r.no;
-        EXPECT_EQ(pp_requests(&peer.p).size(), 1u) << "row " << r.no;
+    for (bool ip : {false, true}) {
+        SCOPED_TRACE(ip ? "IP" : "RS232");
+        if (ip)
+            start_sim(2, "127.0.9.1");
+        else
+            start_pty_sim(2);
+        for (const Row &r : rows) {
+            parno = r.par;
+            const std::vector<zs_event> rx = press(r.ctl);
+            ASSERT_EQ(rx.size(), 1u) << "row " << r.no;
+            EXPECT_EQ(rx[0].cmd, r.cmd) << "row " << r.no;
+            EXPECT_EQ(rx[0].mon, 1) << "row " << r.no;
+            if (r.cmd == zelb_key_left) {
+                EXPECT_EQ(rx[0].bytes, kLeftFrame) << "row " << r.no;
+            }
+            EXPECT_TRUE(plat::win_boxes_shown().empty()) << "row " << r.no;
+            EXPECT_EQ(sys_act, 1) << "row " << r.no;
+            EXPECT_EQ(syscom, -1) << "row " << r.no;
+            zs_line_settings ls;
+            ASSERT_EQ(zs_get_settings(sim, 0, &ls), 0);
+            EXPECT_EQ(ls.baud, 9600u) << "row " << r.no;
+            EXPECT_EQ(ls.data_bits, 8) << "row " << r.no;
+            if (ip) {
+                EXPECT_EQ(ls.parity, r.par ? 'N' : 'E') << "row " << r.no;
+            }
+        }
+        EXPECT_EQ(zs_keys(sim, 0, 1).size(), std::size(rows));
+        zs_stop(&sim);
     }
-    // A configured command of 0: success without a value, nothing sent.
-    Peer peer({});
-    det_hfreq_cmd = 0;
-    uint32_t v = 77;
-    EXPECT_EQ(zelb_get_hfreq_nr(2, &v), 0);
-    EXPECT_EQ(v, 77u);
-    EXPECT_TRUE(pp_requests(&peer.p).empty());
-    det_hfreq_cmd = 0x08E9;
-    det_zelb_cmd = 0x08E4;
 }
 
-// A failed ping leaves the number cleared (e2e covers the good one).
-TEST(KeysQuery, FailedPingClearsTheNumber) {
-    Peer peer({silent()});
-    uint8_t n = 9;
-    EXPECT_EQ(ping_me2(&n), 8);
-    EXPECT_EQ(n, 0);
-    std::vector<std::vector<uint8_t>> req = pp_requests(&peer.p);
-    ASSERT_EQ(req.size(), 1u);
-    const std::vector<uint8_t> want = {0xAA, 0x55, 0x00, 0x00, 0x50, 0x00, 0x55, 0xA5, 0xFF, 0x00};
-    EXPECT_EQ(req[0], want);
-    sys_rv = 0;
+// With Group on an IP list, a key for number 0 goes to every address of the
+// list up to its first empty entry, and there to every monitor of the line.
+TEST_F(Keys, GroupSendsTheKeyToEveryAddressOfTheList) {
+    sim = ops_start({ops_tcp_line("127.0.9.20", 2), ops_tcp_line("127.0.9.21", 3),
+                     ops_tcp_line("127.0.9.23", 1)});
+    ASSERT_NE(sim, nullptr);
+    load_ip_list("ik_ipl_3", "127.0.9.20");
+    load_ip_list("ik_ipl_3_2", "127.0.9.21");
+    load_ip_list("ik_ipl_3_4", "127.0.9.23");  // behind the empty third entry
+    com_mode = com_mode_ipl;
+    sys_ipx = 2;
+    broad = 1;
+    sys_zelb_nr = 0;
+    const std::vector<zs_event> rx = press(cmd_key_ok);
+    ASSERT_EQ(rx.size(), 2u);
+    const std::vector<uint16_t> ok = {zelb_key_ok};
+    for (int mon = 1; mon <= 3; ++mon) {
+        EXPECT_EQ(zs_keys(sim, 0, mon), mon <= 2 ? ok : std::vector<uint16_t>{}) << mon;
+        EXPECT_EQ(zs_keys(sim, 1, mon), ok) << mon;
+    }
+    EXPECT_TRUE(zs_keys(sim, 2, 1).empty());
+    EXPECT_TRUE(plat::win_boxes_shown().empty());
+    reset_ip_list();
 }
 
 }  // namespace

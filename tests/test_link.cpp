@@ -1,17 +1,12 @@
 // Link selection and byte transport: the converter packet, the IP link from
-// opening to the standard-baud packet at close (against a recording converter
-// and against the simulator), the traffic log lines, interface names, mode
-// switching and the serial settings on a pseudo-terminal. Addresses 127.0.7.1x
-// and 127.0.7.2x belong to this program.
-#include "platform/net.h"
+// opening to the standard-baud packet at close against a recording converter,
+// the traffic log lines, mode switching and the serial settings on a
+// pseudo-terminal. Addresses 127.0.7.1x belong to this program.
 #include "platform/serial.h"
 #include "support/test_util.h"
 #include "velquor/link/com_aknord.h"
 #include "velquor/link/com_link.h"
-#include "velquor/operations/vf_ipl.h"
-#include "velquor/operations/vf_ring.h"
 #include "velquor/ui/screen.h"
-#include "zelbsim.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -73,7 +68,6 @@ struct Recorder {
 struct LinkTest : ::testing::Test {
     std::string log_path;
     void SetUp() override {
-        reset_ip_list_start();
         is_inet = 1;
         com_mode = com_mode_rs232;
         sysmode = 0;
@@ -137,7 +131,6 @@ TEST_F(LinkTest, IpLinkWritesPacketLogsAndClosesWithStdBaud) {
 
     ASSERT_EQ(open_ip("127.0.7.10", 2, 0), 0);
     EXPECT_EQ(ipcom_conf.baudrate, 9600);
-    EXPECT_EQ(ipcom_conf.stoppbits, 2);
     ASSERT_EQ(mc_write_syscom(kFrame.data(), 10), 0);
     uint8_t ans[10] = {0};
     uint32_t n = 0;
@@ -181,36 +174,6 @@ TEST_F(LinkTest, NoParityAndBootPacket) {
     EXPECT_EQ(rec.got[30 + 9], 2);  // 57600
 }
 
-TEST_F(LinkTest, IpLinkAgainstSimulator) {
-    zs_config cfg;
-    zs_line_cfg lc;
-    lc.kind = ZS_TCP;
-    lc.addr = "127.0.7.20";
-    lc.port = 11111;
-    lc.parity = 'E';
-    zs_line_set_count(&lc, 2);
-    cfg.lines.push_back(lc);
-    zs_sim *sim = nullptr;
-    std::string err;
-    ASSERT_EQ(zs_start(cfg, &sim, &err), ZS_OK) << err;
-
-    ASSERT_EQ(open_ip("127.0.7.20", 3, 0), 0);
-    const bytes ping = {0xAA, 0x55, 0x00, 0x00, 0x50, 0x00, 0x55, 0xA5, 0xFF, 0x00};
-    ASSERT_EQ(mc_write_syscom(ping.data(), 10), 0);
-    uint8_t ans[10];
-    uint32_t n = 0;
-    EXPECT_EQ(mc_read_syscom(ans, 10, &n), 0);
-    ASSERT_EQ(n, 10u);
-    EXPECT_EQ(ans[8], 0xFE);
-    EXPECT_EQ(ans[5], 2);  // the last monitor of the ring answers with its number
-    mc_close_syscom();
-    zs_line_settings st;
-    zs_get_settings(sim, 0, &st);
-    EXPECT_EQ(st.baud, 9600u);  // the standard-baud packet at close
-    EXPECT_EQ(st.parity, 'E');
-    zs_stop(&sim);
-}
-
 TEST_F(LinkTest, OpenFailuresAndOtherModes) {
     com_mode = com_mode_ip;
     init_op_dat(com_mode, "300.1.1.1", &syscom, 1, 0);
@@ -226,44 +189,6 @@ TEST_F(LinkTest, OpenFailuresAndOtherModes) {
     uint32_t n = 9;
     EXPECT_EQ(mc_read_syscom(nullptr, 10, &n), 11);
     EXPECT_EQ(mc_set_intf_zelb(0, nullptr), 5);
-}
-
-TEST_F(LinkTest, InterfaceNames) {
-    load_ip_list("ik_ipl_2", "10.0.0.5");
-    load_ip_list("ik_ipl_2_2", "10.0.0.6");
-    struct Row {
-        int no;
-        int32_t mode;
-        uint8_t nr;
-        const char *ip;
-        int8_t ipx;
-        int32_t sub;
-        const char *want;
-    };
-    const std::string long_ip(40, '7');
-    const Row rows[] = {
-        {1, com_mode_rs232, 3, "1.2.3.4", 1, -1, "Com3"},
-        {2, com_mode_rs232, 255, nullptr, 1, -1, "Com255"},
-        {3, com_mode_ip, 3, "127.0.7.1", 1, -1, "127.0.7.1"},
-        {4, com_mode_ip, 3, long_ip.c_str(), 1, -1, "7777777777777777777777777777777777"},
-        {5, com_mode_ipl, 3, "1.2.3.4", 1, -1, "10.0.0.5"},
-        {6, com_mode_ipl, 3, "1.2.3.4", 1, 1, "10.0.0.6"},
-        {7, com_mode_ipl, 3, "1.2.3.4", 9, -1, "0.0.0.0"},
-        {8, com_mode_ipl, 3, "1.2.3.4", 1, 30, "0.0.0.0"},
-        {9, com_mode_rs232, 7, nullptr, 0, 0, "Com7"},
-    };
-    for (const Row &r : rows) {
-        com_mode = r.mode;
-        char s[intf_name_size + 5];
-        std::memset(s, 'x', sizeof s);
-        if (r.sub < 0)
-            get_intf_name(r.nr, r.ip, r.ipx, s);
-        else
-            get_intf_name_sub(r.nr, r.ip, r.ipx, s, r.sub);
-        EXPECT_STREQ(s, r.want) << "row " << r.no;
-        EXPECT_EQ(s[intf_name_size], 'x') << "row " << r.no;  // nothing beyond 35 bytes
-    }
-    get_intf_name(1, "1.2.3.4", 0, nullptr);
 }
 
 TEST_F(LinkTest, ModeSwitching) {

@@ -7,23 +7,14 @@
 #include <fstream>
 #include <string>
 
-#include "platform/loop.h"
 #include "platform/win.h"
 #include "support/test_util.h"
 #include "support/ui_support.h"
 #include "velquor/link/com_action.h"
-#include "velquor/link/com_link.h"
 #include "velquor/operations/vf_end.h"
-#include "velquor/operations/vf_info.h"
-#include "velquor/operations/vf_ipl.h"
-#include "velquor/operations/vf_keys.h"
-#include "velquor/operations/vf_wait.h"
 #include "velquor/sequencer/sm_act.h"
-#include "velquor/ui/conf.h"
 #include "velquor/ui/screen.h"
-#include "velquor/ui/text_ar.h"
 #include "velquor/ui/velquor_cfg.h"
-#include "velquor/ui/velquor_dialogs.h"
 #include "velquor/ui/velquor_main.h"
 
 namespace {
@@ -39,41 +30,40 @@ size_t stop_boxes() {
 
 }  // namespace
 
-// Operations whose modules are not built end through their end step with an
-// error box, and the window is idle again.
-TEST_F(Main, UnbuiltOperationsEndWithAnError) {
+// Operations whose modules are not built end through their end step with one
+// error box, and the window is idle again. While an operation runs, those that
+// wait for it (Erase, Download, PC -> DDC, DDC -> PC) make the window busy and
+// start nothing.
+TEST_F(Main, UnbuiltOperationsEndWithAnErrorOrWaitForTheRunningOne) {
     open();
-    const int ids[] = {145, 149, 150, 155, 185, 186, 188, 190, 133};
-    for (size_t i = 0; i < std::size(ids); i++) {
-        SCOPED_TRACE(ids[i]);
-        sysmode = ids[i] >= 185 && ids[i] <= 186 ? (ids[i] == 185 ? 127 : 128)
-                                                 : (ids[i] >= 188 ? 130 : 129);
+    struct Row {
+        int id;
+        int32_t view;
+        bool waits;
+    } rows[] = {{145, 129, false}, {149, 129, true},  {150, 129, false},
+                {155, 129, false}, {133, 129, false}, {185, 127, false},
+                {186, 128, true},  {188, 130, true},  {190, 130, true}};
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.id);
+        sysmode = r.view;
         CreateWindowContents(11);
         plat::win_boxes_clear();
-        check_cmd(hwndMain, ids[i], 0);
+        check_cmd(hwndMain, r.id, 0);
         EXPECT_TRUE(plat::win_pump_until([] { return (sys_act & 1) != 0; }, kWait));
         EXPECT_EQ(stop_boxes(), 1u);
         EXPECT_EQ(dome, 0);
         EXPECT_EQ(sys_rv, 0);
-    }
-}
-
-// While an operation runs, Erase, Download, PC -> DDC and DDC -> PC make the
-// window busy and start nothing.
-TEST_F(Main, CommandsThatWaitForDome) {
-    open();
-    for (int id : {149, 186, 188, 190}) {
-        SCOPED_TRACE(id);
+        if (!r.waits) continue;
         dome = 1;
         enab_sys_action(1);
         plat::win_boxes_clear();
-        check_cmd(hwndMain, id, 0);
+        check_cmd(hwndMain, r.id, 0);
         plat::win_pump_until([] { return false; }, 20);
         EXPECT_EQ(sys_act, 0);
         EXPECT_EQ(stop_boxes(), 0u);
         EXPECT_EQ(dome, 1);
+        dome = 0;
     }
-    dome = 0;
 }
 
 TEST_F(Main, DispatchOfSettingsCommands) {

@@ -9,22 +9,13 @@
 #include <string>
 #include <thread>
 
-#include "platform/loop.h"
 #include "platform/win.h"
 #include "support/test_util.h"
 #include "support/ui_support.h"
-#include "velquor/link/com_link.h"
 #include "velquor/operations/vf_end.h"
-#include "velquor/operations/vf_info.h"
-#include "velquor/operations/vf_ipl.h"
-#include "velquor/operations/vf_keys.h"
-#include "velquor/operations/vf_wait.h"
 #include "velquor/sequencer/sm_act.h"
-#include "velquor/ui/conf.h"
 #include "velquor/ui/screen.h"
-#include "velquor/ui/text_ar.h"
 #include "velquor/ui/velquor_cfg.h"
-#include "velquor/ui/velquor_dialogs.h"
 #include "velquor/ui/velquor_main.h"
 
 namespace {
@@ -49,22 +40,43 @@ std::string text_of(int32_t ix) { return plat::win_text(scr_getwnd_ix(ix)); }
 
 }  // namespace
 
-// Each table row holds its own identifier and every interval row its kind, so
-// that a row added in the wrong place is caught.
-TEST(Table, RowsCarryTheirOwnIds) {
+// Each row sits at the position of its own identifier and is found by its
+// name (in any case), and has a predicate; each interval row holds its own kind.
+TEST(Table, RowsSitAtTheirOwnIds) {
     for (size_t i = 0; i < scr_n_rows; i++) {
         SCOPED_TRACE(wndelemnts[i].index_name);
         EXPECT_EQ(wndelemnts[i].my_ix, static_cast<int32_t>(i));
-        EXPECT_EQ(wndelemnts[i].par_ix, ix_mainframe);
+        EXPECT_EQ(get_index_by_name(wndelemnts[i].index_name), static_cast<int32_t>(i));
         EXPECT_NE(wndelemnts[i].is_enab_visib, nullptr);
-        EXPECT_EQ(get_index_by_name(wndelemnts[i].index_name), wndelemnts[i].my_ix);
     }
-    EXPECT_EQ(wndelemnts[scr_n_rows].my_ix, ix_last);
     for (int k = 0; k < iv_count; k++) EXPECT_EQ(intervall[k].kind, k);
     EXPECT_EQ(get_index_by_name("IX_FIRM_BD96"), ix_firm_bd96);
     EXPECT_EQ(get_index_by_name("ix_nothing"), ix_last);
     EXPECT_EQ(get_index_by_name(nullptr), ix_last);
     EXPECT_EQ(iv_get(99)->max, 255u);
+}
+
+// Every command that a button, radio or check box of some view, or an item of
+// either menu bar, sends has a row in the dispatcher (rows of no view are
+// never created).
+TEST_F(Ui, EveryControlAndMenuCommandIsDispatched) {
+    for (size_t i = 0; i < scr_n_rows; i++) {
+        const elementT &e = wndelemnts[i];
+        const int kind = e.win_type & 0xFF;
+        if (e.screen != 0 && (kind == wt_button || kind == wt_radio || kind == wt_check)) {
+            EXPECT_TRUE(check_cmd_known(e.win_id)) << e.index_name << " sends " << e.win_id;
+        }
+    }
+    for (int menu : {100, 101}) {
+        ASSERT_EQ(plat::win_select_menu(hwndMain, menu), 0);
+        size_t items = 0;
+        for (const plat::WinMenuItemInfo &m : plat::win_menu_items(hwndMain)) {
+            if (m.kind != plat::WIN_MENU_ITEM) continue;
+            ++items;
+            EXPECT_TRUE(check_cmd_known(m.id)) << "menu " << menu << ": " << m.caption;
+        }
+        EXPECT_GT(items, 0u) << "menu " << menu;
+    }
 }
 
 // Typing into a field and pressing a button stores the text by the field's

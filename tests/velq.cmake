@@ -35,6 +35,8 @@ if(TARGET velq)
                      COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:velq> ${CMAKE_CURRENT_BINARY_DIR}/libvelq.so
                      DEPENDS velq $<TARGET_FILE:velq>)
   add_custom_target(velq_beside_tests ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/libvelq.so)
+  # The operations' end-to-end fixture binds it over RS232 as start-up does.
+  add_dependencies(vq_test_support velq_beside_tests)
 
   foreach(t test_velq_lib test_velq_bind test_ipv4)
     if(TARGET ${t})

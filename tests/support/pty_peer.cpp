@@ -1,5 +1,5 @@
-// Test support: the scripted pty peer, the frame transport over the slave side
-// and the serial stand-in for the helper library (see pty_peer.h).
+// Test support: the scripted pty peer and the frame transport over the slave
+// side (see pty_peer.h).
 #include "pty_peer.h"
 
 #include "test_util.h"
@@ -16,13 +16,21 @@
 #include <chrono>
 #include <cstring>
 
-#include "platform/serial.h"
 #include "velquor/link/com_action.h"
-#include "velquor/link/com_poi.h"
 
 namespace {
 
 constexpr int slice_ms = 10;  // poll slice, so that stop requests are seen
+
+// The good answer to a 10-byte request with the given command (-1 = the
+// request's) and value.
+std::vector<uint8_t> pp_answer_frame(const uint8_t *req, int32_t cmd, uint16_t val) {
+    std::vector<uint8_t> a(zelb_frame_len, 0);
+    if (!req) return a;
+    const uint32_t c = cmd >= 0 ? uint32_t(cmd) : uint32_t(req[3] + 256u * req[4]);
+    create_zelb_buffer(a.data(), req[2], startc, stopc_ack, val, c);
+    return a;
+}
 
 // Reads one 10-byte request from the master; false when stopped or the slave
 // side went away.
@@ -128,55 +136,7 @@ char seam_read(uint8_t *buff, uint32_t nbuff, uint32_t *nread) {
     return got == nbuff ? 0 : 12;
 }
 
-// ---- the helper library's serial contract over the platform layer
-
-char lib_opencom(int *hcom, const char *intf) {
-    if (!hcom) return 10;
-    if (!intf || !intf[0]) return 2;
-    if (*hcom != -1) return 1;
-    char path[256];
-    if (!plat::ser_resolve_name(intf, path, sizeof path)) return 3;
-    int fd = -1;
-    if (plat::ser_open(path, &fd) != plat::SER_OK) {
-        *hcom = -1;
-        return 3;
-    }
-    *hcom = fd;
-    return 0;
-}
-
-void lib_closecom(int *cp) {
-    if (cp && *cp != -1) plat::ser_close(cp);
-}
-
-char lib_timeouts(int hcom, uint32_t tor) {
-    if (hcom == -1) return 6;
-    return plat::ser_set_read_timeout(hcom, tor) == plat::SER_OK ? 0 : 9;
-}
-
-char lib_write(int hcom, const uint8_t *buff, uint32_t n) {
-    if (!buff || n == 0) return 10;
-    if (hcom == -1) return 6;
-    size_t put = 0;
-    if (plat::ser_write(hcom, buff, n, &put) != plat::SER_OK || put != n) return 7;
-    return 0;
-}
-
-char lib_read(int hcom, uint8_t *buff, uint32_t n, uint32_t *s_read) {
-    if (s_read) *s_read = 0;
-    if (!buff || n == 0) return 10;
-    if (hcom == -1) return 6;
-    uint32_t count = 0;
-    while (count < n) {
-        size_t got = 0;
-        if (plat::ser_read(hcom, buff + count, 1, &got) != plat::SER_OK || got == 0) break;
-        ++count;
-    }
-    if (s_read) *s_read = count;
-    return count == n ? 0 : 12;
-}
-
-}  // namespace
+// ---- the peer
 
 bool pp_open(pty_peer *p) {
     if (!p) return false;
@@ -193,17 +153,6 @@ void pp_run(pty_peer *p, std::vector<pp_step> script) {
     p->th = std::thread(peer_main, p);
 }
 
-bool pp_wait_done(pty_peer *p, uint32_t timeout_ms) {
-    return p &&
-           tu_wait_until([p] { return p->steps_done.load() >= p->script.size(); }, int(timeout_ms));
-}
-
-std::vector<std::vector<uint8_t>> pp_requests(pty_peer *p) {
-    if (!p) return {};
-    std::lock_guard<std::mutex> lk(p->mu);
-    return p->requests;
-}
-
 void pp_close(pty_peer *p) {
     if (!p) return;
     p->stop = true;
@@ -211,14 +160,6 @@ void pp_close(pty_peer *p) {
     if (p->slave >= 0) ::close(p->slave);
     if (p->master >= 0) ::close(p->master);
     p->slave = p->master = -1;
-}
-
-std::vector<uint8_t> pp_answer_frame(const uint8_t *req, int32_t cmd, uint16_t val) {
-    std::vector<uint8_t> a(zelb_frame_len, 0);
-    if (!req) return a;
-    const uint32_t c = cmd >= 0 ? uint32_t(cmd) : uint32_t(req[3] + 256u * req[4]);
-    create_zelb_buffer(a.data(), req[2], startc, stopc_ack, val, c);
-    return a;
 }
 
 void pp_seam_bind(int fd, uint32_t timeout_ms, pty_peer *peer) {
@@ -236,12 +177,17 @@ void pp_seam_unbind(void) {
     seam_peer = nullptr;
 }
 
-void pp_bind_serial_lib(bool bind) {
-    mc_opencom = bind ? lib_opencom : nullptr;
-    mc_CloseCom = bind ? lib_closecom : nullptr;
-    set_comm_timeouts_zelb = bind ? lib_timeouts : nullptr;
-    mc_read_com_buff = bind ? lib_read : nullptr;
-    mc_writecom_buff = bind ? lib_write : nullptr;
+}  // namespace
+
+bool pp_wait_done(pty_peer *p, uint32_t timeout_ms) {
+    return p &&
+           tu_wait_until([p] { return p->steps_done.load() >= p->script.size(); }, int(timeout_ms));
+}
+
+std::vector<std::vector<uint8_t>> pp_requests(pty_peer *p) {
+    if (!p) return {};
+    std::lock_guard<std::mutex> lk(p->mu);
+    return p->requests;
 }
 
 pp_scripted::pp_scripted(std::vector<pp_step> steps, uint32_t timeout_ms) {

@@ -1,6 +1,5 @@
-// Test support: a scripted board on a pseudo-terminal pair, a transport for the
-// frame layer over the other side of the pair, and a stand-in for the helper
-// library's serial primitives over the platform's serial layer.
+// Test support: a scripted board on a pseudo-terminal pair, and a transport
+// for the frame layer over the other side of the pair.
 //
 // The peer owns the master side. For each step of its script it waits for one
 // 10-byte request, records it and replies as the step says: a good answer, the
@@ -52,30 +51,10 @@ struct pty_peer {
     std::vector<std::vector<uint8_t>> requests;  // guarded by mu
 };
 
-// Opens a raw pty pair. False (errno kept) when no pty could be had.
-bool pp_open(pty_peer *p);
-// Starts answering `script` on the master side.
-void pp_run(pty_peer *p, std::vector<pp_step> script);
 // Waits until all steps have been handled; false after timeout_ms.
 bool pp_wait_done(pty_peer *p, uint32_t timeout_ms);
 // The requests received so far.
 std::vector<std::vector<uint8_t>> pp_requests(pty_peer *p);
-// Stops the thread and closes both sides.
-void pp_close(pty_peer *p);
-
-// The good answer to a 10-byte request with the given command (-1 = the
-// request's) and value.
-std::vector<uint8_t> pp_answer_frame(const uint8_t *req, int32_t cmd, uint16_t val);
-
-// Points mc_frame_write / mc_frame_read at fd with a per-byte read time-out;
-// with a peer, reads also end when the peer has nothing more to send.
-void pp_seam_bind(int fd, uint32_t timeout_ms, pty_peer *peer = nullptr);
-// Points the seam back at the link.
-void pp_seam_unbind(void);
-
-// Binds the link's helper-library pointers (com_poi.h) to implementations of
-// their contract over the platform serial layer; false sets them null again.
-void pp_bind_serial_lib(bool bind = true);
 
 // A fresh peer answering `steps`, with the seam bound to its slave side (per-byte
 // time-out timeout_ms) for as long as it lives.

@@ -168,7 +168,7 @@ typedef char (*sm_step_t)(void);
 
 // One row of the action table; the row of action a is row a - 1.
 struct tm_func_table_t {
-    int32_t meiner_einer;  // the row's own action (checked by the tests, not used when stepping)
+    int32_t meiner_einer;  // the row's own action (checked at compile time, not used when stepping)
     sm_step_t do_ptr;      // the step function
     int32_t ix_doyes;      // successor after verdict 1
     int32_t ix_dono;       // successor after verdict 2
