@@ -7,7 +7,9 @@
 // chosen language and converted to UTF-8; the status dialog's progress is drawn
 // as one line on stderr.
 //
-// Exit status: 0 the operation showed no error, 1 it did, 2 a usage error.
+// Exit status: 0 the operation showed no error, 1 it did or a file could not be
+// written, 2 a usage error, 128 + the signal's number when Ctrl-C (SIGINT) or
+// SIGTERM stopped it.
 #pragma once
 
 #include <cstddef>

@@ -59,7 +59,8 @@ const char *cli_usage(void) {
            "  --yes, --no           answer to questions (default: ask on a terminal, else No)\n"
            "  --help, --version\n"
            "\n"
-           "exit status: 0 no error, 1 the operation reported an error, 2 usage error\n";
+           "exit status: 0 no error, 1 the operation reported an error or a file could not\n"
+           "be written, 2 usage error, 130 (143) stopped by Ctrl-C (SIGTERM)\n";
 }
 
 int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {

@@ -10,14 +10,20 @@
 // last is drawn as a progress line. Results come from the operations' state:
 // the number a ping found (sys_zelb_nr), the identification record
 // (zelb_info_dat) and the error ids the operation ended with.
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "cli/cli.h"
 #include "platform/cp1252.h"
+#include "platform/file_replace.h"
 #include "platform/loop.h"
 #include "platform/serial.h"
 #include "platform/win.h"
@@ -26,6 +32,7 @@
 #include "velquor/operations/vf_info.h"
 #include "velquor/operations/vf_ipl.h"
 #include "velquor/sequencer/sm_act.h"
+#include "velquor/ui/conf.h"
 #include "velquor/ui/screen.h"
 #include "velquor/ui/text_ar.h"
 #include "velquor/ui/velquor_dialogs.h"
@@ -37,6 +44,24 @@ namespace {
 constexpr int kOpLimitMs = 30 * 60 * 1000;  // an operation that runs longer is given up
 
 bool had_error = false;
+std::atomic<int> g_signal{0};  // SIGINT or SIGTERM once one came, else 0
+
+// Ctrl-C and SIGTERM are taken by a thread of their own (blocked everywhere
+// else, before any other thread starts), which notes the signal and wakes the
+// loop; the loop then stops the operation as the window's shut-down does.
+void watch_signals(void) {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    std::thread([set] {
+        int sig = 0;
+        if (sigwait(&set, &sig) != 0) return;
+        g_signal.store(sig);
+        plat::loop_post([] {});
+    }).detach();
+}
 bool progress_tty = false;
 bool progress_open = false;  // a progress line is on the terminal without its line end
 std::string progress_last;
@@ -111,8 +136,10 @@ plat::WinAnswer on_box(const plat::WinBoxRecord &b, int answer) {
     return ask();
 }
 
-// The operation has ended: idle, no worker, no hand-over pending.
+// The operation has ended (idle, no worker, no hand-over pending), or a
+// signal asks to stop it.
 bool op_ended(void) {
+    if (g_signal.load() != 0) return true;
     progress_draw();
     if (!(sys_act & 1) || dome != 0) return false;
     if (sm_workers_running() != 0) return false;
@@ -158,7 +185,11 @@ bool apply_options(const cli_opts &o) {
     if (!o.log.empty()) {
         copy_text(fpath_log, sizeof fpath_log, o.log);
         logcom = 1;
-        mc_log_create();
+        if (mc_log_create() != 0) {
+            fprintf(stderr, "velquor-cli: cannot write the traffic log %s: %s\n", o.log.c_str(),
+                    std::strerror(errno));
+            return false;
+        }
     }
     return true;
 }
@@ -188,7 +219,22 @@ void print_info(void) {
 
 }  // namespace
 
+// Saves the configuration as --save asks; false (with the reason) when it
+// could not be written.
+bool save_config(const cli_opts &o) {
+    const char rc = save_conf();
+    if (rc == 0) return true;
+    if (conf_foreign)
+        fprintf(stderr, "velquor-cli: %s is no configuration file: it was left as it is\n",
+                o.config.c_str());
+    else
+        fprintf(stderr, "velquor-cli: cannot save the configuration to %s: %s\n", o.config.c_str(),
+                std::strerror(plat::file_last_errno()));
+    return false;
+}
+
 int cli_run(const cli_opts &o) {
+    watch_signals();
     plat::win_use_headless();
     progress_tty = isatty(STDERR_FILENO) != 0;
     int answer = o.answer;
@@ -223,17 +269,31 @@ int cli_run(const cli_opts &o) {
         }
         progress_break();
         if (end_last_rv != 0 || end_last_f_rv != 0) had_error = true;
-        if (!had_error) {
+        // The window shows a failed identification as an empty record and no
+        // error; a script is told.
+        if (!had_error && o.cmd == cli_info && zelb_info_rv != 0) {
+            fprintf(stderr, "%s: %s\n", utf8(VER_APP_NAME).c_str(),
+                    utf8(mc_get_err_msg(zelb_info_rv)).c_str());
+            had_error = true;
+        }
+        if (eth_echo_denied[0]) fprintf(stderr, "velquor-cli: %s\n", eth_echo_denied);
+        const int sig = g_signal.load();
+        if (sig != 0) {
+            vq_stop_operation(vq_stop_wait_ms);
+            fprintf(stderr, "velquor-cli: interrupted: the operation was stopped\n");
+        } else if (!had_error) {
             if (o.cmd == cli_ping) printf("%u\n", static_cast<unsigned>(sys_zelb_nr));
             if (o.cmd == cli_info) print_info();
         }
         fflush(stdout);
-        rc = had_error ? 1 : 0;
+        rc = sig != 0 ? 128 + sig : had_error ? 1 : 0;
     }
     plat::win_close(hwndMain);
     sysmode = kept_sysmode;
     show_info = kept_show_info;
-    vq_shutdown(o.save);
+    vq_stop_operation(vq_stop_wait_ms);
+    if (o.save && !save_config(o) && rc == 0) rc = 1;
+    vq_shutdown(false);
     plat::win_set_box_hook(nullptr);
     plat::win_shutdown();
     return rc;

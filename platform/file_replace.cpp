@@ -98,6 +98,14 @@ FileSys &file_sys() { return g_sys; }
 void file_sys_reset() { g_sys = kDefaultSys; }
 int file_last_errno() { return t_errno; }
 
+int file_kind(const char *path, long long *size) {
+    struct stat st;
+    if (!path || ::stat(path, &st) != 0) return FILE_KIND_NONE;
+    if (!S_ISREG(st.st_mode)) return FILE_KIND_OTHER;
+    if (size) *size = static_cast<long long>(st.st_size);
+    return FILE_KIND_REGULAR;
+}
+
 int file_replace_open(const char *path, FileReplace *r) {
     if (!r || !path || !*path) return FILE_BAD_ARG;
     r->f = nullptr;
@@ -112,7 +120,12 @@ int file_replace_open(const char *path, FileReplace *r) {
         target = resolved;
     if (!copy_path(r->target, sizeof r->target, target)) return FILE_BAD_ARG;
 
-    const mode_t mode = (::stat(r->target, &st) == 0) ? (st.st_mode & 07777) : 0644;
+    const bool exists = ::stat(r->target, &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return fail(FILE_NOT_FILE);
+    }
+    const mode_t mode = exists ? (st.st_mode & 07777) : 0644;
     std::snprintf(r->tmp, sizeof r->tmp, "%s.XXXXXX", r->target);
     int fd = g_sys.mkstemp(r->tmp);
     if (fd < 0) {

@@ -25,11 +25,18 @@ namespace plat {
 // Result of the replace functions: 0 ok, else one of these.
 enum FileResult : int {
     FILE_OK = 0,
-    FILE_BAD_ARG = 1,  // missing pointer, empty or over-long path, nothing open
-    FILE_CREATE = 2,   // the new file could not be created beside the old one
-    FILE_WRITE = 3,    // a write, the flush, the sync or the close failed
-    FILE_RENAME = 4,   // the new file could not take the old name
+    FILE_BAD_ARG = 1,   // missing pointer, empty or over-long path, nothing open
+    FILE_CREATE = 2,    // the new file could not be created beside the old one
+    FILE_WRITE = 3,     // a write, the flush, the sync or the close failed
+    FILE_RENAME = 4,    // the new file could not take the old name
+    FILE_NOT_FILE = 5,  // the path names something else than a file (a device, a folder)
 };
+
+// What a path names: FILE_KIND_NONE nothing (or nothing that can be looked at),
+// FILE_KIND_REGULAR a file (its size in *size when given), FILE_KIND_OTHER a
+// device, a folder, a pipe. A symbolic link counts as what it points to.
+enum FileKind : int { FILE_KIND_NONE = 0, FILE_KIND_REGULAR = 1, FILE_KIND_OTHER = 2 };
+int file_kind(const char *path, long long *size);
 
 // Longest path handled, the NUL included.
 constexpr size_t file_path_max = 4096;
@@ -44,6 +51,8 @@ struct FileReplace {
 };
 
 // Creates the new file beside `path` and opens r->f on it for writing (text).
+// FILE_NOT_FILE when `path` names a device, a folder or a pipe: only files
+// are replaced.
 int file_replace_open(const char *path, FileReplace *r);
 // Flushes, syncs and closes the new file, then renames it over the target.
 // On any failure the new file is removed; the target keeps its old contents.

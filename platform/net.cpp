@@ -6,6 +6,8 @@
 // Sections: system-call table; TCP; addresses and names; ICMP echo.
 #include "net.h"
 
+#include "io_stop.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -97,23 +99,25 @@ int connect_failed(int err) {
                                                                                  : NET_SYS);
 }
 
-// Waits for a non-blocking connect in progress on `fd`.
+// Waits for a non-blocking connect in progress on `fd`; the cancel event and
+// the I/O stop end the wait.
 int wait_connect(int fd, uint32_t bound_ms) {
     const auto until = Clock::now() + std::chrono::milliseconds(bound_ms);
     for (;;) {
-        pollfd p[2] = {{fd, POLLOUT, 0}, {cancel_fd(), POLLIN, 0}};
-        const unsigned long n = p[1].fd >= 0 ? 2 : 1;
+        pollfd p[3] = {{fd, POLLOUT, 0}, {cancel_fd(), POLLIN, 0}, {io_stop_fd(), POLLIN, 0}};
         const int wait = bound_ms ? ms_left(until) : -1;
-        const int r = g_sys.poll(p, n, wait);
+        if (io_stop_raised()) return NET_CANCELLED;
+        const int r = g_sys.poll(p, 3, wait);
         if (r < 0) {
             if (errno == EINTR) continue;
             return fail(NET_SYS);
         }
         if (r == 0) return NET_TIMEOUT;
-        if (n == 2 && (p[1].revents & POLLIN)) {
+        if (p[1].fd >= 0 && (p[1].revents & POLLIN)) {
             drain_cancel();
             return NET_CANCELLED;
         }
+        if (p[2].fd >= 0 && (p[2].revents & POLLIN)) return NET_CANCELLED;
         if (p[0].revents & (POLLOUT | POLLERR | POLLHUP)) break;
     }
     int err = 0;
@@ -131,13 +135,16 @@ uint16_t inet_cks(const uint8_t *p, size_t n) {
     return uint16_t(~sum);
 }
 
-// Opens the ICMP socket: datagram first, raw as the fall-back. *kind = 1 or 2.
-int open_icmp(int *kind) {
+// Opens the ICMP socket: datagram first, raw as the fall-back. *kind = 1 or 2;
+// 0 and *denied when neither is permitted to this process.
+int open_icmp(int *kind, bool *denied) {
+    *denied = false;
     int fd = g_sys.socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
     if (fd >= 0) {
         *kind = 1;
         return fd;
     }
+    const int dgram_err = errno;
     fd = g_sys.socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
     if (fd >= 0) {
         *kind = 2;
@@ -145,6 +152,8 @@ int open_icmp(int *kind) {
     }
     t_errno = errno;
     *kind = 0;
+    const auto refused = [](int e) { return e == EPERM || e == EACCES; };
+    *denied = refused(dgram_err) && refused(t_errno);
     return -1;
 }
 
@@ -254,14 +263,63 @@ int net_send(int fd, const void *buf, size_t n, size_t *sent) {
 int net_recv(int fd, void *buf, size_t n, ssize_t *got) {
     if (got) *got = -1;
     if (fd < 0 || !buf) return NET_BAD_ARG;
+    // Waits for data up to the socket's receive time-out, or until the I/O
+    // stop is raised, then takes what is there without blocking.
+    timeval tv{};
+    unsigned len = sizeof tv;
+    int wait = -1;
+    if (g_sys.getsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, &len) == 0 &&
+        (tv.tv_sec > 0 || tv.tv_usec > 0)) {
+        const long long ms = static_cast<long long>(tv.tv_sec) * 1000 + (tv.tv_usec + 999) / 1000;
+        wait = ms > 0x7fffffff ? 0x7fffffff : static_cast<int>(ms);
+    }
+    const auto until = Clock::now() + std::chrono::milliseconds(wait < 0 ? 0 : wait);
+    for (;;) {
+        if (io_stop_raised()) return NET_CANCELLED;
+        pollfd p[2] = {{fd, POLLIN, 0}, {io_stop_fd(), POLLIN, 0}};
+        const int r = g_sys.poll(p, 2, wait < 0 ? -1 : ms_left(until));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return fail(NET_SYS);
+        }
+        if (r == 0) {
+            errno = EAGAIN;
+            return fail(NET_TIMEOUT);
+        }
+        if (p[1].fd >= 0 && (p[1].revents & POLLIN)) return NET_CANCELLED;
+        break;
+    }
     ssize_t r;
     do {
-        r = g_sys.recv(fd, buf, n, 0);
+        r = g_sys.recv(fd, buf, n, MSG_DONTWAIT);
     } while (r < 0 && errno == EINTR);
     if (got) *got = r;
     if (r < 0) return fail(errno == EAGAIN || errno == EWOULDBLOCK ? NET_TIMEOUT : NET_SYS);
     if (r == 0 && n > 0) return NET_CLOSED;
     return NET_OK;
+}
+
+int net_discard_input(int fd, void *buf, size_t n, size_t *got) {
+    if (got) *got = 0;
+    if (fd < 0 || !buf || !got) return NET_BAD_ARG;
+    uint8_t *const b = static_cast<uint8_t *>(buf);
+    size_t taken = 0;
+    int rc = NET_OK;
+    while (taken < n) {
+        const ssize_t r = g_sys.recv(fd, b + taken, n - taken, MSG_DONTWAIT);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) {
+            if (errno != EAGAIN && errno != EWOULDBLOCK) rc = fail(NET_SYS);
+            break;  // EAGAIN: nothing left
+        }
+        if (r == 0) {
+            rc = NET_CLOSED;
+            break;
+        }
+        taken += size_t(r);
+    }
+    *got = taken;
+    return rc;
 }
 
 void net_close(int *fd) {
@@ -339,9 +397,10 @@ int net_icmp_last_kind() { return g_icmp_kind.load(); }
 int net_icmp_echo(uint32_t addr_be, const void *payload, size_t n, uint32_t timeout_ms) {
     if (n > 64 || (n && !payload)) return NET_BAD_ARG;
     int kind = 0;
-    int fd = open_icmp(&kind);
+    bool denied = false;
+    int fd = open_icmp(&kind, &denied);
     g_icmp_kind = kind;
-    if (fd < 0) return NET_SYS;
+    if (fd < 0) return denied ? NET_DENIED : NET_SYS;
 
     const uint16_t id = uint16_t(::getpid() & 0xFFFF);
     const uint16_t seq = uint16_t(g_icmp_seq.fetch_add(1) + 1);
@@ -370,10 +429,14 @@ int net_icmp_echo(uint32_t addr_be, const void *payload, size_t n, uint32_t time
     const auto until = Clock::now() + std::chrono::milliseconds(timeout_ms);
     int rc = NET_TIMEOUT;
     for (;;) {
-        pollfd p{fd, POLLIN, 0};
-        const int r = g_sys.poll(&p, 1, ms_left(until));
+        pollfd p[2] = {{fd, POLLIN, 0}, {io_stop_fd(), POLLIN, 0}};
+        const int r = g_sys.poll(p, 2, ms_left(until));
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) break;
+        if (p[1].fd >= 0 && (p[1].revents & POLLIN)) {
+            rc = NET_CANCELLED;
+            break;
+        }
         uint8_t pkt[1500];
         const ssize_t got = g_sys.recv(fd, pkt, sizeof pkt, MSG_DONTWAIT);
         if (got > 0 && is_our_reply(pkt, size_t(got), kind, id, seq)) {

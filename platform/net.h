@@ -8,8 +8,10 @@
 // Connecting is bounded: the socket is switched to non-blocking mode for the
 // attempt and the layer waits for the outcome with poll, at most the bound, and
 // also on a cancel event that another thread may raise (net_cancel_connect).
-// Sends and receives are single system calls under the socket's own time-outs
-// (SO_SNDTIMEO / SO_RCVTIMEO); an interrupted call is retried.
+// A receive waits in poll for the socket's receive time-out (SO_RCVTIMEO); a
+// send is one system call under the send time-out; the discard of what is
+// waiting in the input never waits. An interrupted call is retried. The I/O
+// stop (io_stop.h) ends a connect, a receive and an echo wait at once.
 //
 // ICMP echo uses the unprivileged ICMP datagram socket where the system allows
 // it (net.ipv4.ping_group_range), otherwise a raw ICMP socket (CAP_NET_RAW). Any
@@ -36,9 +38,10 @@ enum NetResult : int {
     NET_SYS = 2,        // a socket call failed (see net_last_errno)
     NET_TIMEOUT = 3,    // the bound or the socket's time-out ran out
     NET_REFUSED = 4,    // connect: the peer refused or is unreachable
-    NET_CANCELLED = 5,  // connect: net_cancel_connect was called
+    NET_CANCELLED = 5,  // net_cancel_connect was called, or the I/O stop is raised
     NET_CLOSED = 6,     // recv: the peer closed the connection
     NET_NOT_FOUND = 7,  // resolve: the name has no IPv4 address
+    NET_DENIED = 8,     // ICMP: this process may open no ICMP socket (see net_last_errno)
 };
 
 // True when this process can create an IPv4 TCP socket (the socket layer is usable).
@@ -61,9 +64,16 @@ int net_connect(int fd, uint32_t addr_be, uint16_t port, uint32_t bound_ms);
 void net_cancel_connect();
 // One send call of all `n` bytes (no SIGPIPE); *sent = bytes accepted, 0 on failure.
 int net_send(int fd, const void *buf, size_t n, size_t *sent);
-// One receive call of up to `n` bytes. *got = bytes received; 0 with NET_CLOSED
-// when the peer closed; -1 with NET_TIMEOUT or NET_SYS when the call failed.
+// One receive of up to `n` bytes, waiting at most the receive time-out. *got =
+// bytes received; 0 with NET_CLOSED when the peer closed; -1 with NET_TIMEOUT,
+// NET_CANCELLED (the I/O stop) or NET_SYS when nothing came.
 int net_recv(int fd, void *buf, size_t n, ssize_t *got);
+// Takes what is waiting in the input without waiting for more: non-blocking
+// receives until nothing is left or `n` bytes were taken; *got = bytes stored in
+// buf, so the caller can log what it drops. A caller that wants the input empty
+// calls again while *got == n. NET_CLOSED when the peer has closed, NET_SYS when
+// a receive failed (each with *got bytes taken before).
+int net_discard_input(int fd, void *buf, size_t n, size_t *got);
 // Closes *fd when it is not -1 and sets it to -1. Nothing for nullptr.
 void net_close(int *fd);
 
@@ -79,8 +89,9 @@ int net_resolve_ipv4(const char *name, char *out, size_t outsz);
 
 // Sends one ICMP echo request with `payload` (at most 64 bytes) to `addr_be` and
 // waits at most `timeout_ms` for the reply. NET_OK on a reply, NET_TIMEOUT when
-// none came, NET_REFUSED when the request could not be sent (no route), NET_SYS
-// when no ICMP socket could be opened.
+// none came, NET_REFUSED when the request could not be sent (no route),
+// NET_DENIED when this process may open no ICMP socket (neither kind is
+// permitted), NET_SYS when none could be opened for another reason.
 int net_icmp_echo(uint32_t addr_be, const void *payload, size_t n, uint32_t timeout_ms);
 // Which socket the last net_icmp_echo used: 0 none, 1 datagram, 2 raw.
 int net_icmp_last_kind();

@@ -1,11 +1,14 @@
 // Serial ports on termios2: open and lock, line settings with any baud rate,
-// reads with a per-port time-out, writes that drain, and the COM-name table.
+// reads with a per-port time-out, writes that drain, the discard of what is
+// waiting in the input, and the COM-name table.
 //
 // The descriptor stays non-blocking: reads wait in poll() for the port's
 // time-out and then take what is there, writes wait in poll() when the driver's
 // buffer is full. <asm/termbits.h> gives termios2 and BOTHER; it clashes with
 // glibc's <termios.h>, so this file must not include that header.
 #include "serial.h"
+
+#include "io_stop.h"
 
 #include <asm/termbits.h>
 #include <fcntl.h>
@@ -270,14 +273,19 @@ int ser_read(int fd, uint8_t *buf, size_t n, size_t *got) {
         auto it = g_ports.find(fd);
         if (it != g_ports.end()) tmo = it->second.read_timeout_ms;
     }
-    struct pollfd p = {fd, POLLIN, 0};
+    // The port and the I/O stop: a raised stop ends the wait at once.
+    struct pollfd ps[2] = {{fd, POLLIN, 0}, {io_stop_fd(), POLLIN, 0}};
+    const unsigned long np = ps[1].fd >= 0 ? 2 : 1;
+    struct pollfd &p = ps[0];
+    if (io_stop_raised()) return SER_STOPPED;
     int timeout = tmo > 0x7fffffffu ? 0x7fffffff : static_cast<int>(tmo);
     int r;
     do {
-        r = g_sys.poll(&p, 1, timeout);
+        r = g_sys.poll(ps, np, timeout);
     } while (r < 0 && errno == EINTR);  // a signal restarts the whole wait: rare
     if (r < 0) return fail(SER_IO);
     if (r == 0) return SER_OK;  // time-out, nothing read
+    if (np == 2 && (ps[1].revents & POLLIN)) return SER_STOPPED;
     if (!(p.revents & POLLIN)) {
         // Only a hang-up or error: the peer is gone, which reads as silence
         // for one time-out (the pty master of a stopped simulator).
@@ -305,9 +313,13 @@ int ser_write(int fd, const uint8_t *buf, size_t n, size_t *put) {
         ssize_t k = g_sys.write(fd, buf + done, n - done);
         if (k < 0 && errno == EINTR) continue;
         if (k < 0 && errno == EAGAIN) {
-            struct pollfd p = {fd, POLLOUT, 0};
-            int r = g_sys.poll(&p, 1, kWriteStallMs);
+            struct pollfd p[2] = {{fd, POLLOUT, 0}, {io_stop_fd(), POLLIN, 0}};
+            int r = g_sys.poll(p, p[1].fd >= 0 ? 2 : 1, kWriteStallMs);
             if (r < 0 && errno == EINTR) continue;
+            if (r > 0 && p[1].fd >= 0 && (p[1].revents & POLLIN)) {
+                if (put) *put = done;
+                return SER_STOPPED;
+            }
             if (r <= 0) {
                 if (put) *put = done;
                 return fail(SER_IO);
@@ -324,6 +336,36 @@ int ser_write(int fd, const uint8_t *buf, size_t n, size_t *put) {
     // Drain: returns when the bytes have left the driver (at once on a pty).
     if (known_port(fd)) xioctl(fd, TCSBRK, reinterpret_cast<void *>(1));
     return SER_OK;
+}
+
+int ser_discard_input(int fd, uint8_t *buf, size_t n, size_t *got) {
+    if (got) *got = 0;
+    if (fd < 0 || !buf || !got) return SER_BAD_ARG;
+    size_t taken = 0;
+    int rc = SER_OK;
+    while (taken < n) {
+        // A poll that does not wait first, so that a descriptor in blocking
+        // mode is read only when a byte is there.
+        struct pollfd p = {fd, POLLIN, 0};
+        const int r = g_sys.poll(&p, 1, 0);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) {
+            rc = fail(SER_IO);
+            break;
+        }
+        if (r == 0) break;  // nothing left
+        if (!(p.revents & POLLIN)) {
+            if (p.revents & (POLLERR | POLLNVAL)) rc = fail(SER_IO);
+            break;  // a hang-up alone: nothing to take
+        }
+        const ssize_t k = g_sys.read(fd, buf + taken, n - taken);
+        if (k < 0 && errno == EINTR) continue;
+        if (k < 0 && errno != EAGAIN && errno != EIO) rc = fail(SER_IO);
+        if (k <= 0) break;  // EIO: a pty without a master, as in ser_read
+        taken += static_cast<size_t>(k);
+    }
+    *got = taken;
+    return rc;
 }
 
 int ser_last_errno() { return t_errno; }

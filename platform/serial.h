@@ -8,7 +8,8 @@
 // Reads follow the time-out model the board protocol needs: each port has a
 // read time-out in ms; a read returns at once with what is waiting (at least
 // one byte), else waits up to the time-out for the first byte, and returns 0
-// bytes when it ran out.
+// bytes when it ran out. Before a command the caller can discard what is still
+// waiting (a late answer to an earlier command) without waiting for more.
 //
 // COM names: the program names ports "Com1" ... "Com99". ser_resolve_name maps
 // such a name (any letter case) through a port table, default /dev/ttyS(N-1),
@@ -42,6 +43,7 @@ enum SerialResult : int {
     SER_NO_DEVICE = 2,  // open failed: no such device or not a tty
     SER_BUSY = 3,       // open failed: in use by another process (TIOCEXCL)
     SER_IO = 4,         // a read, write or ioctl failed
+    SER_STOPPED = 5,    // a read or a stalled write ended by the I/O stop (io_stop.h)
 };
 
 // Opens `path` for reading and writing, non-shared; on success *fd holds the
@@ -58,10 +60,16 @@ int ser_set_read_timeout(int fd, uint32_t ms);
 int ser_get_read_timeout(int fd, uint32_t *ms);
 
 // Reads up to `n` bytes as described above; *got = bytes stored (0 on time-out).
+// SER_STOPPED, nothing read, while the I/O stop is raised.
 int ser_read(int fd, uint8_t *buf, size_t n, size_t *got);
 // Writes all `n` bytes (retrying short writes and EINTR), then drains; *put =
 // bytes written before a failure, or n.
 int ser_write(int fd, const uint8_t *buf, size_t n, size_t *put);
+// Takes what is waiting in the input without waiting for more: reads until
+// nothing is left or `n` bytes were taken; *got = bytes stored in buf, so the
+// caller can log what it drops. A caller that wants the input empty calls again
+// while *got == n. SER_IO (with *got bytes taken) when the port failed.
+int ser_discard_input(int fd, uint8_t *buf, size_t n, size_t *got);
 
 // errno of the last failing system call in this thread (for logs), 0 if none.
 int ser_last_errno();

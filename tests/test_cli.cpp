@@ -1,9 +1,12 @@
 // Tests of velquor-cli: its options, and the program end to end against the
 // simulator, over a pseudo-terminal and over the converter on 127.0.0.7.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -84,10 +87,12 @@ struct CliRun {
 };
 
 // Runs velquor-cli in `dir` with `args` (none holds a quote) for at most two
-// minutes, collecting both outputs.
-CliRun run_cli(const std::string &dir, const std::vector<std::string> &args) {
-    std::string cmd =
-        "cd '" + dir + "' && exec timeout -s KILL 120 '" VQ_BINARY_DIR "/bin/velquor-cli'";
+// minutes, collecting both outputs; `as` goes in front of the program (another
+// user, say).
+CliRun run_cli(const std::string &dir, const std::vector<std::string> &args,
+               const std::string &as = "") {
+    std::string cmd = "cd '" + dir + "' && exec " + as +
+                      " timeout -s KILL 120 '" VQ_BINARY_DIR "/bin/velquor-cli'";
     for (const std::string &a : args) cmd += " '" + a + "'";
     cmd += " </dev/null 2>'" + dir + "/stderr.txt'";
     CliRun r;
@@ -206,4 +211,99 @@ TEST_F(CliSim, SavesOnlyWhenAsked) {
     text = tu_read_file(cfg);
     EXPECT_NE(text.find("ik_comdev_5 " + dir + "/nothing"), std::string::npos) << text;
     EXPECT_NE(text.find("ik_commode 238"), std::string::npos) << text;
+}
+
+// What a script must be told: an identification nobody answered, a file that
+// could not be written, a stop by Ctrl-C. Each with its reason on stderr and
+// an exit status that is not 0.
+TEST_F(CliSim, FailuresAreNotReportedAsSuccess) {
+    // A silent line of its own.
+    zs_line_cfg quiet;
+    quiet.link = dir + "/ttyQUIET";
+    zs_line_set_count(&quiet, 1);
+    zs_fault f;
+    f.kind = ZS_F_SILENT;
+    quiet.faults.push_back(f);
+    zs_sim *qs = ops_start({quiet});
+    ASSERT_NE(qs, nullptr);
+
+    // info of a monitor that does not answer: the error, no values.
+    CliRun r = run_cli(dir, {"--port", quiet.link, "--timeout", "1", "info"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Velquor II: Timeout"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+
+    // --save into a folder that does not exist; --log into one.
+    r = run_cli(dir, {"--config", dir + "/no/such/dir/my.cfg", "--save", "--port", pty, "ping"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(
+        r.err.find("cannot save the configuration to " + dir + "/no/such/dir/my.cfg: No such"),
+        std::string::npos)
+        << r.err;
+    r = run_cli(dir, {"--log", dir + "/no/such/dir/log.txt", "--port", pty, "ping"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(dir + "/no/such/dir/log.txt"), std::string::npos) << r.err;
+
+    // A file that is no configuration is never overwritten by --save.
+    const std::string notes = dir + "/notes.txt";
+    {
+        FILE *n = fopen(notes.c_str(), "w");
+        fputs("a shopping list\nbread\n", n);
+        fclose(n);
+    }
+    r = run_cli(dir, {"--config", notes, "--save", "--port", pty, "ping"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(tu_read_file(notes), "a shopping list\nbread\n");
+
+    // Ctrl-C while a ping waits 20 s for the silent monitor: stopped at once.
+    const std::string cmd = "cd '" + dir +
+                            "' && exec '" VQ_BINARY_DIR "/bin/velquor-cli' --port '" + quiet.link +
+                            "' --timeout 20 ping 2>'" + dir + "/int.txt' </dev/null";
+    const uint64_t seq = zs_last_seq(qs);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    ASSERT_EQ(zs_wait_event(qs, ZS_EV_RX, -1, seq, tu_wait_ms), ZS_OK);
+    const auto t0 = std::chrono::steady_clock::now();
+    kill(pid, SIGINT);
+    int st = 0;
+    ASSERT_EQ(waitpid(pid, &st, 0), pid);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+    ASSERT_TRUE(WIFEXITED(st));
+    EXPECT_EQ(WEXITSTATUS(st), 130);
+    EXPECT_NE(tu_read_file(dir + "/int.txt").find("interrupted"), std::string::npos);
+    zs_stop(&qs);
+}
+
+#ifdef VQ_HAVE_WINDOW_PROGRAM
+// The window program takes an argument that begins with "-" as an option,
+// never as the configuration file it would write at the end.
+TEST_F(CliSim, WindowProgramOptionsAreNoFiles) {
+    for (const char *opt : {"--help", "--version"}) {
+        const std::string cmd =
+            "cd '" + dir + "' && '" VQ_BINARY_DIR "/bin/velquor' " + opt + " >/dev/null 2>&1";
+        EXPECT_EQ(system(cmd.c_str()), 0) << opt;
+        EXPECT_NE(access((dir + "/" + opt).c_str(), F_OK), 0) << opt;
+    }
+}
+#endif
+
+// An ordinary user, who may open no ICMP socket where the system keeps ICMP to
+// privileged users: the IP link works all the same, without the echo, and the
+// CLI says once why. (Run as another user where the tests run as root.)
+TEST_F(CliSim, IpLinkWorksForAnOrdinaryUser) {
+    std::string as;
+    if (geteuid() == 0) {
+        as = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+        ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+    }
+    const CliRun r = run_cli(dir, {"--ip", ip, "ping"}, as);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "3\n");
+    if (r.err.find("ICMP echo not permitted") != std::string::npos) {
+        EXPECT_NE(r.err.find("connecting without it"), std::string::npos) << r.err;
+    }
 }

@@ -140,12 +140,64 @@ TEST_F(Conf, ValueRules) {
 }
 
 // The tail of an over-long line is dropped, never read as a line of its own.
+// The tail of an over-long line is never read as a line of its own, also when
+// a NUL byte inside the line would make it look short.
 TEST_F(Conf, LongLineTailIsNotAKey) {
-    std::string line = "ik_fn1 " + std::string(1077 - 7, 'a') + "ik_sys_to 33\n";
-    load_text(line + "ik_sc_to 7\n");
-    EXPECT_EQ(sys_to, 5);
-    EXPECT_EQ(sc_to, 7);
-    EXPECT_EQ(std::strlen(fname1), 1023u);
+    for (const bool nul : {false, true}) {
+        SCOPED_TRACE(nul ? "with a NUL" : "plain");
+        std::string head = "ik_fn1 " + std::string(1077 - 7, 'a');
+        if (nul) head[20] = '\0';
+        load_text(head + "ik_sys_to 33\nik_sc_to 7\n");
+        EXPECT_EQ(sys_to, 5);
+        EXPECT_EQ(sc_to, 7);
+        EXPECT_EQ(std::strlen(fname1), nul ? 13u : 1023u);
+        sc_to = 1;
+    }
+}
+
+// What is no configuration is neither read nor ever written: a device, a
+// folder, a file above 1 MB, a file with lines but no known key. An empty
+// file is a configuration still to be written.
+TEST_F(Conf, WhatIsNoConfigurationIsKept) {
+    const std::string big(2 << 20, '#');
+    struct Row {
+        int n;
+        std::string path;  // "" = the test's file with `text`
+        std::string text;
+        bool foreign;
+    } rows[] = {
+        {1, "/dev/zero", "", true}, {2, dir.string(), "", true},
+        {3, "", big, true},         {4, "", "#!/bin/sh\necho hello\n", true},
+        {5, "", "", false},         {6, "", "something else\nik_sys_to 9\n", false},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.n);
+        set_std_cfg(cfg_grp_all, 0);
+        set_path(r.path.empty() ? dir / "file.cfg" : fs::path(r.path));
+        if (r.path.empty()) write_file(r.text);
+        const char rc = load_conf();
+        conf_close();
+        EXPECT_EQ(conf_foreign, r.foreign ? 1 : 0);
+        EXPECT_EQ(conf_problem[0] != '\0', r.foreign) << conf_problem;
+        if (r.foreign) {
+            EXPECT_NE(std::strstr(conf_problem, fcpath), nullptr) << conf_problem;
+            EXPECT_EQ(save_conf(), mfe_invdat);
+            if (r.path.empty()) {
+                EXPECT_EQ(read_file(), r.text);
+            }
+        } else {
+            EXPECT_EQ(rc, 0);
+            EXPECT_EQ(save_conf(), 0);
+        }
+    }
+    EXPECT_EQ(sys_to, 9);  // row 6: the unknown line is skipped, the known one read
+}
+
+// A COM device path too long for the port table is refused aloud, with its key.
+TEST_F(Conf, OverlongComDevicePathIsNamed) {
+    load_text("ik_comdev_3 /dev/" + std::string(400, 'x') + "\nik_comdev_4 /dev/ttyUSB0\n");
+    EXPECT_NE(std::strstr(conf_problem, "ik_comdev_3"), nullptr) << conf_problem;
+    EXPECT_STREQ(plat::ser_com_path(4), "/dev/ttyUSB0");
 }
 
 // Settings that every key reaches, as one text, for the round trip.

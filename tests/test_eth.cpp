@@ -58,6 +58,10 @@ int refuse_all(int, int, int) {
     errno = EACCES;
     return -1;
 }
+int no_descriptors(int, int, int) {
+    errno = EMFILE;
+    return -1;
+}
 int poll_never(pollfd *, unsigned long, int) { return 0; }
 int connect_pending(int, const sockaddr *, unsigned) {
     errno = EINPROGRESS;
@@ -84,9 +88,10 @@ TEST_F(EthTest, PingAddressText) {
 }
 
 // A loopback ping answers through a datagram ICMP socket, or through a raw
-// one where datagram ICMP is refused; with no socket it fails with 10, with
-// no reply with 3. What this machine allows decides which socket a row can
-// get: where it may have none, the row expects the failure without a socket.
+// one where datagram ICMP is refused; with no reply it fails with 3. Where
+// this user may have neither socket, the echo is left out (0) and the reason
+// kept; a socket that cannot be had for another reason (no descriptors left)
+// fails with 10. What this machine allows decides which socket a row gets.
 TEST_F(EthTest, PingThroughWhicheverSocketIsAllowed) {
     const int dgram = icmp_allowed(SOCK_DGRAM) ? 1 : 0, raw = icmp_allowed(SOCK_RAW) ? 2 : 0;
     const int any = dgram ? dgram : raw;
@@ -96,19 +101,27 @@ TEST_F(EthTest, PingThroughWhicheverSocketIsAllowed) {
         int (*poll)(pollfd *, unsigned long, int);
         int kind;  // the socket used, 0 none
         char rv;
+        bool denied;  // the echo is left out
     } rows[] = {
-        {1, nullptr, nullptr, any, char(any ? 0 : 10)},
-        {2, refuse_dgram, nullptr, raw, char(raw ? 0 : 10)},
-        {3, refuse_all, nullptr, 0, 10},
-        {4, nullptr, poll_never, any, char(any ? 3 : 10)},  // the deadline passes
+        {1, nullptr, nullptr, any, 0, !any},
+        {2, refuse_dgram, nullptr, raw, 0, !raw},
+        {3, refuse_all, nullptr, 0, 0, true},
+        {4, no_descriptors, nullptr, 0, 10, false},
+        {5, nullptr, poll_never, any, char(any ? 3 : 0), !any},  // the deadline passes
     };
     for (const Row &r : rows) {
         plat::net_sys_reset();
+        eth_echo_denied[0] = '\0';
         if (r.socket) plat::net_sys().socket = r.socket;
         if (r.poll) plat::net_sys().poll = r.poll;
         EXPECT_EQ(eth_ping_ip("127.0.0.1"), r.rv) << "row " << r.no;
         EXPECT_EQ(plat::net_icmp_last_kind(), r.kind) << "row " << r.no;
+        EXPECT_EQ(eth_echo_denied[0] != '\0', r.denied) << "row " << r.no;
+        if (r.denied) {
+            EXPECT_NE(std::strstr(eth_echo_denied, "not permitted"), nullptr) << eth_echo_denied;
+        }
     }
+    eth_echo_denied[0] = '\0';
 }
 
 // A listener on 127.0.7.1 whose accept queue is full, and a fresh socket fd.

@@ -1,5 +1,6 @@
 // Command frames: the bytes of a frame, the judging of answers by the
-// transaction and by the wait step (their different test orders), the steps
+// transaction and by the wait step (their different test orders), late answers
+// to earlier commands (passed over, or discarded before a command), the steps
 // around them, and the error texts.
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 
 #include "support/pty_peer.h"
 #include "velquor/link/com_action.h"
+#include "velquor/link/com_link.h"
 #include "velquor/operations/vf_ipl.h"
 #include "velquor/operations/vf_keys.h"
 #include "velquor/ui/text_ar.h"
@@ -32,6 +34,12 @@ using Peer = pp_scripted;
 bytes frame_of(uint8_t nr, uint32_t cmd, uint32_t val) {
     bytes b(zelb_frame_len);
     create_zelb_buffer(b.data(), nr, startc, stopc_pc, val, cmd);
+    return b;
+}
+
+bytes answer_of(uint8_t nr, uint32_t cmd, uint32_t val) {
+    bytes b(zelb_frame_len);
+    create_zelb_buffer(b.data(), nr, startc, stopc_ack, val, cmd);
     return b;
 }
 
@@ -131,10 +139,10 @@ TEST(Frame, JudgingOfAnswers) {
 }
 
 TEST(Frame, AnswerWordsAndWhatGoesOnTheLine) {
-    Peer peer({{PP_ANSWER, 0x7001, 0xBEEF, 0, {}}, {PP_SILENT, -1, 0, 0, {}}});
+    Peer peer({{PP_ANSWER, -1, 0xBEEF, 0, {}}, {PP_SILENT, -1, 0, 0, {}}});
     uint32_t cmd = 0x1234208C, val = 0xABCD0001;
     EXPECT_EQ(send_single_send_zelb(1, &cmd, &val, 1), 0);
-    EXPECT_EQ(cmd, 0x7001u);
+    EXPECT_EQ(cmd, 0x208Cu);  // the answer's word: the low 16 bits of the command
     EXPECT_EQ(val, 0xBEEFu);
     // Without waiting nothing is read: the silent peer costs no time-out.
     cmd = 0x6009;
@@ -147,11 +155,110 @@ TEST(Frame, AnswerWordsAndWhatGoesOnTheLine) {
     EXPECT_EQ(req[1], frame_of(0, 0x6009, 0));
 }
 
+// Answers to earlier commands (late answers) in front of the answer to 208C:
+// passed over, at most 8 of them, by the transaction and by the wait step; an
+// answer that breaks another rule fails as it always did.
+TEST(Frame, AnswersToOtherCommandsArePassedOver) {
+    const bytes late = answer_of(1, 0x20B6, 7);
+    const bytes right = answer_of(1, 0x208C, 0x1234);
+    bytes late_bad_cks = late, late_bad_end = late;
+    late_bad_cks[7] ^= 1;
+    late_bad_end[8] = 0xFF;
+    struct Row {
+        int n;
+        std::vector<bytes> line;  // what the peer sends after the request
+        int trans, wait;
+    };
+    const Row rows[] = {
+        {1, {late, right}, 0, 0},
+        {2, {late}, 13, 13},  // then nothing: no answer to this command came
+        {3, {answer_of(1, 0x218C, 7), right}, 0, 0},  // the high byte differs
+        {4, {answer_of(1, 0x208D, 7)}, 13, 13},       // the low byte differs
+        {5, {late, late, late, late, late, late, late, late, right}, 0, 0},
+        {6, {late, late, late, late, late, late, late, late, late, right}, 13, 13},
+        {7, {late_bad_cks, right}, 17, 17},
+        {8, {late_bad_end, right}, 14, 14},
+        {9, {late, bytes(right.begin(), right.begin() + 4)}, 11, 11},
+        {10, {late, frame_of(1, 0x208C, 0)}, 22, 14},  // then the echo of the request
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE("row " + std::to_string(r.n));
+        bytes line;
+        for (const bytes &b : r.line) line.insert(line.end(), b.begin(), b.end());
+        {
+            Peer peer({{PP_RAW, -1, 0, 0, line}});
+            uint32_t cmd = 0x208C, val = 0;
+            EXPECT_EQ(send_single_send_zelb(1, &cmd, &val, 1), r.trans);
+            EXPECT_EQ(val, r.trans == 0 ? 0x1234u : 0u);
+        }
+        {
+            Peer peer({{PP_RAW, -1, 0, 0, line}});
+            ASSERT_EQ(send_zelb(1, 0, 0x208C), 1);
+            EXPECT_EQ(zelb_wait_ack(), r.wait == 0 ? 1 : 0);
+            EXPECT_EQ(sys_rv, r.wait);
+            if (r.wait == 0) {
+                EXPECT_EQ(sys_val, 0x1234u);
+            }
+        }
+    }
+}
+
+// Bytes that wait in the input before a command (a late answer, or the rest of
+// one) are dropped before the command goes out; the wait step drops nothing,
+// since the answer it reads may already be waiting.
+TEST(Frame, WhatWaitsBeforeACommandIsDiscarded) {
+    const bytes late = answer_of(1, 0x20B6, 7);
+    struct Row {
+        int n;
+        bytes waiting;
+    };
+    const Row rows[] = {
+        {1, late},
+        {2, answer_of(1, 0x208C, 0x0666)},  // an earlier 208C: only the discard tells
+        {3, bytes(late.begin() + 4, late.end())},
+        {4, bytes(300, 0x5A)},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE("row " + std::to_string(r.n));
+        {
+            Peer peer({{PP_ANSWER, -1, 0x1234, 0, {}}});
+            ASSERT_TRUE(pp_put(&peer.p, r.waiting));
+            uint32_t cmd = 0x208C, val = 0;
+            EXPECT_EQ(send_single_send_zelb(1, &cmd, &val, 1), 0);
+            EXPECT_EQ(val, 0x1234u);
+            EXPECT_EQ(pp_discarded(), r.waiting.size());
+        }
+        {
+            Peer peer({{PP_ANSWER, -1, 0x1234, 0, {}}});
+            ASSERT_TRUE(pp_put(&peer.p, r.waiting));
+            ASSERT_EQ(send_zelb(1, 0, 0x208C), 1);
+            EXPECT_EQ(pp_discarded(), r.waiting.size());
+            // The answer is there before the step looks for it.
+            ASSERT_TRUE(pp_wait_done(&peer.p, kGenerousMs));
+            ASSERT_TRUE(pp_wait_input(&peer.p, zelb_frame_len));
+            EXPECT_EQ(zelb_wait_ack(), 1);
+            EXPECT_EQ(sys_val, 0x1234u);
+        }
+    }
+}
+
 namespace {
 int reads_called = 0;
-char write_fails(const uint8_t *, uint32_t) { return 7; }
-char write_ok(const uint8_t *, uint32_t) { return 0; }
+std::string calls;  // 'd' discard, 'w' write, 'r' read, in order
+char discard_noted() {
+    calls += 'd';
+    return 11;  // a failed discard does not decide the result
+}
+char write_fails(const uint8_t *, uint32_t) {
+    calls += 'w';
+    return 7;
+}
+char write_ok(const uint8_t *, uint32_t) {
+    calls += 'w';
+    return 0;
+}
 char read_counted(uint8_t *, uint32_t, uint32_t *nread) {
+    calls += 'r';
     ++reads_called;
     if (nread) *nread = 0;
     return 12;
@@ -171,27 +278,38 @@ TEST(Frame, TransportFailures) {
     // A failed write skips the read and leaves the answer buffer cleared.
     std::memset(mybuffer2, 0x55, sizeof mybuffer2);
     reads_called = 0;
+    mc_frame_discard = discard_noted;
     mc_frame_write = write_fails;
     mc_frame_read = read_counted;
+    calls.clear();
     EXPECT_EQ(send_single_send_zelb(1, &cmd, &val, 1), 7);
     EXPECT_EQ(reads_called, 0);
     for (uint8_t b : mybuffer2) EXPECT_EQ(b, 0);
     EXPECT_EQ(send_zelb(1, 0, 0x208C), 0);
     EXPECT_EQ(sys_rv, 7);
 
+    // The discard goes before each write, never before the wait step's read.
     mc_frame_write = write_ok;
+    calls.clear();
+    EXPECT_EQ(send_single_send_zelb(1, &cmd, &val, 1), 8);
+    EXPECT_EQ(send_zelb(1, 0, 0x208C), 1);
+    EXPECT_EQ(zelb_wait_ack(), 0);
+    EXPECT_EQ(calls, "dwrdwr");
+
     mc_frame_read = read_too_many;
     EXPECT_EQ(send_single_send_zelb(1, &cmd, &val, 1), 11);
     EXPECT_EQ(zelb_wait_ack(), 0);
     EXPECT_EQ(sys_rv, 11);
 
     // No transport at all: a failed write, a silent line.
+    mc_frame_discard = nullptr;
     mc_frame_write = nullptr;
     mc_frame_read = nullptr;
     EXPECT_EQ(send_single_send_zelb(1, &cmd, &val, 1), 7);
     EXPECT_EQ(zelb_wait_ack(), 0);
     EXPECT_EQ(sys_rv, 8);
     mc_frame_transport_reset();
+    EXPECT_EQ(mc_frame_discard, mc_discard_syscom);
 }
 
 TEST(Frame, StepsAroundTheTransaction) {

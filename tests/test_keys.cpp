@@ -1,14 +1,24 @@
 // Remote keys end to end: the key buttons pressed on a headless main window,
 // the key chain run by the sequencer, and the frames that reach a simulated
 // line over RS232 (a pseudo-terminal, through the helper library) and over IP
-// (a converter on 127.0.9.x), once and with Group to every address of a list.
+// (a converter on 127.0.9.x), once and with Group to every address of a list;
+// and a key answered after its time-out, whose answer the next command must
+// not take for its own.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "platform/win.h"
 #include "support/ops_support.h"
+#include "support/test_util.h"
+#include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
+#include "velquor/operations/vf_info.h"
 #include "velquor/operations/vf_ipl.h"
 #include "velquor/operations/vf_keys.h"
 #include "velquor/sequencer/sm_act.h"
@@ -91,6 +101,89 @@ TEST_F(Keys, GroupSendsTheKeyToEveryAddressOfTheList) {
     EXPECT_TRUE(zs_keys(sim, 2, 1).empty());
     EXPECT_TRUE(plat::win_boxes_shown().empty());
     reset_ip_list();
+}
+
+// How late the monitor answers the key: twice the answer time-out of 1 s.
+constexpr uint32_t kLateMs = 2000;
+
+void answer_key_late(zs_sim *sim) {
+    zs_fault f;
+    f.kind = ZS_F_DELAY;
+    f.arg = kLateMs;
+    f.cmd = zelb_key_left;
+    ASSERT_EQ(zs_add_fault(sim, 0, f), 0);
+}
+
+// Waits until at least n bytes wait in the input of descriptor fd.
+bool input_waits(int fd, int n) {
+    return tu_wait_until([fd, n] {
+        int waiting = 0;
+        return ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting >= n;
+    });
+}
+
+// Over RS232 the test keeps the line's port open as well, as a USB adapter
+// keeps receiving while the program has the port closed: the key's late
+// answer waits in the input when the ping goes out, and the ping must still
+// find the number of the line, not the key's answer value 0.
+TEST_F(Keys, AKeyAnsweredLateIsNotTakenForTheNextPingOverRs232) {
+    start_pty_sim(2);
+    const int holder =
+        ::open(zs_slave_path(sim, 0).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    answer_key_late(sim);
+    const uint64_t before = zs_last_seq(sim);
+    EXPECT_EQ(press(cmd_key_left).size(), 1u);
+    const std::vector<plat::WinBoxRecord> boxes = plat::win_boxes_shown();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].body, "Timeout");
+    ASSERT_EQ(zs_wait_event(sim, ZS_EV_TX, 1, before, tu_wait_ms), ZS_OK);
+    ASSERT_TRUE(input_waits(holder, int(zelb_frame_len)));
+
+    plat::win_boxes_clear();
+    run(ix_ping_me);
+    EXPECT_EQ(sys_zelb_nr, 2);
+    EXPECT_TRUE(plat::win_boxes_shown().empty());
+    ::close(holder);
+}
+
+// Over the converter within one session: the late answer waits on the socket
+// when the ping goes out; it is dropped, logged as a read, and the ping finds
+// the number of the line.
+TEST_F(Keys, AKeyAnsweredLateIsDroppedBeforeTheNextCommandOverIp) {
+    start_sim(2, "127.0.9.7");
+    ASSERT_NE(sim, nullptr);
+    answer_key_late(sim);
+    const std::string log = std::string(VQ_BINARY_DIR) + "/test_keys_late.txt";
+    logcom = 1;
+    std::snprintf(fpath_log, sizeof fpath_log, "%s", log.c_str());
+    mc_log_create();
+    init_op_dat(com_mode_ip, sys_ip, &syscom, 1, 0);
+    ASSERT_EQ(mc_opencom_zelb(), 0);
+
+    const uint64_t before = zs_last_seq(sim);
+    uint32_t cmd = zelb_key_left, val = 0;
+    EXPECT_EQ(send_single_send_zelb(1, &cmd, &val, 1), mc_e_to);
+    zs_event late;
+    ASSERT_EQ(zs_wait_event(sim, ZS_EV_TX, 1, before, tu_wait_ms, &late), ZS_OK);
+    ASSERT_TRUE(input_waits(syscom, int(zelb_frame_len)));
+    uint8_t nr = 0;
+    EXPECT_EQ(ping_me2(&nr), 0);
+    EXPECT_EQ(nr, 2);
+    mc_close_syscom();
+    logcom = 0;
+
+    // The dropped answer is a read line of its own, just before the ping.
+    std::string dropped = "R:      ";
+    for (uint8_t b : late.bytes) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02X ", b);
+        dropped += hex;
+    }
+    EXPECT_NE(tu_read_file(log).find(dropped + " \nW:      AA 55 00 00 50 00 55 A5 FF 00 \n"),
+              std::string::npos)
+        << tu_read_file(log);
+    std::remove(log.c_str());
 }
 
 }  // namespace

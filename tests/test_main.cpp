@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -16,6 +17,8 @@
 #include "velquor/ui/screen.h"
 #include "velquor/ui/velquor_cfg.h"
 #include "velquor/ui/velquor_main.h"
+#include "velquor/util/vqsystem.h"
+#include "zelbsim.h"
 
 namespace {
 
@@ -190,5 +193,47 @@ TEST(MainStart, CommandLineIsTheConfigurationPath) {
     std::string longer(2000, 'a');
     ASSERT_EQ(vq_startup(longer.c_str()), vq_start_ok);
     EXPECT_EQ(strlen(fcpath), 1023u);
+    plat::win_shutdown();
+}
+
+// Closing the window while a ping waits for a silent monitor (answer time-out
+// 10 s): the shut-down stops the operation and waits for its worker before it
+// frees the helper library, the link is closed, the configuration is saved,
+// and all of it well within the read's time-out.
+TEST(MainStart, ClosingTheWindowDuringAnOperationStopsItFirst) {
+    plat::win_use_headless();
+    plat::win_boxes_clear();
+    zs_config cfg;
+    zs_line_cfg lc;
+    zs_line_set_count(&lc, 1);
+    zs_fault f;
+    f.kind = ZS_F_SILENT;
+    lc.faults.push_back(f);
+    cfg.lines.push_back(lc);
+    zs_sim *sim = nullptr;
+    std::string err;
+    ASSERT_EQ(zs_start(cfg, &sim, &err), ZS_OK) << err;
+    const std::string dir = tu_make_temp_dir("vq_close");
+    const std::string path = dir + "/std.cfg";
+    {
+        std::ofstream c(path);
+        c << "ik_commode 238\nik_sys_intf 1\nik_sys_zelb 1\nik_sys_to 10\n"
+          << "ik_comdev_1 " << zs_slave_path(sim, 0) << "\n";
+    }
+    ASSERT_EQ(vq_startup(path.c_str()), vq_start_ok);
+    ASSERT_NE(vq_create_window(false), -1);
+    ASSERT_TRUE(plat::win_pump_until([] { return is_start == 1; }, kWait));
+    const uint64_t before = zs_last_seq(sim);
+    check_cmd(hwndMain, cmd_ping, 0);
+    ASSERT_EQ(zs_wait_event(sim, ZS_EV_RX, -1, before, kWait), ZS_OK);
+    const auto t0 = std::chrono::steady_clock::now();
+    plat::win_close(hwndMain);
+    vq_shutdown(true);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
+    EXPECT_EQ(sm_workers_running(), 0);
+    EXPECT_EQ(syscom, -1);
+    EXPECT_EQ(hLib_com, nullptr);  // freed after the worker had left
+    EXPECT_NE(tu_read_file(path).find("ik_sys_to 10"), std::string::npos);
+    zs_stop(&sim);
     plat::win_shutdown();
 }

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/io_stop.h"
 #include "platform/loop.h"
 #include "velquor/link/com_action.h"
 #include "velquor/operations/vf_end.h"
@@ -208,21 +209,26 @@ TEST_F(Sequencer, ImmediateStopReleasesAParkedRunWithoutContinuingIt) {
     EXPECT_EQ(sm_workers_running(), 0);
 }
 
-TEST_F(Sequencer, SupersededWorkerLeavesAfterTheStepItIsIn) {
+// An immediate stop while the old worker is inside a step: the I/O stop is
+// raised so that a wait for the link would end, the stop's own steps wait until
+// the old worker has left, the old chain goes no further, and the I/O stop is
+// cleared for the stop's run.
+TEST_F(Sequencer, SupersededWorkerLeavesBeforeTheStopRuns) {
     g_block = true;
     g_in_block = false;
     sm_start_liste1(hwndMain, tBLOCK);
     ASSERT_TRUE(plat::loop_run_until([] { return g_in_block.load(); }, 10000));
+    sys_rv = 11;  // what the ended step will have recorded
     sm_start_liste1(hwndMain, tSTOP);
-    // The stop's own run ends while the old worker is still inside its step.
-    bool stopped =
-        plat::loop_run_until([] { return g_ends.load() > 0 && traced() == "KE"; }, 20000);
+    EXPECT_TRUE(plat::io_stop_raised());
+    plat::loop_run_until(nullptr, 100);  // a wrong stop would run its step now
+    EXPECT_EQ(traced(), "K");
     g_block = false;
-    ASSERT_TRUE(stopped);
-    ASSERT_TRUE(plat::loop_run_until([] { return sm_workers_running() == 0; }, 10000));
-    plat::loop_run_until(nullptr, 150);  // give a wrong end timer the chance to fire
-    EXPECT_EQ(traced(), "KE");           // the old chain's B never ran
+    ASSERT_TRUE(plat::loop_run_until([] { return g_ends.load() > 0 && idle(); }, 20000));
+    EXPECT_EQ(traced(), "KE");  // the old chain's B never ran
     EXPECT_EQ(g_ends.load(), 1);
+    EXPECT_FALSE(plat::io_stop_raised());
+    EXPECT_EQ(sys_rv, 0);
 }
 
 TEST_F(Sequencer, EndTimerOfAFinishedRunLeavesANewerRunAlone) {

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -92,8 +93,9 @@ void peer_main(pty_peer *p) {
 int seam_fd = -1;
 uint32_t seam_timeout_ms = 0;
 pty_peer *seam_peer = nullptr;
-uint64_t seam_tx = 0;  // bytes written through the seam since binding
-uint64_t seam_rx = 0;  // bytes read through the seam since binding
+uint64_t seam_tx = 0;         // bytes written through the seam since binding
+uint64_t seam_rx = 0;         // bytes read or discarded through the seam since binding
+uint64_t seam_discarded = 0;  // bytes discarded through the seam since binding
 
 char seam_write(const uint8_t *buff, uint32_t nbuff) {
     if (!buff || nbuff == 0) return 10;
@@ -136,6 +138,22 @@ char seam_read(uint8_t *buff, uint32_t nbuff, uint32_t *nread) {
     return got == nbuff ? 0 : 12;
 }
 
+char seam_discard(void) {
+    if (seam_fd < 0) return 6;
+    for (;;) {
+        pollfd q{seam_fd, POLLIN, 0};
+        const int r = ::poll(&q, 1, 0);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0 || !(q.revents & POLLIN)) return 0;
+        uint8_t b[64];
+        const ssize_t n = ::read(seam_fd, b, sizeof b);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return 0;
+        seam_rx += uint64_t(n);
+        seam_discarded += uint64_t(n);
+    }
+}
+
 // ---- the peer
 
 bool pp_open(pty_peer *p) {
@@ -166,7 +184,8 @@ void pp_seam_bind(int fd, uint32_t timeout_ms, pty_peer *peer) {
     seam_fd = fd;
     seam_timeout_ms = timeout_ms;
     seam_peer = peer;
-    seam_tx = seam_rx = 0;
+    seam_tx = seam_rx = seam_discarded = 0;
+    mc_frame_discard = seam_discard;
     mc_frame_write = seam_write;
     mc_frame_read = seam_read;
 }
@@ -189,6 +208,24 @@ std::vector<std::vector<uint8_t>> pp_requests(pty_peer *p) {
     std::lock_guard<std::mutex> lk(p->mu);
     return p->requests;
 }
+
+bool pp_put(pty_peer *p, const std::vector<uint8_t> &b, uint32_t timeout_ms) {
+    if (!p || p->master < 0 || !tu_write_all(p->master, b.data(), b.size())) return false;
+    p->tx_total.fetch_add(b.size());
+    return pp_wait_input(p, b.size(), timeout_ms);
+}
+
+// The pty hands bytes to the slave side on its own time.
+bool pp_wait_input(pty_peer *p, size_t n, uint32_t timeout_ms) {
+    return p && tu_wait_until(
+                    [p, n] {
+                        int waiting = 0;
+                        return ::ioctl(p->slave, FIONREAD, &waiting) == 0 && size_t(waiting) >= n;
+                    },
+                    int(timeout_ms));
+}
+
+uint64_t pp_discarded(void) { return seam_discarded; }
 
 pp_scripted::pp_scripted(std::vector<pp_step> steps, uint32_t timeout_ms) {
     EXPECT_TRUE(pp_open(&p));

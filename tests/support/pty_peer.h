@@ -10,7 +10,9 @@
 // The seam read waits up to its time-out for each next byte. Bound to a peer,
 // it also returns as soon as the peer has handled every request written and
 // every byte the peer wrote has been read, so a silent or short answer ends
-// without waiting out the time-out, and no test depends on timing.
+// without waiting out the time-out, and no test depends on timing. The seam
+// discard takes what is waiting on the slave without waiting and counts it as
+// read.
 #pragma once
 
 #include <atomic>
@@ -55,6 +57,14 @@ struct pty_peer {
 bool pp_wait_done(pty_peer *p, uint32_t timeout_ms);
 // The requests received so far.
 std::vector<std::vector<uint8_t>> pp_requests(pty_peer *p);
+// Puts bytes on the line to the program at once, before any request, as a late
+// answer still waiting there; counted with the peer's replies. Returns when all
+// of them wait in the slave's input (false after timeout_ms).
+bool pp_put(pty_peer *p, const std::vector<uint8_t> &b, uint32_t timeout_ms = 5000);
+// Waits until n bytes wait in the slave's input; false after timeout_ms.
+bool pp_wait_input(pty_peer *p, size_t n, uint32_t timeout_ms = 5000);
+// Bytes the seam discard has dropped since the seam was bound.
+uint64_t pp_discarded(void);
 
 // A fresh peer answering `steps`, with the seam bound to its slave side (per-byte
 // time-out timeout_ms) for as long as it lives.

@@ -3,15 +3,19 @@
 //
 // Every command to a board travels in one 10-byte frame (start code, monitor
 // number, command word, value word, checksum, end code; 16-bit fields low byte
-// first) and the board answers with a frame of the same size ending in FE 00.
-// A transaction is one write and at most one read, without retry: repetition
-// is left to the chains of the sequencer. Failures are communication error ids
-// (mc_err_id, 0 = success), never shown here; the end step of an operation
-// shows their text (mc_get_err_msg).
+// first) and the board answers with a frame of the same size ending in FE 00
+// that carries the command word it answers. A transaction discards what is
+// still waiting in the input, writes one frame and reads its answer, without
+// retry: repetition is left to the chains of the sequencer. An answer that
+// came after its command's time-out is not taken for the answer to a later
+// command: what waits before the write is discarded, and an answer that
+// arrives with another command word is passed over. Failures are
+// communication error ids (mc_err_id, 0 = success), never shown here; the end
+// step of an operation shows their text (mc_get_err_msg).
 //
-// The frames go through a narrow transport seam (mc_frame_write, mc_frame_read)
-// that defaults to the link's byte transport and that tests may point at a
-// scripted peer.
+// The frames go through a narrow transport seam (mc_frame_discard,
+// mc_frame_write, mc_frame_read) that defaults to the link's byte transport and
+// that tests may point at a scripted peer.
 //
 // Sections: result globals; frame; transport seam; transactions and steps.
 #pragma once
@@ -60,10 +64,16 @@ typedef char (*mc_frame_write_t)(const uint8_t *buff, uint32_t nbuff);
 // Reads up to n bytes within the link's time-out; *nread = bytes stored. The
 // frame layer judges the outcome by the count alone.
 typedef char (*mc_frame_read_t)(uint8_t *buff, uint32_t nbuff, uint32_t *nread);
+// Drops what is waiting in the input without waiting; 0 or an error id, which
+// the frame layer does not judge: the write and the read after it find a broken
+// link themselves.
+typedef char (*mc_frame_discard_t)(void);
 
-// The transport of the frame layer: mc_write_syscom and mc_read_syscom unless a
-// test replaced them. Change them only while no operation runs. A null pointer
-// reads as a failed write (7) or a silent line (8).
+// The transport of the frame layer: mc_discard_syscom, mc_write_syscom and
+// mc_read_syscom unless a test replaced them. Change them only while no
+// operation runs. A null pointer reads as nothing to discard, a failed write (7)
+// or a silent line (8).
+extern mc_frame_discard_t mc_frame_discard;
 extern mc_frame_write_t mc_frame_write;
 extern mc_frame_read_t mc_frame_read;
 // Points the seam back at the link.
@@ -71,19 +81,30 @@ void mc_frame_transport_reset(void);
 
 // ---------------------------------------------------------------- transactions and steps
 
-// One transaction: sends the low 16 bits of *cmd and *val to monitor zelb_nr;
-// with waitme reads the 10-byte answer and judges it, in this order: count
-// (0 bytes 8, 1-9 bytes 11), echo of the frame (22), end code (14), checksum
-// (17). On success with waitme, *cmd and *val receive the answer's command and
-// value words. Without waitme nothing is read (the next step reads the answer).
+// Answers to earlier commands that a read passes over before it gives up with
+// 13 (mc_e_inv_dat).
+constexpr uint32_t zelb_stale_max = 8;
+
+// One transaction: discards what is waiting in the input, then sends the low 16
+// bits of *cmd and *val to monitor zelb_nr; with waitme reads the 10-byte answer
+// and judges it, in this order: count (0 bytes 8, 1-9 bytes 11), echo of the
+// frame (22), end code (14), checksum (17). An answer that passes them with
+// another command word answers an earlier command: it is passed over and the
+// next answer read, at most zelb_stale_max times; when none to this command
+// comes (a silent line after it, or one more such answer) the result is 13.
+// On success with waitme, *cmd and *val receive the answer's command and value
+// words. Without waitme nothing is read (the next step reads the answer).
 // 10 when cmd or val is missing; a failed write returns its id and skips the read.
 char send_single_send_zelb(uint8_t zelb_nr, uint32_t *cmd, uint32_t *val, uint8_t waitme);
 // Sends one frame without reading (note: value before command). sys_rv = the
 // write's id; 1 on success, 0 on failure.
 char send_zelb(uint8_t zelb_nr, uint32_t val, uint32_t cmd);
-// Step: reads one answer frame and judges it: count (0 bytes 8, 1-9 bytes 11),
-// checksum (17), end code (14); no echo test. sys_rv = the id, sys_val = the
-// answer value (also after a failure). Verdict 1 when sys_rv is 0, else 0.
+// Step: reads the answer to the frame sent last (mybuffer) and judges it:
+// count (0 bytes 8, 1-9 bytes 11), checksum (17), end code (14); no echo test.
+// Answers with another command word are passed over as in the transaction,
+// with 13 when none to this command comes. sys_rv = the id, sys_val = the value
+// word of the last bytes read (also after a failure; 0 when none came).
+// Verdict 1 when sys_rv is 0, else 0.
 char zelb_wait_ack(void);
 // Step: zelb_wait_ack; after verdict 1 a pending sys_msg is shown in an alert
 // box with the application name as caption and then emptied.

@@ -8,10 +8,14 @@
 // is bounded by the answer time-out and can be cancelled from the main thread.
 #include "velquor/link/com_link.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "platform/net.h"
 #include "velquor/util/velq_str.h"
 
 uint8_t is_inet = 0;
+char eth_echo_denied[160] = "";
 uint8_t show_eth_init_err = 1;  // configuration module: report missing networking at start
 const char eth_init_err_text[] = "Can't find a useable \"WinSock  DLL\"!";
 
@@ -108,6 +112,20 @@ char eth_ping_ip(const char *ip) {
     const int rc =
         plat::net_icmp_echo(addr, eth_ping_payload, sizeof eth_ping_payload, eth_ping_wait_ms);
     if (rc == plat::NET_OK) return mc_e_ok;
+    if (rc == plat::NET_DENIED) {
+        // An ordinary user without ICMP sockets (no CAP_NET_RAW, a ping group
+        // range that leaves them out): go on without the echo, say why once.
+        static bool logged = false;
+        if (!eth_echo_denied[0])
+            std::snprintf(eth_echo_denied, sizeof eth_echo_denied,
+                          "ICMP echo not permitted for this user (%s): connecting without it",
+                          std::strerror(plat::net_last_errno()));
+        if (!logged && fpc) {
+            mc_log_note(eth_echo_denied);
+            logged = true;
+        }
+        return mc_e_ok;
+    }
     if (rc == plat::NET_SYS) return mc_e_no_buff;
     return mc_e_n_op_comp;  // no reply, or the request could not even be sent (no route)
 }

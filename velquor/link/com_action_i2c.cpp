@@ -11,3 +11,5 @@ void reset_ddc_port(void) {
         lptportstat[i] = data[i] + 1;
     }
 }
+
+void mc_close_ddc(void) {}

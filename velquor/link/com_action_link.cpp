@@ -2,10 +2,13 @@
 // opening and closing of the link, and the traffic log.
 //
 // Writes and reads go to the serial primitives of the helper library on RS232
-// and to the converter protocol (com_aknord.h) on IP and IP list. Each
-// transfer is logged when the Debug view is shown or a log file is open: one
-// line with the prefix "W:" or "R:", six blanks, and every byte as "%02X ";
-// the Debug view's memo receives it through the window seam.
+// and to the converter protocol (com_aknord.h) on IP and IP list. The discard
+// of waiting input goes straight to the platform's serial and socket layers on
+// the same descriptor: the helper library has no such primitive, and the
+// converter hands its answers through plain. Each transfer is logged when the
+// Debug view is shown or a log file is open: one line with the prefix "W:" or
+// "R:", six blanks, and every byte as "%02X "; the Debug view's memo receives
+// it through the window seam. Discarded bytes are logged as read lines.
 //
 // Sections: state; traffic log; open data; opening and closing; moving bytes;
 // mode switching.
@@ -13,9 +16,12 @@
 
 #include <cstring>
 
+#include "platform/net.h"
+#include "platform/serial.h"
 #include "velquor/link/com_aknord.h"
 #include "velquor/link/com_ser_lib.h"
 #include "velquor/ui/win_seam.h"
+#include "velquor/util/files.h"
 
 // ---------------------------------------------------------------- state
 
@@ -88,10 +94,18 @@ void copy_text(char *dst, const char *src, size_t n) {
 
 }  // namespace
 
-void mc_log_create(void) {
-    if (!logcom || !fpath_log[0]) return;
+char mc_log_create(void) {
+    if (!logcom || !fpath_log[0]) return mfe_ok;
     FILE *f = std::fopen(fpath_log, "w");
-    if (f) std::fclose(f);
+    if (!f) return mfe_open;
+    std::fclose(f);
+    return mfe_ok;
+}
+
+void mc_log_note(const char *text) {
+    if (!text) return;
+    if (sysmode == view_debug) win_debug_line(text);
+    if (fpc) std::fprintf(fpc, "/* %s */\n", text);
 }
 
 // ---------------------------------------------------------------- open data
@@ -198,6 +212,39 @@ char mc_read_syscom(uint8_t *buff, uint32_t nbuff, uint32_t *nread) {
     if (com_mode == com_mode_rs232) return mc_read_xcom(&syscom, buff, nbuff, nread);
     if (mode_is_ip(com_mode)) return mc_read_xcom(ip_dat.sock, buff, nbuff, nread);
     return mc_e_r_dat;
+}
+
+namespace {
+
+// Bytes taken per platform call; each chunk is one read line of the log.
+constexpr uint32_t discard_chunk = 256;
+static_assert(discard_max_bytes % discard_chunk == 0);
+
+// One chunk of the input of `port` without waiting: 0 (*got bytes in buf), or
+// 11 when the port or socket failed or the peer has closed.
+char discard_chunk_of(bool ip, int port, uint8_t *buf, uint32_t *got) {
+    size_t n = 0;
+    const bool ok = ip ? plat::net_discard_input(port, buf, discard_chunk, &n) == plat::NET_OK
+                       : plat::ser_discard_input(port, buf, discard_chunk, &n) == plat::SER_OK;
+    *got = n > discard_chunk ? discard_chunk : uint32_t(n);
+    return ok ? char(mc_e_ok) : char(mc_e_r_dat);
+}
+
+}  // namespace
+
+char mc_discard_syscom(void) {
+    const bool ip = mode_is_ip(com_mode);
+    if (!ip && com_mode != com_mode_rs232) return mc_e_r_dat;
+    const int port = ip ? (ip_dat.sock ? *ip_dat.sock : -1) : syscom;
+    if (port == -1) return mc_e_n_comp;
+    uint8_t buf[discard_chunk];
+    for (uint32_t done = 0; done < discard_max_bytes; done += discard_chunk) {
+        uint32_t got = 0;
+        const char rv = discard_chunk_of(ip, port, buf, &got);
+        if (got > 0) log_transfer(true, buf, got);
+        if (rv != mc_e_ok || got < discard_chunk) return rv;
+    }
+    return mc_e_ok;
 }
 
 // ---------------------------------------------------------------- mode switching

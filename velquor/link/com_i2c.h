@@ -13,3 +13,6 @@ extern uint32_t lptportstat[lpt_n_ports];
 
 // LPT1..4 at 0x378, 0x278, 0x3BC, 0x378, each status register one above.
 void reset_ddc_port(void);
+
+// Closes the I2C link. The parallel port needs no closing: nothing to do.
+void mc_close_ddc(void);

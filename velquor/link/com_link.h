@@ -2,13 +2,14 @@
 // Ethernet side (TCP to a serial-to-IP converter, ICMP echo).
 //
 // One link is open at a time, held in `syscom`: a serial port (RS232) or a TCP
-// socket (IP, IP list); -1 while closed. Everything above this layer sees two
-// operations, write n bytes (mc_write_syscom) and read up to n bytes
-// (mc_read_syscom). On an IP link every write travels as one converter packet
-// (code/value byte pairs: the line parameters, then each data byte behind a 0
-// code); the converter's answer comes back plain. Traffic is logged as "W:" and
-// "R:" lines of hexadecimal bytes to the log file and, in the Debug view, to the
-// debug text.
+// socket (IP, IP list); -1 while closed. Everything above this layer sees three
+// operations: write n bytes (mc_write_syscom), read up to n bytes
+// (mc_read_syscom), and discard what is waiting in the input (mc_discard_syscom).
+// On an IP link every write travels as one converter packet (code/value byte
+// pairs: the line parameters, then each data byte behind a 0 code); the
+// converter's answer comes back plain. Traffic is logged as "W:" and "R:" lines
+// of hexadecimal bytes to the log file and, in the Debug view, to the debug
+// text; discarded bytes are logged as a read, since they came in.
 //
 // All results are communication error ids (0 = success; see mc_get_err_msg).
 //
@@ -104,8 +105,12 @@ char eth_send(int s, const uint8_t *buf, uint32_t n);
 // (result 11), untouched when the peer closed (result 8).
 char eth_recv(int s, uint8_t *buf, uint32_t n, int32_t *got);
 // One ICMP echo to a dotted address: 0 reply, 2 bad text, 10 no ICMP socket,
-// 3 no reply within 1000 ms.
+// 3 no reply within 1000 ms. Where this user may not send echoes at all, the
+// echo is left out (0): it only spares a long connect, and the connect is
+// bounded. eth_echo_denied then tells why, and the traffic log notes it once.
 char eth_ping_ip(const char *ip);
+// Set once an echo was left out: "ICMP echo not permitted (reason): ...".
+extern char eth_echo_denied[160];
 // Ends a connect waiting on the worker (the window's timer 259 calls this).
 void eth_cancel_blocking_call(void);
 // Resolves a host name to its first IPv4 address, dotted, into out (n bytes).
@@ -124,8 +129,12 @@ void init_op_dat(int32_t mode, const char *intf, int *port, uint8_t to, uint8_t 
 
 // ---------------------------------------------------------------- opening, closing, bytes
 
-// At program start: creates the log file empty when logging is on.
-void mc_log_create(void);
+// At program start: creates the log file empty when logging is on. 0, or
+// mfe_open when it cannot be written (errno tells why).
+char mc_log_create(void);
+// A note in the traffic log: a line "/* text */" in the log file while one is
+// open, and the text in the Debug view.
+void mc_log_note(const char *text);
 // The kind of an opening: a serial port (op_dat an odat_ser) or a TCP
 // connection to a converter (an odat_ip), made after an ICMP echo.
 enum mc_open_kind : int { mc_open_ser = 0, mc_open_tcp = 1 };
@@ -135,6 +144,15 @@ char mc_write_xcom(int *port, const uint8_t *buff, uint32_t nbuff);
 char mc_write_syscom(const uint8_t *buff, uint32_t nbuff);
 char mc_read_xcom(int *port, uint8_t *buff, uint32_t nbuff, uint32_t *nread);
 char mc_read_syscom(uint8_t *buff, uint32_t nbuff, uint32_t *nread);
+// Discards what is waiting in the input of the open link without waiting for
+// more: an answer that came after its command's time-out, which the next
+// command would otherwise read as its own. The bytes dropped are logged as
+// read lines of at most 256 bytes. At most discard_max_bytes go per call; a
+// line that keeps sending is left to the judging of the next answer. 0 (also when nothing was
+// waiting); 6 with no link open; 11 when the port or socket failed, the peer has closed, or the
+// link mode has no port.
+constexpr uint32_t discard_max_bytes = 4096;
+char mc_discard_syscom(void);
 
 // ---------------------------------------------------------------- mode switching
 

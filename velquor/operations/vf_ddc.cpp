@@ -6,3 +6,4 @@ uint8_t ddc_prot = 0;
 uint8_t ddc_intf = 1;
 uint8_t ddc_bus = 1;
 uint8_t ddc_to = 3;
+uint8_t ddc_stop = ddc_stop_all;

@@ -16,3 +16,7 @@ extern uint8_t ddc_intf;
 // I2C bus number and time-out; passed along, they change nothing in the transfers.
 extern uint8_t ddc_bus;
 extern uint8_t ddc_to;
+// 0 while a write series may run; the end of every operation sets 0xFF, which
+// ends a running series at its next step.
+extern uint8_t ddc_stop;
+constexpr uint8_t ddc_stop_all = 0xFF;

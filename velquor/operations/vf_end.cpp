@@ -8,7 +8,10 @@
 #include "velquor/operations/vf_end.h"
 
 #include "velquor/link/com_action.h"
+#include "velquor/link/com_i2c.h"
 #include "velquor/link/com_link.h"
+#include "velquor/operations/fs_ops.h"
+#include "velquor/operations/vf_ddc.h"
 #include "velquor/operations/vf_ring.h"
 #include "velquor/sequencer/sm_act.h"
 #include "velquor/ui/text_ar.h"
@@ -16,23 +19,26 @@
 #include "velquor/ui/velquor_stat.h"
 #include "velquor/ui/velquor_win.h"
 #include "velquor/ui/win_seam.h"
+#include "velquor/util/files.h"
 
 uint8_t end_last_rv = 0;
 uint8_t end_last_f_rv = 0;
-
-void (*end_show_file_error)(uint8_t id) = nullptr;
-void (*end_close_extra)(void) = nullptr;
 
 void end_last_reset(void) {
     end_last_rv = 0;
     end_last_f_rv = 0;
 }
 
-void end_it(void) {
-    uint8_t rv = sys_rv;
-    uint8_t frv = sys_f_rv;
-    sys_rv = 0;
+void show_file_error(void) {
+    if (sys_f_rv == 0) return;
+    mw_showerror(hwndMain, mf_get_err_msg(sys_f_rv));
     sys_f_rv = 0;
+}
+
+void end_it(void) {
+    const uint8_t rv = sys_rv;
+    const uint8_t frv = sys_f_rv;
+    reset_err();  // both ids and the status dialog's error display
     sys_msg[0] = 0;
     ac_reset_func = nullptr;
 
@@ -45,10 +51,16 @@ void end_it(void) {
     }
 
     dlghide_stat();
+    ddc_stop = ddc_stop_all;
+    sysmode2 = 0;
     if (rv != 0) mw_showerror(hwndMain, mc_get_err_msg(rv));
-    if (frv != 0 && end_show_file_error) end_show_file_error(frv);
-    if (end_close_extra) end_close_extra();
-    mc_close_syscom();
+    sys_f_rv = frv;
+    show_file_error();
+    mf_fclose(&fpupl);
+    if (sysmode == view_ddc)
+        mc_close_ddc();
+    else
+        mc_close_syscom();
     set_titeltx2("");
     set_titeltx("");
     mw_settext(hwndMain, VER_APP_NAME);

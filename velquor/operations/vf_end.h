@@ -6,9 +6,16 @@
 
 #include <cstdint>
 
-// Shows the error a step recorded, drops the rest of the list on an error or
-// hands the next list entry to the sequencer, and closes the link.
+// Ends an operation: clears the recorded errors (and the status dialog's
+// error display), drops the rest of the list on an error or hands the next
+// list entry to the sequencer, hides the status dialog, stops a DDC write
+// series, shows the communication error and then the file error, closes the
+// operation's file and the link (the I2C link in the DDC view), and gives the
+// window its title back.
 void end_it(void);
+// Shows the file error id of sys_f_rv in an error box (nothing for 0), then
+// sys_f_rv = 0.
+void show_file_error(void);
 // End steps (verdict 1). end_com also applies the content mode endcom_cwcall
 // to the main window.
 char end_com(void);
@@ -22,12 +29,6 @@ extern uint8_t end_last_rv;
 extern uint8_t end_last_f_rv;
 // Forgets them, before an operation is started.
 void end_last_reset(void);
-
-// Hooks of the end step for modules that come later: showing a file error
-// (receives its id) and closing an open upload file or the I2C bus. Unset
-// hooks do nothing.
-extern void (*end_show_file_error)(uint8_t id);
-extern void (*end_close_extra)(void);
 
 // A step that only carries its row's delay. Verdict 1.
 // (The C library owns the plain name pause.)

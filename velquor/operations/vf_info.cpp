@@ -17,6 +17,7 @@
 #include "velquor/ui/win_seam.h"
 
 zelb_dat_T zelb_info_dat;
+uint8_t zelb_info_rv = 0;
 uint8_t zelb_ver_old = 255;
 uint32_t zelb_disp_old = 0, zelb_rev_old = 0, zelb_dat_old = 0;
 uint8_t zelb_firm_typ_old = 0;
@@ -267,16 +268,16 @@ bool changed(T &old, U v) {
 typedef char (*info_get_t)(uint32_t *c, uint8_t b_run, uint8_t firm_typ);
 
 // Reads one identification field of d while nothing has failed: a failure
-// marks the read as failed, a new value marks the record as changed. The
-// error is never kept (sys_rv = 0).
+// leaves its error id in rv, a new value marks the record as changed. The
+// error is never recorded for the end step (sys_rv = 0).
 template <typename T>
-void info_read(info_get_t get, zelb_dat_T &d, uint8_t b_run, T &field, T &old, bool &failed,
+void info_read(info_get_t get, zelb_dat_T &d, uint8_t b_run, T &field, T &old, char &rv,
                bool &chg) {
-    if (failed) return;
+    if (rv != 0) return;
     uint32_t v = 0;
-    failed = get(&v, b_run, d.firm_typ) != 0;
+    rv = get(&v, b_run, d.firm_typ);
     sys_rv = 0;
-    if (failed) return;
+    if (rv != 0) return;
     field = static_cast<T>(v);
     chg |= changed(old, field);
 }
@@ -284,14 +285,14 @@ void info_read(info_get_t get, zelb_dat_T &d, uint8_t b_run, T &field, T &old, b
 }  // namespace
 
 char info_init(void) {
-    bool failed = false, chg = false;
+    bool chg = false;
     reset_info_vals();
     zelb_dat_T d = zelb_info_dat;
-    if (open_my_zelb_noipl() != 0) failed = true;
+    char rv = open_my_zelb_noipl();
     sys_rv = 0;
 
     uint8_t b_run = 0;
-    if (!failed) {
+    if (rv == 0) {
         uint32_t v = 0;
         if (zelb_get_firm_typ(&v) == 0) {
             b_run = 1;
@@ -299,20 +300,20 @@ char info_init(void) {
         }
         sys_rv = 0;
     }
-    if (!failed && !b_run) {
+    if (rv == 0 && !b_run) {
         uint8_t ft = 0;
-        if (zelb_get_firm_typ_nr_no_b(sys_zelb_nr, &ft) != 0) failed = true;
+        rv = zelb_get_firm_typ_nr_no_b(sys_zelb_nr, &ft);
         d.firm_typ = ft;
         sys_rv = 0;
     }
-    info_read(zelb_get_typ, d, b_run, d.zelb_ver, zelb_ver_old, failed, chg);
-    info_read(zelb_get_dat, d, b_run, d.zelb_dat, zelb_dat_old, failed, chg);
-    info_read(zelb_get_dsp_num, d, b_run, d.zelb_disp, zelb_disp_old, failed, chg);
-    info_read(zelb_get_rev, d, b_run, d.zelb_rev, zelb_rev_old, failed, chg);
-    if (!failed) chg |= changed(zelb_firm_typ_old, d.firm_typ);
+    info_read(zelb_get_typ, d, b_run, d.zelb_ver, zelb_ver_old, rv, chg);
+    info_read(zelb_get_dat, d, b_run, d.zelb_dat, zelb_dat_old, rv, chg);
+    info_read(zelb_get_dsp_num, d, b_run, d.zelb_disp, zelb_disp_old, rv, chg);
+    info_read(zelb_get_rev, d, b_run, d.zelb_rev, zelb_rev_old, rv, chg);
+    if (rv == 0) chg |= changed(zelb_firm_typ_old, d.firm_typ);
     mc_close_syscom();
 
-    if (failed) {
+    if (rv != 0) {
         reset_zelb_dat(&d);
         chg = true;
         zelb_ver_old = 255;
@@ -320,8 +321,9 @@ char info_init(void) {
         zelb_firm_typ_old = 0;
     }
     zelb_info_dat = d;
+    zelb_info_rv = static_cast<uint8_t>(rv);
     if (chg) win_ask(wa_info);
-    sys_rv = 0;  // never an error for the operator
+    sys_rv = 0;  // never an error for the operator of the window
     return 1;
 }
 

@@ -27,6 +27,10 @@ struct zelb_dat_T {
     uint32_t zelb_vfreq;
 };
 extern zelb_dat_T zelb_info_dat;
+// The error id that ended the last identification read (the opening or a
+// query), 0 when it was read whole. The window shows the reset record then
+// and no error; velquor-cli reports it.
+extern uint8_t zelb_info_rv;
 extern uint8_t zelb_ver_old, zelb_firm_typ_old;
 extern uint32_t zelb_disp_old, zelb_rev_old, zelb_dat_old;
 

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "platform/io_stop.h"
 #include "platform/loop.h"
 #include "velquor/link/com_action.h"
 #include "velquor/ui/velquor_ids.h"
@@ -49,6 +50,7 @@ std::condition_variable &sm_cv = *new std::condition_variable;
 std::atomic<uint32_t> sm_run{0};      // number of the newest run
 int sm_workers = 0;                   // workers started and not yet left; under sm_mu
 thread_local uint32_t sm_my_run = 0;  // the run this worker belongs to; 0 = not a worker
+uint32_t sm_takeover_run = 0;         // a run started while a worker was inside a step; under sm_mu
 
 const tm_func_table_t *sm_home = nullptr;  // the installed table
 size_t sm_home_n = 0;
@@ -58,6 +60,23 @@ size_t sm_tab_n = 0;
 // True on a worker whose run has been superseded. Decisive only under sm_mu,
 // since the start of a run counts sm_run up under it.
 bool sm_superseded() { return sm_my_run != 0 && sm_my_run != sm_run.load(); }
+
+// Makes every run so far a superseded one (under sm_mu): its worker leaves
+// after the step it is in, a parked one at once, and a worker inside a step
+// that waits for I/O is released by the I/O stop, which the next run's worker
+// clears once the older workers have left.
+void sm_supersede() {
+    sm_run.fetch_add(1);
+    if (sm_workers > 0) {
+        plat::io_stop_raise();
+        sm_takeover_run = sm_run.load();
+    }
+    if (sm_waitme.load()) {
+        plat::loop_kill_timer(hwndMain, sm_timer_resume);
+        sm_waitme.store(0);
+        ix_timer.store(0);
+    }
+}
 
 const tm_func_table_t *sm_row(int32_t a) {
     if (a < 1 || static_cast<size_t>(a) > sm_tab_n) return nullptr;
@@ -118,12 +137,7 @@ void sm_start_liste8(int hwnd, int32_t a1, int32_t a2, int32_t a3, int32_t a4, i
     // go on with its chain.
     {
         std::lock_guard<std::mutex> lk(sm_mu);
-        sm_run.fetch_add(1);
-        if (sm_waitme.load()) {
-            plat::loop_kill_timer(hwndMain, sm_timer_resume);
-            sm_waitme.store(0);
-            ix_timer.store(0);
-        }
+        sm_supersede();
     }
     sm_cv.notify_all();
     sm_reset();
@@ -174,8 +188,21 @@ void sm_do_cmd(int hwnd) {
 int SMThreadProc(uint32_t run) {
     sm_my_run = run;
     {
-        std::lock_guard<std::mutex> lk(sm_mu);
-        if (!sm_superseded()) sm_waitme.store(0);
+        // The workers of older runs leave first: one may be inside a step that
+        // uses the link, which this run's steps (an end step closing it, for
+        // one) must not touch before it is done with it.
+        std::unique_lock<std::mutex> lk(sm_mu);
+        sm_cv.wait(lk, [] { return sm_workers == 1 || sm_superseded(); });
+        if (!sm_superseded()) {
+            plat::io_stop_clear();
+            sm_waitme.store(0);
+            // What the stopped step recorded (a read the stop ended, say) is
+            // no error of this run's.
+            if (sm_takeover_run == run) {
+                sys_rv = 0;
+                sys_f_rv = 0;
+            }
+        }
     }
     char r = 2;
     for (;;) {
@@ -189,10 +216,23 @@ int SMThreadProc(uint32_t run) {
     }
     // Arming the end timer and leaving are one step for the timer-165
     // handler, which asks whether a worker is still under way.
-    std::lock_guard<std::mutex> lk(sm_mu);
-    if (r == 1 && !sm_superseded()) plat::loop_set_timer(hwndMain, sm_timer_end, sm_end_delay_ms);
-    --sm_workers;
+    {
+        std::lock_guard<std::mutex> lk(sm_mu);
+        if (r == 1 && !sm_superseded())
+            plat::loop_set_timer(hwndMain, sm_timer_end, sm_end_delay_ms);
+        --sm_workers;
+    }
+    sm_cv.notify_all();  // a newer run's worker may wait for this one to leave
     return 0;
+}
+
+void sm_stop_all(void) {
+    {
+        std::lock_guard<std::mutex> lk(sm_mu);
+        sm_supersede();
+        plat::loop_kill_timer(hwndMain, sm_timer_end);
+    }
+    sm_cv.notify_all();
 }
 
 char sm_do_cmd1(int hwnd) {

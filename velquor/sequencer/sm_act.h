@@ -227,6 +227,9 @@ void sm_start_liste8(int hwnd, int32_t a1, int32_t a2, int32_t a3, int32_t a4, i
 
 // Starts a detached worker for the latest run, beginning at ix_act. When no
 // thread can be made, the run fails with error 24 and its end step reports it.
+// A run started while a worker is inside a step supersedes that run: the I/O
+// stop (platform/io_stop.h) ends the old worker's waits for the link at once,
+// and the new worker runs its first step only after the old one has left.
 void sm_do_cmd(int hwnd);
 
 // The worker of run `run` (numbered by the start functions). Returns 0.
@@ -298,3 +301,10 @@ void sm_install(const tm_func_table_t *tab, size_t n);
 void sm_set_table(const tm_func_table_t *tab, size_t n);
 // Number of workers that have been started and not yet left.
 int sm_workers_running(void);
+
+// Stops every run, for the end of the program or of velquor-cli: each worker
+// leaves after the step it is in (its waits for I/O end at once), no further
+// step runs, and the delay and end timers are dropped. Returns at once; the
+// caller waits until sm_workers_running() is 0, pumping the loop (a worker may
+// wait for the main thread), and then clears the I/O stop.
+void sm_stop_all(void);

@@ -15,6 +15,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cinttypes>
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -27,10 +28,28 @@
 #include "velquor/util/velq_str.h"
 
 FILE *fconfig = nullptr;
+uint8_t conf_foreign = 0;
+char conf_problem[conf_problem_size] = "";
 
 namespace {
 
 // ---------------------------------------------------------------- text and line helpers
+
+// Adds a line to conf_problem (cut when it is full).
+__attribute__((format(printf, 1, 2))) void conf_note(const char *fmt, ...) {
+    const size_t used = std::strlen(conf_problem);
+    if (used + 2 >= sizeof conf_problem) return;
+    char *p = conf_problem + used;
+    size_t room = sizeof conf_problem - used;
+    if (used > 0) {
+        *p++ = '\n';
+        --room;
+    }
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(p, room, fmt, ap);
+    va_end(ap);
+}
 
 // Longest line read (characters), key and value kept (characters).
 constexpr size_t line_max = 1077;
@@ -428,7 +447,11 @@ char load_port(const char *key, const char *val) { return load_tab(tab(port_tab)
 char load_comdev(const char *key, const char *val) {
     const int n = comdev_number(key);
     if (n == 0) return 0;
-    if (val) (void)plat::ser_set_com_path(n, val);  // a path too long for the table is ignored
+    // A path the port table cannot hold is refused aloud: silently, COM n would
+    // keep its default device, another one than the operator meant.
+    if (val && !plat::ser_set_com_path(n, val))
+        conf_note("%s: the path is too long for the port table: COM%d keeps %s", key, n,
+                  plat::ser_com_path(n));
     return 1;
 }
 
@@ -502,48 +525,78 @@ char save_comdev(FILE *f) {
 
 namespace {
 
-// Offers one key and value to the groups, in their order; unknown keys are ignored.
-void load_ent(const char *key, const char *val) {
-    if (load_single(key, val)) return;
+// Offers one key and value to the groups, in their order; unknown keys are
+// ignored. True when a group knew the key.
+bool load_ent(const char *key, const char *val) {
+    if (load_single(key, val)) return true;
     if (load_intf(key, val) || load_view(key, val) || load_win(key, val) ||
         load_open_prog(key, val) || load_det_items(key, val) || load_files(key, val) ||
         load_scan(key, val) || load_port(key, val))
-        return;
-    if (load_ip_list(key, val)) return;
-    load_comdev(key, val);
+        return true;
+    if (load_ip_list(key, val)) return true;
+    return load_comdev(key, val) != 0;
 }
 
-void load_line(char *line) {
+// Reads one line; 0 a blank line, 1 an unknown key, 2 a known key.
+int load_line(char *line) {
     ms_clean_str(line);
-    if (!line[0]) return;
+    if (!line[0]) return 0;
     char key[key_max + 1] = "";
     char val[val_max + 1] = "";
     ms_lsep(line, key, key_max, val, val_max, ' ');
     ms_clean_str(key);
     ms_clean_str(val);
-    load_ent(key, val);
+    return load_ent(key, val) ? 2 : 1;
 }
 
 }  // namespace
 
 char load_conf(void) {
+    conf_foreign = 0;
+    conf_problem[0] = '\0';
+    long long size = 0;
+    const int kind = plat::file_kind(fcpath, &size);
+    if (kind == plat::FILE_KIND_OTHER ||
+        (kind == plat::FILE_KIND_REGULAR && size > conf_max_bytes)) {
+        conf_foreign = 1;
+        conf_note(
+            "%s is no configuration file (%s): the settings keep their defaults and are not "
+            "saved to it",
+            fcpath, kind == plat::FILE_KIND_OTHER ? "not a file" : "larger than 1 MB");
+        return mfe_invdat;
+    }
     uint8_t rc = open_read(&fconfig, fcpath);
     if (rc) return static_cast<char>(rc);
     char line[line_max + 1];
     // A line longer than line_max is taken for its first line_max characters;
-    // the rest of it is skipped, never read as a line of its own.
+    // the rest of it is skipped, never read as a line of its own. The length
+    // is the bytes read, so a NUL inside a line cannot end it early.
     bool rest_of_long_line = false;
+    long long total = 0;
+    int keys = 0, unknown = 0;
     for (;;) {
-        rc = static_cast<uint8_t>(mf_readln(fconfig, line, sizeof line));
+        uint32_t len = 0;
+        rc = static_cast<uint8_t>(mf_readln(fconfig, line, sizeof line, &len));
         if (rc != 0 && rc != mfe_eof) break;
-        const bool full = std::strlen(line) == line_max;
-        if (rest_of_long_line)
+        total += len + 1;
+        if (total > conf_max_bytes) break;  // the file grew while it was read
+        const bool full = len == line_max;
+        if (rest_of_long_line) {
             rest_of_long_line = full;
-        else {
-            if (line[0]) load_line(line);
+        } else {
+            const int what = line[0] ? load_line(line) : 0;
+            keys += what == 2;
+            unknown += what == 1;
             rest_of_long_line = full;
         }
         if (rc == mfe_eof) break;
+    }
+    if (keys == 0 && unknown > 0) {
+        conf_foreign = 1;
+        conf_note(
+            "%s does not read as a configuration (no known key): it is left as it is and "
+            "the settings are not saved to it",
+            fcpath);
     }
     return 0;
 }
@@ -577,6 +630,7 @@ char save_all(FILE *f) {
 
 char save_conf(void) {
     if (fconfig) return mfe_use;  // still open from load_conf: nothing is written
+    if (conf_foreign) return mfe_invdat;
     plat::FileReplace r;
     if (plat::file_replace_open(fcpath, &r) != plat::FILE_OK) {
         sys_f_rv = (fcpath[0] == '\0') ? mfe_nopath : mfe_open;

@@ -27,6 +27,17 @@
 // The configuration file while load_conf has left it open; nullptr otherwise.
 extern FILE *fconfig;
 
+// A configuration is small: a file above this size is refused unread.
+constexpr long long conf_max_bytes = 1 << 20;
+// Set by load_conf when fcpath names something that is no configuration: a
+// device or a folder, a file above conf_max_bytes, or a file with lines but
+// not one known key. Such a file is never written by save_conf.
+extern uint8_t conf_foreign;
+// What load_conf refused, for the operator (empty: nothing): a file that is
+// no configuration, or a key whose value could not be taken.
+constexpr size_t conf_problem_size = 1024;
+extern char conf_problem[conf_problem_size];
+
 // ---------------------------------------------------------------- value readers
 
 // Results of the value readers.
@@ -101,11 +112,13 @@ char save_ent(FILE *f, const char *key, const void *var, uint8_t fmt);
 
 // Reads fcpath over the current settings and leaves the file open in fconfig
 // (conf_close closes it). 0 read; else the file error id of the open (all
-// settings keep their values, no message).
+// settings keep their values, no message). A path that names no configuration
+// (see conf_foreign) is not read: 13, and the reason in conf_problem.
 char load_conf(void);
 // Writes every key to fcpath as described above. 0 saved; 1 the file is still
-// open from load_conf (nothing written); else the file error id of the
-// failure, and the old file is unchanged.
+// open from load_conf (nothing written); 13 fcpath names no configuration
+// (conf_foreign, nothing written); else the file error id of the failure, and
+// the old file is unchanged.
 char save_conf(void);
 // Closes the file load_conf left open; nothing when none is open.
 void conf_close(void);

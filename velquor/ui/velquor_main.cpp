@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/io_stop.h"
 #include "platform/win.h"
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
@@ -138,6 +139,11 @@ int vq_startup(const char *cmdline) {
     is_inet = eth_probe();
     ms_get_byteorder2();
     load_conf();
+    // A file that is no configuration, or a value that could not be taken: say
+    // so before the window opens.
+    if (conf_problem[0])
+        plat::win_message_box(-1, VER_APP_NAME, conf_problem, plat::WIN_BOX_OK,
+                              plat::WIN_ICON_EXCLAMATION);
     mw_check_window(win_left, win_top, win_width, win_height);
     conf_close();
     check_fnames();
@@ -166,10 +172,28 @@ int vq_create_window(bool visible) {
     return h;
 }
 
+bool vq_stop_operation(int timeout_ms) {
+    if (sm_workers_running() == 0 && dome.load() == 0) return true;
+    sm_stop_all();
+    // A stopped worker may wait for the main thread (a redraw, a box): pump.
+    const bool left = plat::win_pump_until([] { return sm_workers_running() == 0; }, timeout_ms);
+    if (!left) return false;
+    plat::io_stop_clear();
+    mf_fclose(&fpupl);
+    mc_close_syscom();
+    reset_err();
+    sm_reset();
+    dome.store(0);
+    sys_act = 1;
+    return true;
+}
+
 void vq_shutdown(bool save) {
+    // No worker may be inside the helper library or the link when they go.
+    const bool stopped = vq_stop_operation(vq_stop_wait_ms);
     if (save) save_conf();
     conf_close();
-    sys_end();
+    if (stopped) sys_end();
 }
 
 int WinMain_vq(const char *cmdline) {
@@ -285,14 +309,16 @@ void cmd_not_built_store(int, int) {  // macro buttons
     not_built();
 }
 
-void cmd_not_built_busy(int, int) {  // PC -> TFT, TFT -> PC
+void cmd_not_built_busy(int, int id) {  // PC -> TFT, TFT -> PC
     busy();
     dome = 1;
+    sysmode2 = id;
     CreateWindowContents(cw_store_refresh);
     not_built();
 }
 
-void cmd_not_built_once(int, int) {  // Erase, Download, PC -> DDC, DDC -> PC
+void cmd_not_built_once(int, int id) {    // Erase, Download, PC -> DDC, DDC -> PC
+    if (id == cmd_ddc_dnl) ddc_stop = 0;  // a write series may run
     busy_contents(cw_store_refresh);
     if (dome == 0) {
         dome = 1;

@@ -44,7 +44,15 @@ int vq_startup(const char *cmdline);
 // Registers the menus and creates the main window (visible or hidden); its
 // contents are built by timer 171 from the loop. The window, or -1.
 int vq_create_window(bool visible);
-// Saves the configuration (when save), closes it and frees the library.
+// Stops the running operation, if any: every run ends after the step it is in
+// (waits for the link end at once), the loop is pumped until its worker has
+// left (at most timeout_ms), then the operation's file and the link are closed
+// and the window is idle. False when a worker did not leave in time.
+bool vq_stop_operation(int timeout_ms);
+constexpr int vq_stop_wait_ms = 10000;
+// Stops the running operation, saves the configuration (when save), closes it
+// and frees the library (not while a stopped worker has not left, which
+// could still be inside it).
 void vq_shutdown(bool save);
 // The whole program: start-up, window, loop, shut-down. Returns the exit code.
 int WinMain_vq(const char *cmdline);

@@ -17,6 +17,7 @@
 #include "velquor/util/velq_str.h"
 
 uint8_t sys_f_rv = 0;
+FILE *fpupl = nullptr;
 
 // ---------------------------------------------------------------- opening
 
@@ -133,7 +134,8 @@ int32_t mf_fgetsize(FILE *f) {
 
 // ---------------------------------------------------------------- lines
 
-char mf_readln(FILE *f, char *buf, uint32_t size) {
+char mf_readln(FILE *f, char *buf, uint32_t size, uint32_t *len) {
+    if (len) *len = 0;
     if (!buf || size == 0) return mfe_nobuff;
     buf[0] = '\0';
     if (!f) return mfe_no_file;
@@ -149,6 +151,7 @@ char mf_readln(FILE *f, char *buf, uint32_t size) {
         buf[n++] = static_cast<char>(c);
     }
     buf[n] = '\0';
+    if (len) *len = n;
     return rc;
 }
 

@@ -19,6 +19,10 @@
 // File error id of the running operation, 0 = none.
 extern uint8_t sys_f_rv;
 
+// The file of the running operation (a dump file, a firmware file, a DDC
+// file): opened by the operation's steps, closed by them or by its end step.
+extern FILE *fpupl;
+
 // File error ids.
 enum mf_err : uint8_t {
     mfe_ok = 0,
@@ -66,8 +70,9 @@ char mf_fputc(char c, FILE *f);
 // Reads one line of at most size - 1 bytes (LF not stored, CR kept; the rest
 // of a longer line comes with the next call) and terminates it. 0; 5 no
 // buffer or size 0; 7 the end of the file ended the line (buf may hold the
-// last line); 8 no stream; 9 a read error.
-char mf_readln(FILE *f, char *buf, uint32_t size);
+// last line); 8 no stream; 9 a read error. *len (when given) = the bytes
+// stored, which a NUL byte inside the line does not cut short.
+char mf_readln(FILE *f, char *buf, uint32_t size, uint32_t *len = nullptr);
 // Writes the text without its NUL: 0, 8 no stream, 10 no text, 9 short write.
 char mf_write_str(FILE *f, const char *s);
 // mf_write_str of the text, then of CR LF; the first failure.
