@@ -28,6 +28,7 @@ int main_proc(int, int msg, int p1, int) {
     if (msg == plat::WIN_MSG_TIMER) {
         if (p1 == static_cast<int>(sm_timer_resume)) sm_on_timer_173();
         if (p1 == static_cast<int>(sm_timer_end)) sm_on_timer_165();
+        if (p1 == static_cast<int>(dlg_tm_idle)) dlg_idle_tick();
     }
     return 0;
 }

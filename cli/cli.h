@@ -29,9 +29,10 @@ struct cli_opts {
     int monitor = -1;    // --monitor N, 0..255
     int timeout = -1;    // --timeout S, 1..60
     bool no_parity = false;
-    int lang = 0;     // --lang: 1 de, 2 en, 3 fr
-    std::string log;  // --log FILE
-    int answer = 0;   // --yes 1, --no 2, else ask (or No without a terminal)
+    int lang = 0;        // --lang: 1 de, 2 en, 3 fr
+    std::string log;     // --log FILE
+    int answer = 0;      // --yes 1, --no 2, else ask (or No without a terminal)
+    bool quiet = false;  // --quiet: only the value (ping's number, info's lines)
     cli_cmd_t cmd = cli_none;
     int key_id = 0;  // command id of the key: cmd_key_up .. cmd_key_ok
 };

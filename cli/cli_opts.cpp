@@ -37,10 +37,10 @@ const char *cli_usage(void) {
     return "usage: velquor-cli [options] COMMAND\n"
            "\n"
            "commands:\n"
-           "  ping                  find the monitor number on the line\n"
+           "  ping                  find how many monitors answer on the line\n"
            "  key up|down|left|right|ok\n"
            "                        press a front key of the monitor\n"
-           "  info                  read the monitor's identification\n"
+           "  info                  read the identification of one monitor (not 0)\n"
            "  reset                 restart the monitor (all monitors with --monitor 0)\n"
            "\n"
            "options:\n"
@@ -50,13 +50,15 @@ const char *cli_usage(void) {
            "  --com N               COM number 1..99\n"
            "  --ip ADDR             Monitor over IP at ADDR\n"
            "  --ip-list N           Monitor over IP-List, list N (1..9)\n"
-           "  --group               with --ip-list: every address of the list\n"
+           "  --group               with --ip-list: keys go to every address of the list\n"
+           "                        (monitor 0); ping, info and reset use its first address\n"
            "  --monitor N           monitor number 0..255 (0 = all)\n"
            "  --timeout S           answer time-out in seconds 1..60\n"
            "  --no-parity           no parity bit\n"
            "  --lang de|en|fr       language of the messages\n"
            "  --log FILE            log the traffic into FILE\n"
            "  --yes, --no           answer to questions (default: ask on a terminal, else No)\n"
+           "  --quiet               print only the value: ping's number, info's lines\n"
            "  --help, --version\n"
            "\n"
            "exit status: 0 no error, 1 the operation reported an error or a file could not\n"
@@ -100,6 +102,10 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
         }
         if (!strcmp(a, "--no")) {
             o->answer = 2;
+            continue;
+        }
+        if (!strcmp(a, "--quiet") || !strcmp(a, "-q")) {
+            o->quiet = true;
             continue;
         }
         if (!strcmp(a, "--config") || !strcmp(a, "--port") || !strcmp(a, "--log") ||
@@ -169,9 +175,12 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
     }
     if (o->cmd == cli_none) return fail("no command given");
     if (o->group && o->ip_list < 0) return fail("--group needs --ip-list");
-    int links = (!o->port.empty() || o->com > 0 ? 1 : 0) + (!o->ip.empty() ? 1 : 0) +
-                (o->ip_list > 0 ? 1 : 0);
-    if (!o->ip.empty() && o->ip_list > 0) return fail("choose one link: --ip or --ip-list");
-    if (links > 1 && !o->port.empty()) return fail("choose one link: --port, --ip or --ip-list");
+    // The window's rules: one link at a time; info reads one monitor, as the
+    // window's Update is disabled at monitor number 0.
+    const int links = (!o->port.empty() || o->com > 0 ? 1 : 0) + (!o->ip.empty() ? 1 : 0) +
+                      (o->ip_list > 0 ? 1 : 0);
+    if (links > 1) return fail("choose one link: --port or --com, --ip, or --ip-list");
+    if (o->cmd == cli_info && o->monitor == 0)
+        return fail("info reads one monitor: give --monitor 1..255 (0 means all of them)");
     return cli_parse_ok;
 }

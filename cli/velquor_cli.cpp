@@ -44,6 +44,7 @@ namespace {
 constexpr int kOpLimitMs = 30 * 60 * 1000;  // an operation that runs longer is given up
 
 bool had_error = false;
+bool usage_error = false;      // an option turned out not to fit the configuration
 std::atomic<int> g_signal{0};  // SIGINT or SIGTERM once one came, else 0
 
 // Ctrl-C and SIGTERM are taken by a thread of their own (blocked everywhere
@@ -125,6 +126,9 @@ plat::WinAnswer on_box(const plat::WinBoxRecord &b, int answer) {
     if (err) had_error = true;
     FILE *f = (err || b.owner == -1 || b.buttons == plat::WIN_BOX_YESNO) ? stderr : stdout;
     std::string body = utf8(b.body);
+    // A link that could not be opened: where, and the system's reason.
+    if (err && mc_fail_where[0])
+        body += ": " + std::string(mc_fail_where) + ": " + std::string(mc_fail_why);
     if (b.caption.empty())
         fprintf(f, "%s\n", body.c_str());
     else
@@ -137,10 +141,14 @@ plat::WinAnswer on_box(const plat::WinBoxRecord &b, int answer) {
 }
 
 // The operation has ended (idle, no worker, no hand-over pending), or a
-// signal asks to stop it.
+// signal asks to stop it. The end step that the window runs 100 ms after the
+// worker has left (timer 165) runs here at once: it is safe to run again, and
+// a script need not wait for it.
 bool op_ended(void) {
     if (g_signal.load() != 0) return true;
     progress_draw();
+    if (sm_workers_running() != 0) return false;
+    if (plat::loop_timer_armed(hwndMain, sm_timer_end)) sm_on_timer_165();
     if (!(sys_act & 1) || dome != 0) return false;
     if (sm_workers_running() != 0) return false;
     if (plat::loop_timer_armed(hwndMain, sm_timer_end) ||
@@ -180,6 +188,13 @@ bool apply_options(const cli_opts &o) {
         return false;
     }
     if (o.monitor >= 0) sys_zelb_nr = static_cast<uint8_t>(o.monitor);
+    if (o.cmd == cli_info && sys_zelb_nr == 0) {  // from the configuration: the window's rule
+        fprintf(stderr,
+                "velquor-cli: info reads one monitor, and the configuration's monitor "
+                "number is 0: give --monitor 1..255\n");
+        usage_error = true;
+        return false;
+    }
     if (o.timeout > 0) sys_to = static_cast<uint8_t>(o.timeout);
     if (o.no_parity) parno = 1;
     if (!o.log.empty()) {
@@ -205,6 +220,29 @@ int command_id(const cli_opts &o) {
     }
 }
 
+// Where the operation went: the device of the COM number, the address, or
+// the first address of the IP list (all of it in group mode).
+std::string link_where(void) {
+    if (com_mode == com_mode_ip) return sys_ip;
+    if (com_mode == com_mode_ipl) {
+        if (broad) return "IP list " + std::to_string(sys_ipx + 1);
+        return list_get_ip(sys_ipx);
+    }
+    const char *path = plat::ser_com_path(sys_intf);
+    return path ? path : "COM" + std::to_string(sys_intf);
+}
+
+// The name of a key command id.
+const char *key_name(int id) {
+    switch (id) {
+    case cmd_key_up: return "Up";
+    case cmd_key_left: return "Left";
+    case cmd_key_right: return "Right";
+    case cmd_key_down: return "Down";
+    default: return "OK";
+    }
+}
+
 // The identification record, as the info group shows it.
 void print_info(void) {
     zelb_info_lines l;
@@ -215,6 +253,46 @@ void print_info(void) {
     } rows[] = {{tx_typ, l.typ}, {tx_dsp, l.dsp}, {tx_vers, l.rev}, {tx_dat, l.dat}};
     for (const auto &r : rows)
         printf("%s %s\n", utf8(scr_get_text_ix(r.label)).c_str(), utf8(r.value).c_str());
+}
+
+// One line that says what the command did; with --quiet only the value.
+// `to_all`: the command went to monitor number 0, every monitor of the line.
+void print_result(const cli_opts &o, bool to_all) {
+    const std::string where = link_where();
+    const unsigned nr = sys_zelb_nr;
+    switch (o.cmd) {
+    case cli_ping:
+        if (o.quiet)
+            printf("%u\n", nr);
+        else
+            printf("%u monitor%s on %s\n", nr, nr == 1 ? " answers" : "s answer", where.c_str());
+        break;
+    case cli_key:
+        if (o.quiet) break;
+        if (com_mode == com_mode_ipl && broad)
+            printf("key %s acknowledged at %d addresses of %s\n", key_name(o.key_id),
+                   list_get_max_sub(sys_ipx), where.c_str());
+        else if (nr == 0)
+            printf("key %s acknowledged on %s\n", key_name(o.key_id), where.c_str());
+        else
+            printf("key %s acknowledged by monitor %u on %s\n", key_name(o.key_id), nr,
+                   where.c_str());
+        break;
+    case cli_reset: {
+        if (o.quiet) break;
+        // Monitor 0: the ping found the highest number, and all went down from there.
+        std::string list = std::to_string(nr);
+        for (unsigned k = nr; to_all && k > 1; --k) list += ", " + std::to_string(k - 1);
+        printf("restart sent to monitor%s %s on %s\n", to_all && nr > 1 ? "s" : "", list.c_str(),
+               where.c_str());
+        break;
+    }
+    case cli_info:
+        if (!o.quiet) printf("monitor %u on %s:\n", nr, where.c_str());
+        print_info();
+        break;
+    default: break;
+    }
 }
 
 }  // namespace
@@ -261,6 +339,7 @@ int cli_run(const cli_opts &o) {
         plat::win_pump_until([] { return is_start == 1; }, 10000);
         had_error = false;
         end_last_reset();
+        const bool to_all = sys_zelb_nr == 0;
         check_cmd(hwndMain, command_id(o), plat::WIN_NOTIFY_CLICK);
         if (!plat::win_pump_until(op_ended, kOpLimitMs)) {
             progress_break();
@@ -282,12 +361,12 @@ int cli_run(const cli_opts &o) {
             vq_stop_operation(vq_stop_wait_ms);
             fprintf(stderr, "velquor-cli: interrupted: the operation was stopped\n");
         } else if (!had_error) {
-            if (o.cmd == cli_ping) printf("%u\n", static_cast<unsigned>(sys_zelb_nr));
-            if (o.cmd == cli_info) print_info();
+            print_result(o, to_all);
         }
         fflush(stdout);
         rc = sig != 0 ? 128 + sig : had_error ? 1 : 0;
     }
+    if (usage_error) rc = 2;
     plat::win_close(hwndMain);
     sysmode = kept_sysmode;
     show_info = kept_show_info;

@@ -73,6 +73,11 @@ int ser_discard_input(int fd, uint8_t *buf, size_t n, size_t *got);
 
 // errno of the last failing system call in this thread (for logs), 0 if none.
 int ser_last_errno();
+// Why `path` could not be opened as a port, in words for the operator, from
+// the errno of the failed ser_open: "no such device", "permission denied
+// (join group dialout)" with the device's group, "in use by another program",
+// "not a serial port" and the like. Writes at most n - 1 characters.
+void ser_explain_open(const char *path, int err, char *out, size_t n);
 
 // Port table: COM number 1..99 to device path. Setting nullptr or "" restores
 // the default. Returns false for numbers outside 1..99.

@@ -526,6 +526,21 @@ std::string win_text(int hwnd) {
     return w ? w->text : std::string();
 }
 
+void win_set_tooltip(int hwnd, const char *text) {
+    const std::string tip = text ? text : "";
+    change(hwnd, [&tip](Window &w) {
+        if (is_top(w.kind) || w.tooltip == tip) return false;
+        w.tooltip = tip;
+        return true;
+    });
+}
+
+std::string win_tooltip(int hwnd) {
+    std::lock_guard lk(reg().mu);
+    const Window *w = find(hwnd);
+    return w ? w->tooltip : std::string();
+}
+
 bool win_limit_text(int hwnd, int n) {
     return change(hwnd, [n](Window &w) {
         if (w.kind != WIN_EDIT && w.kind != WIN_MEMO) return false;

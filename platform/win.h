@@ -8,9 +8,10 @@
 // longer exists) does nothing or returns its error code.
 //
 // How it works: the layer keeps the whole state of every window in memory
-// (kind, id, text, enabled and checked state, geometry, menus, tree items).
-// That model is the truth. The headless backend is the model alone; tests and
-// the command-line program drive it through the hooks at the end of this file.
+// (kind, id, text, tooltip, enabled and checked state, geometry, menus, tree
+// items). That model is the truth. The headless backend is the model alone;
+// tests and the command-line program drive it through the hooks at the end of
+// this file.
 // The Qt backend mirrors the model into real widgets and feeds the operator's
 // clicks and typing back into it, so the same hooks work there too.
 //
@@ -185,6 +186,12 @@ void win_set_text(int hwnd, const char *text);
 // copied. buf is emptied first; nothing for n = 0. 0 for -1.
 size_t win_get_text(int hwnd, char *buf, size_t n);
 std::string win_text(int hwnd);
+
+// Sets the tooltip of a control (shown when the pointer rests on it); an
+// empty text or nullptr removes it. Any thread.
+void win_set_tooltip(int hwnd, const char *text);
+// The tooltip of a control; empty for none or for -1.
+std::string win_tooltip(int hwnd);
 
 // Limits what the operator can type into an edit to `n` characters (0 = the
 // default of 32767). False when hwnd is no edit or memo.

@@ -47,6 +47,7 @@ struct Window {
     int id = 0;
     int parent = -1;  // control: its window; dialog: its owner
     std::string text;
+    std::string tooltip;  // empty = none
     bool enabled = true;
     bool visible = true;
     int checked = 0;
@@ -73,7 +74,7 @@ struct View {
     virtual ~View() = default;
     virtual void created(int hwnd) = 0;
     virtual void destroyed(int hwnd) = 0;
-    // Text, enable, check, geometry, visibility, font, limit or progress of
+    // Text, tooltip, enable, check, geometry, visibility, font, limit or progress of
     // `hwnd` may have changed: bring the widget in line with the model.
     virtual void changed(int hwnd) = 0;
     virtual void raise(int hwnd) = 0;

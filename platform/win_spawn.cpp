@@ -1,6 +1,6 @@
 // Starting an external viewer for a file.
 //
-// The viewer is configured as a command text ("notepad.exe ", "less -R"),
+// The viewer is configured as a command text ("xdg-open ", "less -R"),
 // in Windows-1252 like all the program's texts; the words are converted to
 // UTF-8 for the system.
 // It is never handed to a shell: the text is split into words here (blanks

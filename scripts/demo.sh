@@ -4,7 +4,7 @@
 # Starts zelbsim with three monitors on a pseudo-terminal and the window
 # program velquor with a demo configuration whose COM1 is that terminal. Where
 # no display is available it runs a short velquor-cli tour instead (ping, info,
-# a key) and says so.
+# a key) and says so. It ends with three commands to try afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -58,3 +58,10 @@ else
   "$cli" --config "$cfg" --monitor 2 key ok && echo "key OK sent to monitor 2"
 fi
 echo "demo: done"
+# The simulator above ends with this script; the commands to try start one of their own.
+cat <<EOF
+demo: to try next, from $PWD (a simulator of your own; kill %1 ends it):
+  build/bin/zelbsim --pty /tmp/vq/ttyV0 --monitors 3 &
+  build/bin/velquor-cli --port /tmp/vq/ttyV0 --monitor 0 ping
+  build/bin/velquor-cli --port /tmp/vq/ttyV0 --monitor 2 info
+EOF

@@ -50,6 +50,9 @@ TEST(CliOptions, ParsesCommandsAndRefusesBadUsage) {
         {14, {"--timeout", "5s", "ping"}, cli_parse_usage},
         {15, {"--ip", "1.2.3", "ping"}, cli_parse_usage},
         {16, {"--ip", "1.2.3.4", "--ip-list", "2", "ping"}, cli_parse_usage},
+        {21, {"--com", "2", "--ip", "1.2.3.4", "ping"}, cli_parse_usage},  // one link
+        {22, {"--monitor", "0", "info"}, cli_parse_usage},  // the window's Update is off at 0
+        {23, {"--port", "/dev/pts/3", "--com", "3", "-q", "ping"}, cli_parse_ok},
         {17, {"--group", "ping"}, cli_parse_usage},  // group needs a list
         {18, {"--lang", "it", "ping"}, cli_parse_usage},
         {19, {"--frobnicate", "ping"}, cli_parse_usage},
@@ -124,11 +127,12 @@ struct CliSim : ::testing::Test {
         zs_stop(&sim);
         std::filesystem::remove_all(dir);
     }
-    // The link options of line 0 (pty) or line 1 (TCP).
+    // The link options of line 0 (pty) or line 1 (TCP), and where it is.
     std::vector<std::string> link(int line) {
         if (line == 0) return {"--port", pty};
         return {"--ip", ip};
     }
+    std::string where(int line) { return line == 0 ? pty : ip; }
 };
 
 std::vector<std::string> cat(std::vector<std::string> a, const std::vector<std::string> &b) {
@@ -137,22 +141,27 @@ std::vector<std::string> cat(std::vector<std::string> a, const std::vector<std::
 }
 
 // Ping, a key and info on line 0 (pty) or line 1 (TCP) of the simulator, and
-// reset on line 0.
+// reset on line 0: one line of result each that says what was done where,
+// and with --quiet only the value.
 void tour(CliSim &t, int line) {
+    const std::string where = t.where(line);
     CliRun r = run_cli(t.dir, cat(t.link(line), {"ping"}));
     EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "3 monitors answer on " + where + "\n");
+    r = run_cli(t.dir, cat(t.link(line), {"--quiet", "ping"}));
     EXPECT_EQ(r.out, "3\n");
 
     uint64_t seq = zs_last_seq(t.sim);
     r = run_cli(t.dir, cat(t.link(line), {"--monitor", "2", "key", "left"}));
     EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "key Left acknowledged by monitor 2 on " + where + "\n");
     EXPECT_EQ(zs_wait_event(t.sim, ZS_EV_KEY, 2, seq, 5000), ZS_OK);
     std::vector<uint16_t> keys = zs_keys(t.sim, line, 2);
     EXPECT_EQ(keys, std::vector<uint16_t>{0x20B6});
 
     r = run_cli(t.dir, cat(t.link(line), {"--monitor", "1", "info"}));
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.find("Typ: ZELB3\n"), 0u) << r.out;
+    EXPECT_EQ(r.out.find("monitor 1 on " + where + ":\nTyp: ZELB3\n"), 0u) << r.out;
     EXPECT_NE(r.out.find("\nDisplay: 0x101\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\nVersion: 5.068"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\nDate: 12.03. 2024\n"), std::string::npos) << r.out;
@@ -161,6 +170,7 @@ void tour(CliSim &t, int line) {
     seq = zs_last_seq(t.sim);
     r = run_cli(t.dir, cat(t.link(line), {"--monitor", "3", "reset"}));
     EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "restart sent to monitor 3 on " + where + "\n");
     EXPECT_EQ(zs_wait_event(t.sim, ZS_EV_RESTART, 3, seq, 5000), ZS_OK);
     EXPECT_NE(r.err.find("please wait"), std::string::npos) << r.err;  // the progress lines
 }
@@ -171,10 +181,22 @@ TEST_F(CliSim, CommandsOverRs232) { tour(*this, 0); }
 TEST_F(CliSim, CommandsOverIp) { tour(*this, 1); }
 
 TEST_F(CliSim, ErrorsGoToStderrWithStatusOne) {
-    // A port that does not exist: the error box's text, in the chosen language.
+    // A port that does not exist: the error box's text, in the chosen language,
+    // with the device and the system's reason.
     CliRun r = run_cli(dir, {"--port", dir + "/nothing", "ping"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("can not open port"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("can not open port: " + dir + "/nothing: no such device"),
+              std::string::npos)
+        << r.err;
+    // A folder, and no converter behind an address.
+    r = run_cli(dir, {"--port", dir, "ping"});
+    EXPECT_NE(r.err.find("can not open port: " + dir + ": a folder, not a serial port"),
+              std::string::npos)
+        << r.err;
+    r = run_cli(dir, {"--ip", "127.0.0.8", "ping"});
+    EXPECT_NE(r.err.find("can not open port: 127.0.0.8:11111: connection refused"),
+              std::string::npos)
+        << r.err;
     EXPECT_TRUE(r.out.empty()) << r.out;
     r = run_cli(dir, {"--lang", "de", "--port", dir + "/nothing", "ping"});
     EXPECT_EQ(r.status, 1);
@@ -186,29 +208,41 @@ TEST_F(CliSim, ErrorsGoToStderrWithStatusOne) {
     r = run_cli(dir, {"--ip", ip, "--monitor", "9", "--timeout", "1", "key", "ok"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Timeout"), std::string::npos) << r.err;
-    // A usage error.
+    // Usage errors, also what the window would not allow: info of monitor 0
+    // (here from the configuration), two links at once.
     r = run_cli(dir, {"--monitor", "300", "ping"});
     EXPECT_EQ(r.status, 2);
+    r = run_cli(dir, {"--com", "3", "--ip", ip, "ping"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("choose one link"), std::string::npos) << r.err;
+    {
+        FILE *c = fopen((dir + "/zero.cfg").c_str(), "w");
+        fputs("ik_sys_zelb 0\n", c);
+        fclose(c);
+    }
+    r = run_cli(dir, {"--config", dir + "/zero.cfg", "--port", pty, "info"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("info reads one monitor"), std::string::npos) << r.err;
 }
 
 // --save writes the configuration with the options applied; without it the
 // file stays as it was.
 TEST_F(CliSim, SavesOnlyWhenAsked) {
     std::string cfg = dir + "/my.cfg";
-    CliRun r = run_cli(dir, {"--config", cfg, "--com", "5", "--ip", ip, "ping"});
+    CliRun r = run_cli(dir, {"--config", cfg, "--ip", ip, "ping"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(access(cfg.c_str(), F_OK), 0);
-    r = run_cli(dir, {"--config", cfg, "--com", "5", "--ip", ip, "--save", "ping"});
+    r = run_cli(dir, {"--config", cfg, "--ip", ip, "--save", "ping"});
     EXPECT_EQ(r.status, 0) << r.err;
     std::string text = tu_read_file(cfg);
-    EXPECT_NE(text.find("ik_sys_intf 5"), std::string::npos) << text;
     EXPECT_NE(text.find("ik_sys_ip " + ip), std::string::npos) << text;
     EXPECT_NE(text.find("ik_commode 237"), std::string::npos) << text;
     EXPECT_NE(text.find("ik_sys_zelb 3"), std::string::npos) << text;  // the ping's answer
-    // A failed operation saves all the same, with the device of the COM number.
-    r = run_cli(dir, {"--config", cfg, "--port", dir + "/nothing", "--save", "ping"});
+    // A failed operation saves all the same, with the COM number and its device.
+    r = run_cli(dir, {"--config", cfg, "--com", "5", "--port", dir + "/nothing", "--save", "ping"});
     EXPECT_EQ(r.status, 1);
     text = tu_read_file(cfg);
+    EXPECT_NE(text.find("ik_sys_intf 5"), std::string::npos) << text;
     EXPECT_NE(text.find("ik_comdev_5 " + dir + "/nothing"), std::string::npos) << text;
     EXPECT_NE(text.find("ik_commode 238"), std::string::npos) << text;
 }
@@ -300,7 +334,7 @@ TEST_F(CliSim, IpLinkWorksForAnOrdinaryUser) {
         as = "setpriv --reuid=65534 --regid=65534 --clear-groups";
         ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
     }
-    const CliRun r = run_cli(dir, {"--ip", ip, "ping"}, as);
+    const CliRun r = run_cli(dir, {"--ip", ip, "--quiet", "ping"}, as);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "3\n");
     if (r.err.find("ICMP echo not permitted") != std::string::npos) {

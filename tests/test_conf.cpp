@@ -337,6 +337,102 @@ int fail_rename(const char *, const char *) {
     return -1;
 }
 
+// Counts the writes that still come after one has failed.
+bool write_failed;
+int writes_after_failure;
+ssize_t counting_short_write(int fd, const void *buf, size_t n) {
+    if (write_failed) ++writes_after_failure;
+    const ssize_t w = short_write(fd, buf, n);
+    if (w < 0) write_failed = true;
+    return w;
+}
+
+// Every line of the file ends in CR LF, the IP lists' as all others; a file
+// of an older version, whose IP lists end in LF alone, still loads whole.
+TEST_F(Conf, EveryLineEndsInCrLfAndLfLinesStillLoad) {
+    ASSERT_EQ(load_ip_list("ik_ipl_1", "10.0.0.5"), 1);
+    ASSERT_EQ(load_ip_list("ik_ipl_4_2", "localhost"), 1);
+    plat::ser_set_com_path(2, "/dev/ttyUSB0");
+    sys_to = 17;
+    broad = 0;
+    ASSERT_EQ(save_conf(), 0);
+    const std::string text = read_file();
+    ASSERT_GT(text.size(), 2u);
+    size_t lines = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n') continue;
+        ++lines;
+        EXPECT_TRUE(i > 0 && text[i - 1] == '\r') << "line " << lines;
+    }
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+    EXPECT_GT(lines, 271u);
+
+    // The same file as an older version wrote it, the IP lists in LF lines,
+    // loads to the same settings.
+    set_std_cfg(cfg_grp_all, 0);
+    load_text(text);
+    const std::string loaded = snapshot();
+    EXPECT_STREQ(list_get_ip_sub(3, 1), "127.0.0.1");
+    EXPECT_EQ(broad, 0);
+    std::string older;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        const bool ipl = line.rfind("ik_ipl_", 0) == 0 || line.rfind("ik_sys_broad", 0) == 0;
+        if (ipl) line.pop_back();  // the CR
+        older += line + "\n";
+    }
+    ASSERT_NE(older, text);
+    set_std_cfg(cfg_grp_all, 0);
+    ASSERT_NE(snapshot(), loaded);
+    load_text(older);
+    EXPECT_EQ(snapshot(), loaded);
+}
+
+// A write that fails in the IP lists is reported there, by the saver of the
+// interface group (its file error id kept), and nothing is written after it.
+TEST_F(Conf, FailedWriteInTheIpListsIsReported) {
+    ASSERT_EQ(load_ip_list("ik_ipl_1", "10.0.0.5"), 1);
+    char *buf = nullptr;
+    size_t len = 0;
+    FILE *m = open_memstream(&buf, &len);
+    ASSERT_NE(m, nullptr);
+    ASSERT_EQ(save_intf(m), 0);
+    std::fclose(m);
+    const std::string whole(buf, len);
+    std::free(buf);
+    const size_t lists = whole.find("ik_sys_broad");
+    ASSERT_NE(lists, std::string::npos);
+    struct Row {
+        int n;
+        size_t accepted;  // bytes written before the disk is full
+        char rc;
+    } rows[] = {
+        {1, lists, 2},             // the first line of the IP lists
+        {2, lists + 30, 2},        // within the first entry
+        {3, whole.size() / 2, 2},  // half-way through the lists
+        {4, whole.size() - 1, 2},  // the last line's LF
+        {5, whole.size(), 0},      // room for everything
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE("row " + std::to_string(r.n));
+        plat::FileReplace fr;
+        ASSERT_EQ(plat::file_replace_open(fcpath, &fr), plat::FILE_OK);
+        std::setvbuf(fr.f, nullptr, _IONBF, 0);  // each line reaches the disk as it is written
+        sys_f_rv = 0;
+        fail_write_after = static_cast<int>(r.accepted);
+        write_failed = false;
+        writes_after_failure = 0;
+        plat::file_sys().write = counting_short_write;
+        EXPECT_EQ(save_intf(fr.f), r.rc);
+        EXPECT_EQ(sys_f_rv, r.rc ? mfe_rw : 0);
+        EXPECT_EQ(write_failed, r.rc != 0);
+        EXPECT_EQ(writes_after_failure, 0);
+        plat::file_sys_reset();
+        plat::file_replace_abort(&fr);
+    }
+    EXPECT_EQ(files_in_dir(), 0u);
+}
+
 // A save that fails anywhere leaves the old file whole and no new file behind.
 TEST_F(Conf, FailedSaveKeepsOldFile) {
     struct Row {
@@ -427,6 +523,20 @@ TEST_F(Conf, DefaultGroups) {
     EXPECT_EQ(win_left, 0);
     EXPECT_EQ(win_top, 0);
     EXPECT_EQ(win_width, 600);
+    // The viewers: the desktop's opener before the file name, nothing after it.
+    char *pre[] = {op_mak_pre, op_ddc_hex_pre, op_ddc_bin_pre, op_tx_pre};
+    char *suff[] = {op_mak_suff, op_ddc_hex_suff, op_ddc_bin_suff, op_tx_suff};
+    for (int i = 0; i < 4; ++i) {
+        std::snprintf(pre[i], cfg_viewer_size, "notes ");
+        std::snprintf(suff[i], cfg_viewer_size, "-x");
+    }
+    set_std_cfg(cfg_grp_viewers, 0);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_STREQ(pre[i], "xdg-open ") << i;
+        EXPECT_STREQ(suff[i], "") << i;
+    }
+    const std::vector<std::string> argv = {"xdg-open", "/tmp/my dump.vqf"};
+    EXPECT_EQ(plat::win_viewer_argv(op_tx_pre, "/tmp/my dump.vqf", op_tx_suff), argv);
 }
 
 }  // namespace

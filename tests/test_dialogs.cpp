@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/loop.h"
 #include "platform/win.h"
 #include "support/ui_support.h"
 #include "velquor/operations/vf_ring.h"
@@ -252,6 +253,47 @@ TEST_F(Dialogs, AboutBoxOpensOnce) {
     ASSERT_TRUE(plat::win_click(plat::win_find_child(HDLG_About, dlg_item_ok)));
     EXPECT_EQ(HDLG_About, 0);
     dlg_set_dll_version("1.000");
+}
+
+// The idle timer runs exactly while the progress dialog is shown, however it
+// was shown: while an operation runs it leaves the dialog alone; once the
+// window is idle it hides the dialog and stops. Hiding stops it as well.
+TEST_F(Dialogs, IdleTimerRunsWhileTheProgressDialogIsShown) {
+    const auto armed = [] { return plat::loop_timer_armed(hwndMain, dlg_tm_idle); };
+    struct Row {
+        const char *how;
+        void (*show)();
+    } rows[] = {
+        {"opened", dlgopen_stat},
+        {"shown", dlgshow_stat},
+        {"brought to front from a worker", [] { std::thread([] { dlg_stat_focus(); }).join(); }},
+        {"back from the error display",
+         [] {
+             send_stat_msg("broken");
+             send_stat_msg(nullptr);
+         }},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.how);
+        dlghide_stat();
+        ASSERT_FALSE(armed());
+        sys_act = 0;  // an operation runs
+        r.show();
+        EXPECT_TRUE(plat::win_is_visible(HDLG_Stat));
+        EXPECT_TRUE(armed());
+        plat::win_pump_until([] { return false; }, 4 * static_cast<int>(dlg_tm_idle_ms));
+        EXPECT_TRUE(plat::win_is_visible(HDLG_Stat)) << "hidden while the operation runs";
+        EXPECT_TRUE(armed());
+        sys_act = 9;  // idle again, as the end of an operation leaves it
+        EXPECT_TRUE(plat::win_pump_until([] { return !plat::win_is_visible(HDLG_Stat); }, 10000));
+        EXPECT_FALSE(armed());
+    }
+    sys_act = 0;
+    dlgshow_stat();
+    ASSERT_TRUE(armed());
+    dlghide_stat();  // as the end step hides it
+    EXPECT_FALSE(armed());
+    sys_act = 1;
 }
 
 // A worker writes whole texts while the main thread redraws: every text drawn

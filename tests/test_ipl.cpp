@@ -64,18 +64,19 @@ TEST_F(IpList, HostNamesResolveAndAreSavedAsGiven) {
     size_t len = 0;
     FILE *f = open_memstream(&buf, &len);
     ASSERT_NE(f, nullptr);
-    save_ip_list(f);
+    EXPECT_EQ(save_ip_list(f), 0);
     std::fclose(f);
     const std::string out(buf, len);
     std::free(buf);
-    EXPECT_EQ(out.rfind("ik_sys_broad 0\n", 0), 0u);
-    EXPECT_NE(out.find("\nik_ipl_2 localhost\n"), std::string::npos);
-    EXPECT_NE(out.find("\nik_ipl_2_2 no-such-host.invalid\n"), std::string::npos);
-    EXPECT_NE(out.find("\nik_ipl_2_3 0.0.0.0\n"), std::string::npos);  // too long: not kept
-    EXPECT_NE(out.find("\nik_ipl_9_30 0.0.0.0\n"), std::string::npos);
+    EXPECT_EQ(out.rfind("ik_sys_broad 0\r\n", 0), 0u);
+    EXPECT_NE(out.find("\nik_ipl_2 localhost\r\n"), std::string::npos);
+    EXPECT_NE(out.find("\nik_ipl_2_2 no-such-host.invalid\r\n"), std::string::npos);
+    EXPECT_NE(out.find("\nik_ipl_2_3 0.0.0.0\r\n"), std::string::npos);  // too long: not kept
+    EXPECT_NE(out.find("\nik_ipl_9_30 0.0.0.0\r\n"), std::string::npos);
     size_t lines = 0;
     for (char c : out) lines += c == '\n';
     EXPECT_EQ(lines, 271u);
+    EXPECT_EQ(save_ip_list(nullptr), 1);
 }
 
 }  // namespace

@@ -174,13 +174,26 @@ TEST_F(LinkTest, NoParityAndBootPacket) {
     EXPECT_EQ(rec.got[30 + 9], 2);  // 57600
 }
 
+// A failed opening keeps where and why it failed and notes it in the traffic
+// log; a good one forgets it.
 TEST_F(LinkTest, OpenFailuresAndOtherModes) {
+    logcom = 1;
+    std::snprintf(fpath_log, sizeof fpath_log, "%s", log_path.c_str());
+    ASSERT_EQ(mc_log_create(), 0);
     com_mode = com_mode_ip;
     init_op_dat(com_mode, "300.1.1.1", &syscom, 1, 0);
     EXPECT_EQ(mc_opencom_zelb(), 2);  // refused by the echo test already
+    EXPECT_STREQ(mc_fail_where, "300.1.1.1:11111");
     init_op_dat(com_mode, "127.0.7.12", &syscom, 1, 0);
     EXPECT_EQ(mc_opencom_zelb(), 3);  // nobody listens
     EXPECT_EQ(syscom, -1);
+    EXPECT_STREQ(mc_fail_where, "127.0.7.12:11111");
+    EXPECT_STREQ(mc_fail_why, "connection refused");
+    mc_close_syscom();
+    EXPECT_NE(tu_read_file(log_path).find("/* open 127.0.7.12:11111: connection refused */\n"),
+              std::string::npos)
+        << tu_read_file(log_path);
+    logcom = 0;
     EXPECT_EQ(mc_open_mycom(nullptr, 1), 3);
     EXPECT_EQ(mc_open_mycom(&ip_dat, 2), 3);
     com_mode = 5;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/loop.h"
 #include "platform/win.h"
 #include "support/test_util.h"
 #include "support/ui_support.h"
@@ -16,6 +17,7 @@
 #include "velquor/sequencer/sm_act.h"
 #include "velquor/ui/screen.h"
 #include "velquor/ui/velquor_cfg.h"
+#include "velquor/ui/velquor_dialogs.h"
 #include "velquor/ui/velquor_main.h"
 #include "velquor/util/vqsystem.h"
 #include "zelbsim.h"
@@ -234,6 +236,75 @@ TEST(MainStart, ClosingTheWindowDuringAnOperationStopsItFirst) {
     EXPECT_EQ(syscom, -1);
     EXPECT_EQ(hLib_com, nullptr);  // freed after the worker had left
     EXPECT_NE(tu_read_file(path).find("ik_sys_to 10"), std::string::npos);
+    zs_stop(&sim);
+    plat::win_shutdown();
+}
+
+// The about box names the version of the helper library that the start-up
+// bound, not a fixed text.
+TEST(MainStart, AboutBoxNamesTheBoundLibraryVersion) {
+    plat::win_use_headless();
+    plat::win_boxes_clear();
+    dlg_set_dll_version("1.000");
+    const std::string dir = tu_make_temp_dir("vq_about");
+    ASSERT_EQ(vq_startup((dir + "/std.cfg").c_str()), vq_start_ok);
+    ASSERT_NE(hLib_com, nullptr);
+    EXPECT_STRNE(dll_ver, "1.000") << "the library reports its own version";
+    dlgopen_about();
+    ASSERT_NE(HDLG_About, 0);
+    EXPECT_EQ(ui_item(HDLG_About, dlg_item_dllver), dll_ver);
+    EXPECT_EQ(ui_item(HDLG_About, dlg_item_ver), VER_APP_NUM);
+    dlgclose_about();
+    vq_shutdown(false);
+    plat::win_shutdown();
+}
+
+// The idle window wakes for nothing: the status dialog's idle timer runs only
+// while the dialog is shown. A restart of one monitor shows it for its wait;
+// the timer leaves it shown while the operation runs, and after the
+// operation has ended neither the dialog nor the timer is left.
+TEST(MainStart, IdleTimerRunsOnlyWhileTheStatusDialogIsShown) {
+    plat::win_use_headless();
+    plat::win_boxes_clear();
+    zs_config cfg;
+    zs_line_cfg lc;
+    zs_line_set_count(&lc, 2);
+    cfg.lines.push_back(lc);
+    zs_sim *sim = nullptr;
+    std::string err;
+    ASSERT_EQ(zs_start(cfg, &sim, &err), ZS_OK) << err;
+    const std::string dir = tu_make_temp_dir("vq_idle");
+    const std::string path = dir + "/std.cfg";
+    std::ofstream(path) << "ik_commode 238\nik_sysmode 129\nik_sys_intf 1\nik_sys_zelb 2\n"
+                        << "ik_comdev_1 " << zs_slave_path(sim, 0) << "\n";
+    ASSERT_EQ(vq_startup(path.c_str()), vq_start_ok);
+    ASSERT_NE(vq_create_window(false), -1);
+    ASSERT_TRUE(plat::win_pump_until([] { return is_start == 1; }, kWait));
+    const auto armed = [] { return plat::loop_timer_armed(hwndMain, dlg_tm_idle); };
+    plat::win_pump_until([] { return false; }, 20);
+    EXPECT_FALSE(armed()) << "idle after the first build";
+    EXPECT_FALSE(plat::win_is_visible(HDLG_Stat));
+
+    check_cmd(hwndMain, cmd_fs_reset, 0);  // restart, then a 7 s wait that shows its progress
+    ASSERT_TRUE(plat::win_pump_until([] { return sm_get_stop_enabled() != 0; }, kWait));
+    EXPECT_TRUE(plat::win_is_visible(HDLG_Stat));
+    EXPECT_TRUE(armed());
+    plat::win_pump_until([] { return false; }, 50);  // ten periods of the timer
+    EXPECT_TRUE(plat::win_is_visible(HDLG_Stat)) << "the operation still runs";
+    EXPECT_TRUE(armed());
+    ASSERT_TRUE(plat::win_click(plat::win_find_child(HDLG_Stat, dlg_item_cancel)));
+    ASSERT_TRUE(ui_wait_idle(kWait));
+    EXPECT_NE(sys_act & 1, 0);
+    EXPECT_FALSE(plat::win_is_visible(HDLG_Stat));
+    EXPECT_FALSE(armed());
+
+    // Shown while the window is idle, the dialog is hidden at the next expiry.
+    dlgshow_stat();
+    EXPECT_TRUE(armed());
+    EXPECT_TRUE(plat::win_pump_until([] { return !plat::win_is_visible(HDLG_Stat); }, kWait));
+    EXPECT_FALSE(armed());
+    plat::win_close(hwndMain);
+    vq_shutdown(false);
     zs_stop(&sim);
     plat::win_shutdown();
 }

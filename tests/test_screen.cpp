@@ -8,7 +8,10 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "platform/serial.h"
 #include "platform/win.h"
 #include "support/test_util.h"
 #include "support/ui_support.h"
@@ -164,8 +167,8 @@ TEST_F(Ui, ViewContentsFollowViewAndLink) {
         {8,
          221,
          238,
-         {ix_key_grp, ix_sc_intf_grp, ix_ed_sc_intf_s, ix_sc_parno, ix_sc_tv, ix_bt_scan},
-         {ix_key_lf, ix_mak_grp, ix_grp_com, ix_grp_scopts, ix_sc_fs}},
+         {ix_sc_intf_grp, ix_ed_sc_intf_s, ix_sc_parno, ix_sc_tv, ix_bt_scan},
+         {ix_key_grp, ix_key_lf, ix_mak_grp, ix_grp_com, ix_grp_scopts, ix_sc_fs}},
         {9, 261, 238, {ix_grp_debug, ix_debug_memo, ix_key_up, ix_grp_com}, {ix_grp_fs}},
         {10, 999, 238, {ix_grp_fs, ix_fs_res}, {ix_grp_debug}},  // no such view: File System
     };
@@ -351,4 +354,123 @@ TEST_F(Ui, ContentChangesFromAWorkerRunOnTheMainThread) {
     t.join();
     EXPECT_NE(scr_getwnd_ix(ix_grp_fs), before);
     EXPECT_FALSE(plat::win_is_enabled(scr_getwnd_ix(ix_grp_fs)));
+}
+
+// In every view, with every link and at two window sizes, the group boxes
+// stand apart: two boxes either do not meet, or one lies inside the other
+// below its caption. Two boxes on one place would draw their captions over
+// each other.
+TEST_F(Ui, GroupBoxesOfAViewStandApart) {
+    struct Box {
+        int x, y, w, h;
+        std::string caption;
+    };
+    const auto inside = [](const Box &in, const Box &out) {
+        return in.x >= out.x && in.x + in.w <= out.x + out.w && in.y > out.y &&
+               in.y + in.h <= out.y + out.h;
+    };
+    const auto meet = [](const Box &a, const Box &b) {
+        return a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
+    };
+    int x, y, w, h;
+    plat::win_get_geometry(hwndMain, &x, &y, &w, &h);
+    for (const auto &[cw, ch] : {std::pair{600, 370}, std::pair{1280, 740}}) {
+        plat::win_set_geometry(hwndMain, x, y, cw, ch);
+        for (int32_t view : {129, 127, 130, 128, 221, 261}) {
+            for (int32_t link : {238, 237, 245}) {
+                SCOPED_TRACE(std::to_string(cw) + " view " + std::to_string(view) + " link " +
+                             std::to_string(link));
+                sysmode = view;
+                com_mode = link;
+                CreateWindowContents(11);
+                std::vector<Box> boxes;
+                for (const plat::WinInfo &c : plat::win_list(hwndMain))
+                    if (c.kind == plat::WIN_GROUP && c.visible)
+                        boxes.push_back({c.x, c.y, c.w, c.h, c.text});
+                ASSERT_GE(boxes.size(), 2u);
+                for (size_t i = 0; i < boxes.size(); i++)
+                    for (size_t j = i + 1; j < boxes.size(); j++) {
+                        const Box &a = boxes[i], &b = boxes[j];
+                        EXPECT_TRUE(!meet(a, b) || inside(a, b) || inside(b, a))
+                            << "\"" << a.caption << "\" and \"" << b.caption << "\"";
+                    }
+            }
+        }
+    }
+}
+
+// A refused value is replaced when the fields are stored (before every
+// command): the field then shows the value in use, without a rebuild. A
+// value taken as typed stays as typed.
+TEST_F(Ui, RefusedFieldValueShowsTheValueInUse) {
+    struct Row {
+        int n;
+        int32_t link;
+        int32_t ix;
+        const char *typed;
+        const char *shown;  // field text after storing
+        std::string (*used)();
+    } rows[] = {
+        {1, 238, ix_ed_zelb_nr, "300", "1", [] { return std::to_string(sys_zelb_nr); }},
+        {2, 238, ix_ed_zelb_nr, "12", "12", [] { return std::to_string(sys_zelb_nr); }},
+        {3, 238, ix_ed_zelb_nr, "7x", "7", [] { return std::to_string(sys_zelb_nr); }},
+        {4, 238, ix_ed_com, "0", "1", [] { return std::to_string(sys_intf); }},
+        {5, 238, ix_ed_com, "x", "1", [] { return std::to_string(sys_intf); }},
+        {6, 238, ix_ed_to, "61", "5", [] { return std::to_string(sys_to); }},
+        {7, 238, ix_ed_to, "", "5", [] { return std::to_string(sys_to); }},
+        {8, 245, ix_ed_ipl, "10", "1", [] { return std::to_string(sys_ipx + 1); }},
+        {9, 245, ix_ed_ipl, "4", "4", [] { return std::to_string(sys_ipx + 1); }},
+        {10, 237, ix_ed_ip, "10.0.0.256", "0.0.0.0", [] { return std::string(sys_ip); }},
+        {11, 237, ix_ed_ip, "10.0.0.5", "10.0.0.5", [] { return std::string(sys_ip); }},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.n);
+        if (com_mode != r.link) {
+            ASSERT_TRUE(plat::win_click_menu(hwndMain, r.link));
+        }
+        const int field = scr_getwnd_ix(r.ix);
+        ASSERT_NE(field, -1);
+        ASSERT_TRUE(plat::win_type_text(field, r.typed));
+        CreateWindowContents(cw_store);
+        EXPECT_EQ(scr_getwnd_ix(r.ix), field) << "stored without a rebuild";
+        EXPECT_EQ(plat::win_text(field), r.shown);
+        EXPECT_EQ(r.used(), r.shown);
+    }
+    // The operator's case: Monitor-No. 300, then a command that stores the
+    // fields and rebuilds nothing (a rate radio of the Firmware-Update view).
+    ASSERT_TRUE(plat::win_click_menu(hwndMain, 238));
+    ASSERT_TRUE(plat::win_click_menu(hwndMain, 127));
+    const int field = scr_getwnd_ix(ix_ed_zelb_nr);
+    ASSERT_TRUE(plat::win_type_text(field, "300"));
+    ASSERT_TRUE(plat::win_click(scr_getwnd_ix(ix_firm_bd96)));
+    EXPECT_EQ(scr_getwnd_ix(ix_ed_zelb_nr), field);
+    EXPECT_EQ(plat::win_text(field), "1");
+    EXPECT_EQ(sys_zelb_nr, 1);
+}
+
+// The COM number field names the device of the number in use, from the port
+// table: its default, or a path set for the number. It follows a new number
+// when the contents are built again, refreshed or rebuilt.
+TEST_F(Ui, ComFieldTooltipNamesTheDevice) {
+    ASSERT_TRUE(plat::ser_set_com_path(4, "/dev/ttyUSB1"));
+    struct Row {
+        int n;
+        const char *typed;
+        int mode;  // content mode after typing
+        const char *tip;
+    } rows[] = {
+        {1, "1", cw_store_refresh, "/dev/ttyS0"},
+        {2, "4", cw_store_refresh, "/dev/ttyUSB1"},  // set for COM 4
+        {3, "3", cw_store_rebuild, "/dev/ttyS2"},
+        {4, "0", cw_store_refresh, "/dev/ttyS0"},  // refused: COM 1
+        {5, "4", cw_store_full, "/dev/ttyUSB1"},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.n);
+        ASSERT_TRUE(plat::win_type_text(scr_getwnd_ix(ix_ed_com), r.typed));
+        CreateWindowContents(r.mode);
+        EXPECT_EQ(plat::win_tooltip(scr_getwnd_ix(ix_ed_com)), r.tip);
+    }
+    EXPECT_EQ(plat::win_tooltip(scr_getwnd_ix(ix_ed_to)), "") << "no other field has one";
+    plat::ser_set_com_path(4, nullptr);
 }

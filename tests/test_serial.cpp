@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 
@@ -205,3 +208,54 @@ TEST(Serial, ComNamesResolveThroughThePortTable) {
 }
 
 }  // namespace
+
+// Why a port could not be opened, in the operator's words, from the errno of
+// a real failed open where one can be had here, and by errno for the rest; a
+// refused device names the group that may use it.
+TEST(Serial, ReasonsOfAFailedOpen) {
+    const std::string dir = tu_make_temp_dir("vq_ser_");
+    const std::string file = dir + "/plain";
+    {
+        FILE *f = fopen(file.c_str(), "w");
+        fclose(f);
+    }
+    struct Row {
+        int n;
+        std::string path;
+        int err;  // 0: the errno of a real ser_open of the path
+        const char *why;
+    } rows[] = {
+        {1, dir + "/none", 0, "no such device"},
+        {2, dir, 0, "a folder, not a serial port"},
+        {3, file, 0, "not a serial port"},
+        {4, "/dev/ttyS0", EBUSY, "in use by another program"},
+        {5, "/dev/ttyS0", EWOULDBLOCK, "in use by another program"},
+        {6, dir + "/none", EACCES, "permission denied"},
+    };
+    for (const Row &r : rows) {
+        int err = r.err;
+        if (err == 0) {
+            int fd = -1;
+            ASSERT_NE(plat::ser_open(r.path.c_str(), &fd), plat::SER_OK) << r.n;
+            err = plat::ser_last_errno();
+        }
+        char why[128];
+        plat::ser_explain_open(r.path.c_str(), err, why, sizeof why);
+        EXPECT_STREQ(why, r.why) << "row " << r.n;
+    }
+    // A device of group 20 (dialout on Debian) or whichever group the file has.
+    struct stat st;
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(file.c_str(), 0, 20), 0);
+        ASSERT_EQ(stat(file.c_str(), &st), 0);
+    }
+    const struct group *g = getgrgid(st.st_gid);
+    char why[128];
+    plat::ser_explain_open(file.c_str(), EACCES, why, sizeof why);
+    if (g && st.st_gid != 0)
+        EXPECT_EQ(std::string(why),
+                  std::string("permission denied (join group ") + g->gr_name + ")");
+    else
+        EXPECT_STREQ(why, "permission denied");
+}

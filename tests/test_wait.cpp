@@ -8,6 +8,7 @@
 
 #include "platform/win.h"
 #include "support/ops_support.h"
+#include "support/test_util.h"
 #include "support/ui_support.h"
 #include "velquor/operations/vf_ipl.h"
 #include "velquor/operations/vf_wait.h"
@@ -28,6 +29,7 @@ TEST_F(Wait, RestartAllGoesFromTheLastMonitorDown) {
     sys_act = 0;
     restart_zelb(hwndMain);
     ASSERT_TRUE(ui_wait_idle(30000));
+    ASSERT_EQ(zs_wait_event(sim, ZS_EV_RESTART, 1, 0, tu_wait_ms), ZS_OK);  // the last one
     const std::vector<zs_event> f = frames_with(zelb_cmd_restart);
     ASSERT_EQ(f.size(), 3u);
     EXPECT_EQ(f[0].mon, 3);
@@ -45,6 +47,8 @@ TEST_F(Wait, CancelEndsTheSevenSecondWaitAfterARestartAtOnce) {
     sys_act = 0;
     restart_zelb(hwndMain);
     ASSERT_TRUE(plat::win_pump_until([] { return sm_get_stop_enabled() != 0; }, 20000));
+    // The restart goes out without an answer: the line may take it a moment later.
+    ASSERT_EQ(zs_wait_event(sim, ZS_EV_RESTART, 2, 0, tu_wait_ms), ZS_OK);
     const std::vector<zs_event> f = frames_with(zelb_cmd_restart);
     ASSERT_EQ(f.size(), 1u);
     EXPECT_EQ(f[0].mon, 2);

@@ -130,6 +130,43 @@ TEST_F(WinHeadless, ClicksDeliverCommandsAndLeaveTheMarks) {
     EXPECT_TRUE(win_click(b));
 }
 
+// A control keeps its tooltip until it is replaced or removed; it is set from
+// any thread and is no message to the procedure. Windows have none.
+TEST_F(WinHeadless, TooltipsOfControls) {
+    const int edit = win_create_control(main_, WIN_EDIT, 138, "1", 0, 0, 20, 10);
+    const int group = win_create_control(main_, WIN_GROUP, 168, "Interface", 0, 0, 50, 50);
+    ASSERT_NE(edit, -1);
+    take_events();
+    struct Row {
+        int hwnd;
+        const char *set;  // nullptr: removed
+        const char *read;
+    };
+    const Row rows[] = {
+        {edit, "/dev/ttyS0", "/dev/ttyS0"},      // 0
+        {edit, "/dev/ttyUSB0", "/dev/ttyUSB0"},  // 1 replaced
+        {edit, nullptr, ""},                     // 2 removed
+        {group,
+         "Fran\xe7"
+         "ais",
+         "Fran\xe7"
+         "ais"},                     // 3 Windows-1252 kept as it is
+        {group, "", ""},             // 4 removed by an empty text
+        {main_, "main window", ""},  // 5 not a control
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        win_set_tooltip(rows[i].hwnd, rows[i].set);
+        EXPECT_EQ(win_tooltip(rows[i].hwnd), rows[i].read) << i;
+    }
+    std::thread worker([edit] { win_set_tooltip(edit, "/dev/pts/3"); });
+    worker.join();
+    EXPECT_EQ(win_tooltip(edit), "/dev/pts/3");
+    EXPECT_EQ(win_text(edit), "1");
+    EXPECT_TRUE(take_events().empty());
+    win_destroy(edit);
+    EXPECT_EQ(win_tooltip(edit), "");
+}
+
 // The procedure may destroy the very control whose click it handles, as a
 // rebuild of the window contents does.
 TEST_F(WinHeadless, ProcedureMayDestroyTheClickedControl) {
@@ -258,6 +295,7 @@ TEST_F(WinHeadless, HandleMinusOneDoesNothing) {
     win_destroy(-1);
     win_close(-1);
     win_tree_clear(-1);
+    win_set_tooltip(-1, "x");
     struct Row {
         const char *what;
         long got, want;
@@ -268,6 +306,7 @@ TEST_F(WinHeadless, HandleMinusOneDoesNothing) {
         {"id", win_id(-1), -1},
         {"get_text", static_cast<long>(win_get_text(-1, buf, sizeof buf)), 0},
         {"text emptied", buf[0], 0},
+        {"tooltip", static_cast<long>(win_tooltip(-1).size()), 0},
         {"enabled", win_is_enabled(-1), 0},
         {"check", win_get_check(-1), -1},
         {"limit", win_limit_text(-1, 3), 0},
@@ -643,7 +682,7 @@ TEST(WinViewer, ArgumentSplitting) {
         std::vector<std::string> argv;
     };
     const Row rows[] = {
-        {"notepad.exe ", "C:\\a.txt", "", {"notepad.exe", "C:\\a.txt"}},     // 0
+        {"xdg-open ", "/tmp/a b.txt", "", {"xdg-open", "/tmp/a b.txt"}},     // 0 the default viewer
         {"less -R", "a b;touch X", nullptr, {"less", "-R", "a b;touch X"}},  // 1
         {"\"/opt/my viewer/v\" --hex",
          "f",

@@ -368,6 +368,67 @@ TEST(ZelbsimPty, FollowsTheSlavesLineSettings) {
     EXPECT_EQ(s.ask(frame(1, 0x08E5, 0)), ack(1, 0x08E5, 0x101));
 }
 
+// The program opens the port for each operation and closes it after. Each row is such a
+// session, begun once the simulation has seen the one before it leave: it must be noticed,
+// its line settings must be read back, and it must hear only its own answers. Row 3 sends a
+// key whose answer comes a second late and closes without waiting for it: the answer falls
+// due with nobody listening and is thrown away, as on a serial line, so row 4 hears its own
+// ping's answer first.
+TEST(ZelbsimPty, EverySessionIsNoticedAndHearsOnlyItsOwnAnswers) {
+    PtySim s(1);
+    close(s.fd);
+    s.fd = -1;
+    auto client = [&] {
+        zs_line_settings st;
+        return zs_get_settings(s.sim, 0, &st) == ZS_OK && st.client;
+    };
+    auto bytes_out = [&] {
+        zs_line_stats st;
+        EXPECT_EQ(zs_get_stats(s.sim, 0, &st), ZS_OK);
+        return st.bytes_out;
+    };
+    struct Row {
+        int no;
+        speed_t speed;
+        uint32_t baud;
+        uint32_t late_ms;  // a key whose answer comes this late, not waited for; 0 = a ping
+    } rows[] = {
+        {1, B9600, 9600, 0},    {2, B19200, 19200, 0},  // the monitors listen at 9600: garbled
+        {3, B9600, 9600, 1000}, {4, B9600, 9600, 0},   {5, B38400, 38400, 0}, {6, B9600, 9600, 0},
+    };
+    for (const Row &r : rows) {
+        ASSERT_TRUE(tu_wait_until([&] { return !client(); })) << "row " << r.no;
+        const uint64_t out0 = bytes_out(), seq = zs_last_seq(s.sim);
+        s.fd = open_port(zs_slave_path(s.sim, 0), r.speed);
+        ASSERT_GE(s.fd, 0) << "row " << r.no;
+        if (r.late_ms) {
+            zs_fault f;
+            f.kind = ZS_F_DELAY;
+            f.arg = r.late_ms;
+            f.cmd = 0x208C;
+            f.times = 1;
+            ASSERT_EQ(zs_add_fault(s.sim, 0, f), ZS_OK);
+            write_all(s.fd, frame(1, 0x208C, 0));
+            EXPECT_EQ(zs_wait_event(s.sim, ZS_EV_RX, 1, seq, kWaitMs), ZS_OK) << "row " << r.no;
+        } else if (r.baud == 9600) {
+            EXPECT_EQ(s.ask(kPing), ack(1, 0x5000, 0x5501)) << "row " << r.no;
+        } else {
+            write_all(s.fd, kPing);
+            EXPECT_EQ(zs_wait_event(s.sim, ZS_EV_RX_BAD, -1, seq, kWaitMs), ZS_OK)
+                << "row " << r.no;
+        }
+        zs_line_settings st;
+        ASSERT_EQ(zs_get_settings(s.sim, 0, &st), ZS_OK);
+        EXPECT_EQ(st.baud, r.baud) << "row " << r.no;
+        EXPECT_TRUE(st.client) << "row " << r.no;
+        close(s.fd);
+        s.fd = -1;
+        if (r.late_ms) {  // the key's answer has gone out to nobody
+            ASSERT_TRUE(tu_wait_until([&] { return bytes_out() >= out0 + 10; })) << "row " << r.no;
+        }
+    }
+}
+
 TEST(ZelbsimPty, PacingTakesAtLeastTheWireTime) {
     zs_config c;
     c.lines.resize(1);
@@ -788,6 +849,9 @@ TEST(ZelbsimOptions, CommandLineAndStateFile) {
         {16, {"--bootstrap", "--pty", "-", "--pty", "-"}, ZS_OK},  // the line is optional
         {17, {"--pty", "-", "--bootstrap", "2"}, ZS_BAD_ARG},
         {18, {"--pty", "-", "--boot-id", "256"}, ZS_BAD_ARG},
+        {19, {"--version"}, ZS_VERSION},
+        {20, {"--pty", "-", "--version", "--monitors", "2"}, ZS_VERSION},
+        {21, {"--version=1"}, ZS_BAD_ARG},  // takes no value
     };
     for (const Row &r : rows) {
         std::vector<const char *> argv = {"zelbsim"};
@@ -812,6 +876,11 @@ TEST(ZelbsimOptions, CommandLineAndStateFile) {
             EXPECT_EQ(c.lines.at(0).bootstrap, r.no == 16);
             EXPECT_TRUE(c.lines.at(1).bootstrap &&
                         c.lines[1].boot_id == (r.no == 15 ? 0x3F : 0xD5));
+        }
+        if (r.rc == ZS_VERSION) {
+            const std::string v = zs_version_text();
+            EXPECT_EQ(v.rfind("zelbsim ", 0), 0u) << v;
+            EXPECT_TRUE(v.size() > 9 && isdigit(v[8]) && v.back() == '\n') << v;
         }
         if (r.no == 3) {
             const zs_fault &f = c.lines.at(0).faults.at(0);

@@ -759,6 +759,7 @@ private:
             if (p->minimum() != w.pmin || p->maximum() != w.pmax) p->setRange(w.pmin, w.pmax);
             if (p->value() != w.ppos) p->setValue(w.ppos);
         }
+        if (const QString tip = qs(w.tooltip); wid->toolTip() != tip) wid->setToolTip(tip);
         if (wid->geometry() != QRect(w.x, w.y, w.w, w.h)) wid->setGeometry(w.x, w.y, w.w, w.h);
         if (wid->isVisibleTo(wid->parentWidget()) != w.visible || first) wid->setVisible(w.visible);
     }

@@ -314,6 +314,30 @@ TEST_F(WinQt, TextRoundTripsThroughAnEdit) {
     EXPECT_EQ(win_text(b.edit), "123");
 }
 
+// A tooltip reaches its widget as Unicode, also when a worker sets it, and
+// an empty text removes it.
+TEST_F(WinQt, TooltipsReachTheWidgets) {
+    const Built b = build_all(main_);
+    auto *edit = only_widget<QLineEdit>();
+    ASSERT_NE(edit, nullptr);
+    win_set_tooltip(b.edit, "/dev/ttyS0");
+    EXPECT_EQ(edit->toolTip(), QStringLiteral("/dev/ttyS0"));
+    std::thread worker([&] {
+        win_set_tooltip(b.edit,
+                        "/home/j\xfc"
+                        "rgen/tty \x80");
+    });
+    worker.join();
+    const QString want = QString::fromUtf8(
+        "/home/j\xc3\xbc"
+        "rgen/tty \xe2\x82\xac");
+    EXPECT_TRUE(win_pump_until([&] { return edit->toolTip() == want; }, kWait))
+        << edit->toolTip().toStdString();
+    win_set_tooltip(b.edit, "");
+    EXPECT_TRUE(edit->toolTip().isEmpty());
+    EXPECT_EQ(edit->text(), QStringLiteral("1"));
+}
+
 // State set by a worker reaches the widgets through the loop.
 TEST_F(WinQt, WorkerChangesReachTheWidgets) {
     WinDialogArgs d;

@@ -8,7 +8,8 @@
 
 #include <string>
 
-// Window procedure that hands the sequencer's two timers to it.
+// Window procedure that hands the sequencer's two timers to it, and the
+// status dialog's idle timer to the dialogs, as the program's window does.
 int ui_timer_proc(int hwnd, int msg, int p1, int p2);
 // Once per program: the headless layer, a main window with ui_timer_proc as
 // hwndMain, and the two status dialogs, hidden.

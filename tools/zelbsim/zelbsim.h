@@ -53,6 +53,7 @@ enum zs_result : int {
     ZS_EXISTS = 3,   // the symlink path exists and is not a symlink
     ZS_TIMEOUT = 4,  // a wait ran out
     ZS_HELP = 5,     // option parsing: --help was given
+    ZS_VERSION = 6,  // option parsing: --version was given (and --help was not)
     ZS_RESULT_COUNT
 };
 const char *zs_strerror(int rc);
@@ -255,7 +256,9 @@ std::string zs_summary(zs_sim *sim);
 // One line naming every line's port, for the "ready" message.
 std::string zs_ready_text(zs_sim *sim);
 
-// Command line. Fills `cfg` from the options (argv[0] is skipped). ZS_HELP for --help;
-// ZS_BAD_ARG with a message in `err` for a bad option.
+// Command line. Fills `cfg` from the options (argv[0] is skipped). ZS_HELP for --help,
+// ZS_VERSION for --version; ZS_BAD_ARG with a message in `err` for a bad option.
 int zs_parse_args(int argc, const char *const *argv, zs_config *cfg, std::string *err);
 const char *zs_help_text();
+// "zelbsim VERSION" and a newline, what --version prints.
+const char *zs_version_text();

@@ -93,6 +93,7 @@ static const char *const result_text[] = {
     "path exists and is not a symlink",  // ZS_EXISTS
     "time-out",                          // ZS_TIMEOUT
     "help requested",                    // ZS_HELP
+    "version requested",                 // ZS_VERSION
 };
 static_assert(std::size(result_text) == ZS_RESULT_COUNT);
 

@@ -1,7 +1,7 @@
 // The zelbsim program: parses the options, starts the simulation, prints one "ready" line,
 // and waits for SIGINT or SIGTERM. Then it stops the simulation (which removes its symlinks)
-// and prints the summary. Exit codes: 0 after a signal, 1 when the start failed, 2 for a bad
-// command line.
+// and prints the summary. --help and --version print their text and end. Exit codes: 0 after a
+// signal (and for --help and --version), 1 when the start failed, 2 for a bad command line.
 #include "zelbsim.h"
 
 #include <pthread.h>
@@ -12,8 +12,8 @@ int main(int argc, char **argv) {
     zs_config cfg;
     std::string err;
     const int rc = zs_parse_args(argc, argv, &cfg, &err);
-    if (rc == ZS_HELP) {
-        std::fputs(zs_help_text(), stdout);
+    if (rc == ZS_HELP || rc == ZS_VERSION) {
+        std::fputs(rc == ZS_HELP ? zs_help_text() : zs_version_text(), stdout);
         return 0;
     }
     if (rc) {

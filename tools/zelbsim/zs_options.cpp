@@ -34,6 +34,9 @@ struct opt_state {
 
 }  // namespace
 
+// The simulator's version is kept here and nowhere else.
+const char *zs_version_text() { return "zelbsim 0.1.0\n"; }
+
 const char *zs_help_text() {
     return "usage: zelbsim [options]\n"
            "A simulated chain of monitors with ZELB boards, on a pseudo-terminal or behind a\n"
@@ -80,6 +83,7 @@ const char *zs_help_text() {
            "  --log FILE|-          log every frame received and sent (\"-\" = stdout)\n"
            "  --state FILE          read options from FILE, one per line, without \"--\"\n"
            "  --help                this text\n"
+           "  --version             the simulator's name and version\n"
            "\n"
            "Examples:\n"
            "  zelbsim --pty /tmp/vq/ttyV0 --monitors 3\n"
@@ -261,7 +265,7 @@ static bool read_state(opt_state *st, const std::string &path, int depth);
 
 // The options that take no value.
 static bool is_flag(const std::string &name) {
-    return name == "loop" || name == "pace" || name == "help";
+    return name == "loop" || name == "pace" || name == "help" || name == "version";
 }
 
 // The options whose value may be left out.
@@ -274,7 +278,7 @@ static bool handle(opt_state *st, const std::string &name, const std::string &va
     if (!is_flag(name) && !is_optional(name) && !has_val)
         return fail(st, "--" + name + " needs a value");
     uint32_t n;
-    if (name == "help") return true;  // answered by the caller once all options are read
+    if (name == "help" || name == "version") return true;  // answered once all are read
     if (name == "loop")
         st->loop = true;
     else if (name == "pace")
@@ -411,7 +415,7 @@ int zs_parse_args(int argc, const char *const *argv, zs_config *cfg, std::string
     if (!err) err = &dummy;
     if (!cfg || argc < 0 || (argc > 0 && !argv)) return ZS_BAD_ARG;
     opt_state st;
-    bool help = false;
+    bool help = false, version = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i] ? argv[i] : "";
         if (a.compare(0, 2, "--") != 0) {
@@ -432,12 +436,14 @@ int zs_parse_args(int argc, const char *const *argv, zs_config *cfg, std::string
             has_val = true;
         }
         if (name == "help") help = true;
+        if (name == "version") version = true;
         if (!handle(&st, name, val, has_val, 0)) {
             *err = st.err;
             return ZS_BAD_ARG;
         }
     }
     if (help) return ZS_HELP;
+    if (version) return ZS_VERSION;
     if (!finish(&st)) {
         *err = st.err;
         return ZS_BAD_ARG;

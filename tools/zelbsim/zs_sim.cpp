@@ -2,14 +2,21 @@
 //
 // A pty line keeps the master of a pseudo-terminal pair; the program opens the slave (through
 // a symlink when one was named). Before each read the slave's line settings are read back
-// through the master, so the bytes are judged under the settings they were sent with; while
-// the line is quiet they are looked at every 100 ms. While no one has the slave open the
-// master reports a hang-up; the thread then looks again every 20 ms and throws away what
-// would go out, as a serial port does with nobody listening.
+// through the master, so the bytes are judged under the settings they were sent with; while a
+// client has the slave open and the line is quiet they are looked at every 100 ms.
+// While no one has the slave open the master reports a hang-up, and keeps reporting it, so it
+// is not polled then; what would go out is thrown away, as a serial port does with nobody
+// listening. An inotify watch on the slave wakes the thread when someone opens or closes it;
+// the master's hang-up state, looked at after that, says whether a client is there (the
+// events only say when to look: they can merge and carry no count). The slave is opened and
+// closed once at the start, so that the master reports the hang-up before the first client
+// too (a slave never opened shows none). Where no watch can be had, the thread looks every
+// 20 ms instead.
 // A TCP line listens for converter clients; a new client replaces the one before it.
 //
-// One thread polls every descriptor and a wake-up eventfd. It holds the simulation's mutex
-// except while it sleeps in ppoll, so user calls from other threads see consistent state.
+// One thread polls every descriptor, the inotify descriptor and a wake-up eventfd. It holds
+// the simulation's mutex except while it sleeps in ppoll, so user calls from other threads
+// see consistent state. With nothing due it sleeps until a descriptor wakes it.
 //
 // Sections: ports; thread; start and stop; queries and settings; texts.
 #include "zs_internal.h"
@@ -21,6 +28,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -41,6 +49,8 @@ struct zs_port {
     std::string slave;      // its slave's path
     std::string link;       // the symlink made to it ("" = none)
     bool hup = false;       // nobody has the slave open
+    int wd = -1;            // pty: inotify watch on the slave; -1 = none, look every 20 ms
+    bool look = false;      // pty: the slave was opened or closed since the last look
     int64_t check_due = 0;  // pty: when settings and hang-up are next looked at (us)
     int listen_fd = -1;     // TCP listener
     int conn = -1;          // TCP client
@@ -56,6 +66,7 @@ struct zs_sim {
     pthread_t th{};
     bool running = false;
     int wake = -1;
+    int notify = -1;  // inotify: opens and closes of the pty slaves
     bool stop = false;
     std::vector<zs_line> lines;
     std::vector<zs_port> ports;
@@ -132,6 +143,14 @@ static int open_pty(zs_port *p, const std::string &link, std::string *err) {
     }
     p->master = m;
     p->slave = name;
+    // Opened and closed once, so that the master reports the hang-up until a client opens it.
+    const int sl = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (sl < 0) {
+        *err = errno_text(name);
+        return ZS_SYS;
+    }
+    close(sl);
+    p->hup = true;
     if (!link.empty()) {
         const int rc = make_link(p->slave, link, err);
         if (rc) return rc;
@@ -256,6 +275,36 @@ static void pty_read(zs_sim *s, size_t i, int64_t now) {
     }
 }
 
+// Looks at a pty whose slave nobody had open: reads what a client left on the line before it
+// closed again (answers to it are thrown away), and sees whether one has it open now.
+static void pty_look(zs_sim *s, size_t i, int64_t now) {
+    zs_port &p = s->ports[i];
+    pollfd q{p.master, POLLIN, 0};
+    if (poll(&q, 1, 0) < 0) return;
+    if (!(q.revents & POLLHUP)) p.hup = false;
+    if (q.revents & POLLIN) pty_read(s, i, now);
+}
+
+// Takes the inotify events and marks the ports whose slave was opened or closed. A port
+// whose watch the kernel removed falls back to looking every 20 ms.
+static void notify_read(zs_sim *s) {
+    alignas(inotify_event) char buf[4096];
+    for (;;) {
+        const ssize_t n = read(s->notify, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        for (ssize_t k = 0; k + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
+            const inotify_event *e = reinterpret_cast<const inotify_event *>(buf + k);
+            for (zs_port &p : s->ports) {
+                if (p.master < 0 || (p.wd != e->wd && !(e->mask & IN_Q_OVERFLOW))) continue;
+                p.look = true;
+                if (e->mask & IN_IGNORED) p.wd = -1;
+            }
+            k += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        }
+    }
+}
+
 // Drop-after-n-bytes faults: how many bytes the client may still send, SIZE_MAX = no limit.
 static size_t drop_budget(zs_sim *s, size_t i, size_t *rule) {
     size_t best = SIZE_MAX;
@@ -353,7 +402,7 @@ static void *sim_thread(void *arg) {
     zs_sim *s = static_cast<zs_sim *>(arg);
     std::unique_lock<std::mutex> lk(s->mu);
     std::vector<pollfd> fds;
-    std::vector<int> owner;  // per pollfd: port index, -1 = wake-up
+    std::vector<int> owner;  // per pollfd: port index, -1 = wake-up, -2 = inotify
     while (!s->stop) {
         int64_t now = sim_now(s);
         s->log.now = now;
@@ -364,15 +413,16 @@ static void *sim_thread(void *arg) {
         owner.push_back(-1);
         for (size_t i = 0; i < s->ports.size(); ++i) {
             zs_port &p = s->ports[i];
-            // A pty is looked at when due, and at once when its hang-up state has changed
-            // since the line last recorded whether a client is there.
-            if (p.master >= 0 && (now >= p.check_due || s->lines[i].set.client == p.hup)) {
-                if (p.hup) {  // look whether someone opened the slave again
-                    pollfd q{p.master, POLLIN, 0};
-                    if (poll(&q, 1, 0) >= 0 && !(q.revents & POLLHUP)) p.hup = false;
-                }
+            // A pty is looked at when due, when its slave was opened or closed, and when its
+            // hang-up state has changed since the line last recorded whether a client is there.
+            if (p.master >= 0 &&
+                (p.look || now >= p.check_due || s->lines[i].set.client == p.hup)) {
+                p.look = false;
+                if (p.hup) pty_look(s, i, now);
                 pty_refresh_settings(s, i);
-                p.check_due = now + (p.hup ? ZS_HUP_RETRY_US : ZS_SETTINGS_POLL_US);
+                p.check_due = !p.hup     ? now + ZS_SETTINGS_POLL_US
+                              : p.wd < 0 ? now + ZS_HUP_RETRY_US
+                                         : INT64_MAX;
             }
             if (p.master >= 0) next = std::min(next, p.check_due);
             next = std::min(next, line_flush(s, i, now));
@@ -391,11 +441,18 @@ static void *sim_thread(void *arg) {
                 owner.push_back(static_cast<int>(i));
             }
         }
+        // The inotify descriptor comes last: its events are taken after the hang-ups the
+        // masters reported in the same wake-up, so that an open after such a hang-up still
+        // has its look.
+        if (s->notify >= 0) {
+            fds.push_back(pollfd{s->notify, POLLIN, 0});
+            owner.push_back(-2);
+        }
         s->cv.notify_all();
-        int64_t wait = next == INT64_MAX ? 1000000 : std::clamp<int64_t>(next - now, 0, 1000000);
+        const int64_t wait = std::max<int64_t>(next - now, 0);
         timespec ts{static_cast<time_t>(wait / 1000000), static_cast<long>(wait % 1000000) * 1000};
         lk.unlock();
-        const int rc = ppoll(fds.data(), fds.size(), &ts, nullptr);
+        const int rc = ppoll(fds.data(), fds.size(), next == INT64_MAX ? nullptr : &ts, nullptr);
         lk.lock();
         if (rc <= 0) continue;
         now = sim_now(s);
@@ -403,6 +460,10 @@ static void *sim_thread(void *arg) {
         for (size_t k = 0; k < fds.size(); ++k) {
             const short ev = fds[k].revents;
             if (!ev) continue;
+            if (owner[k] == -2) {
+                notify_read(s);
+                continue;
+            }
             if (owner[k] < 0) {
                 uint64_t v;
                 if (read(s->wake, &v, sizeof v) < 0) {}
@@ -435,6 +496,7 @@ static void sim_close(zs_sim *s) {
         if (p.listen_fd >= 0) close(p.listen_fd);
     }
     if (s->wake >= 0) close(s->wake);
+    if (s->notify >= 0) close(s->notify);
     if (s->own_logf && s->log.out) std::fclose(s->log.out);
     s->log.out = nullptr;
 }
@@ -498,7 +560,15 @@ int zs_start(const zs_config &cfg, zs_sim **out, std::string *err) {
         rc = cfg.lines[i].kind == ZS_TCP ? open_listener(&s->ports[i], cfg.lines[i], err)
                                          : open_pty(&s->ports[i], cfg.lines[i].link, err);
     }
+    // Without inotify (no instance or watch left) the pty lines fall back to looking every 20 ms.
     if (!rc) {
+        for (zs_port &p : s->ports) {
+            if (p.master < 0) continue;
+            if (s->notify < 0) s->notify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+            if (s->notify >= 0)
+                p.wd = inotify_add_watch(s->notify, p.slave.c_str(),
+                                         IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE);
+        }
         s->wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         if (s->wake < 0) {
             *err = errno_text("eventfd");
@@ -562,8 +632,10 @@ uint16_t zs_tcp_port(zs_sim *s, int line) {
 int zs_get_settings(zs_sim *s, int line, zs_line_settings *out) {
     if (!line_ok(s, line) || !out) return ZS_BAD_ARG;
     std::lock_guard<std::mutex> lk(s->mu);
+    s->log.now = sim_now(s);  // the thread may have slept long: a settings event's time
     if (s->ports[line].master >= 0) pty_refresh_settings(s, static_cast<size_t>(line));
     *out = s->lines[line].set;
+    s->cv.notify_all();  // for a waiter on the settings event this may have recorded
     return ZS_OK;
 }
 

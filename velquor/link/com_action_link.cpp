@@ -14,6 +14,8 @@
 // mode switching.
 #include "velquor/link/com_link.h"
 
+#include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/net.h"
@@ -27,6 +29,8 @@
 
 int32_t com_mode = com_mode_rs232;
 int syscom = -1;
+char mc_fail_where[96] = "";
+char mc_fail_why[128] = "";
 odat_ser com_dat = {&syscom, {0}};
 odat_ip ip_dat = {&syscom, {0}, eth_conv_port};
 ip_com_configT ipcom_conf = {9600, 'N', 'E', 8, 2, 0, 0, 1000, 5};
@@ -147,21 +151,77 @@ void init_op_dat(int32_t mode, const char *intf, int *port, uint8_t to, uint8_t 
 
 // ---------------------------------------------------------------- opening and closing
 
+namespace {
+
+// Keeps where and why an opening failed, and notes it in the traffic log.
+void open_failed(const char *where, const char *why) {
+    std::snprintf(mc_fail_where, sizeof mc_fail_where, "%s", where);
+    std::snprintf(mc_fail_why, sizeof mc_fail_why, "%s", why);
+    char note[sizeof mc_fail_where + sizeof mc_fail_why + 16];
+    std::snprintf(note, sizeof note, "open %s: %s", mc_fail_where, mc_fail_why);
+    mc_log_note(note);
+}
+
+// The reason of a failed serial opening of `intf`.
+void serial_failed(const char *intf, char rv) {
+    char path[96];
+    if (!intf || !plat::ser_resolve_name(intf, path, sizeof path))
+        std::snprintf(path, sizeof path, "%s", intf ? intf : "");
+    char why[128];
+    if (rv == mc_e_port_used)
+        std::snprintf(why, sizeof why, "already open");
+    else if (rv == mc_e_miss_path)
+        std::snprintf(why, sizeof why, "no port named");
+    else
+        plat::ser_explain_open(path, plat::ser_last_errno(), why, sizeof why);
+    open_failed(path, why);
+}
+
+// The reason of a failed TCP opening (the ICMP echo or the connect) of `ip`.
+void tcp_failed(const char *ip, uint32_t port, char rv, bool echo) {
+    char where[96];
+    std::snprintf(where, sizeof where, "%s:%u", ip, unsigned(port));
+    char why[128];
+    if (rv == mc_e_ip || rv == mc_e_miss_path)
+        std::snprintf(why, sizeof why, "not an address a converter can have");
+    else if (echo && rv == mc_e_n_op_comp)
+        std::snprintf(why, sizeof why, "no answer to the ICMP echo");
+    else if (echo)
+        std::snprintf(why, sizeof why, "no ICMP echo: %s", std::strerror(plat::net_last_errno()));
+    else if (rv == mc_e_to)
+        std::snprintf(why, sizeof why, "no connection within %u ms",
+                      unsigned(ipcom_conf.timeout) * ipcom_conf.timeout_multi);
+    else
+        std::snprintf(why, sizeof why, "%s", std::strerror(plat::net_last_errno()));
+    why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
+    open_failed(where, why);
+}
+
+}  // namespace
+
 char mc_open_mycom(const void *op_dat, int mode) {
     if (!op_dat) return mc_e_n_op_comp;
+    mc_fail_where[0] = mc_fail_why[0] = '\0';
     log_open();
     if (mode == mc_open_ser) {
         const auto *ser = static_cast<const odat_ser *>(op_dat);
-        return mc_ser_open(ser->cp, ser->intf);
+        const char rv = mc_ser_open(ser->cp, ser->intf);
+        if (rv != mc_e_ok) serial_failed(ser->intf, rv);
+        return rv;
     }
     if (mode == mc_open_tcp) {
         const auto *ipd = static_cast<const odat_ip *>(op_dat);
         if (!ipd->sock) return mc_e_n_op_comp;
         if (*ipd->sock != -1) return mc_e_port_used;  // a socket still open is not overwritten
-        const char rv = eth_ping_ip(ipd->ip);
-        if (rv != mc_e_ok) return rv;
-        return eth_opensoc_tcp(ipd->sock, ipd->ip, ipd->port, ipcom_conf.timeout,
-                               ipcom_conf.timeout_multi);
+        char rv = eth_ping_ip(ipd->ip);
+        if (rv != mc_e_ok) {
+            tcp_failed(ipd->ip, ipd->port, rv, true);
+            return rv;
+        }
+        rv = eth_opensoc_tcp(ipd->sock, ipd->ip, ipd->port, ipcom_conf.timeout,
+                             ipcom_conf.timeout_multi);
+        if (rv != mc_e_ok) tcp_failed(ipd->ip, ipd->port, rv, false);
+        return rv;
     }
     return mc_e_n_op_comp;
 }

@@ -135,6 +135,13 @@ char mc_log_create(void);
 // A note in the traffic log: a line "/* text */" in the log file while one is
 // open, and the text in the Debug view.
 void mc_log_note(const char *text);
+// Where and why the last opening failed, in words for the operator: the
+// device path or "address:port", and the system's reason ("permission denied
+// (join group dialout)", "connection refused", ...). Both empty after an
+// opening that succeeded. The end step shows the error id's text; the traffic
+// log and velquor-cli add these.
+extern char mc_fail_where[96];
+extern char mc_fail_why[128];
 // The kind of an opening: a serial port (op_dat an odat_ser) or a TCP
 // connection to a converter (an odat_ip), made after an ICMP echo.
 enum mc_open_kind : int { mc_open_ser = 0, mc_open_tcp = 1 };

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "velquor/link/com_link.h"
+#include "velquor/util/files.h"
 #include "velquor/util/velq_str.h"
 
 const char ipl_std_ip[] = "0.0.0.0";
@@ -38,6 +39,16 @@ void ipl_key(char *out, size_t n, int i, int j) {
         std::snprintf(out, n, "ik_ipl_%d", i);
     else
         std::snprintf(out, n, "ik_ipl_%d_%d", i, j);
+}
+
+// Writes one line of the configuration as its other keys are written: the
+// text and CR LF. False when the write failed; its file error id is then in
+// sys_f_rv.
+bool ipl_writeln(FILE *f, const char *line) {
+    const char rc = mf_writeln_str(f, line);
+    if (rc == 0) return true;
+    sys_f_rv = static_cast<uint8_t>(rc);
+    return false;
 }
 
 }  // namespace
@@ -77,16 +88,22 @@ int32_t list_get_max_sub(int32_t ipx) {
     return n;
 }
 
-void save_ip_list(FILE *f) {
-    if (!f) return;
-    std::fprintf(f, "ik_sys_broad %d\n", int(broad));
+char save_ip_list(FILE *f) {
+    if (!f) return 1;
+    char line[32 + ipl_dns_max + 2];
+    std::snprintf(line, sizeof line, "ik_sys_broad %d", int(broad));
+    if (!ipl_writeln(f, line)) return 2;
     char key[32];
     for (int i = 1; i <= ipl_n_lists; ++i)
         for (int j = 1; j <= ipl_n_entries; ++j) {
             const ip_list_ent &e = ip_list[i - 1][j - 1];
+            const char *v = e.dns ? e.dns : e.ip;
             ipl_key(key, sizeof key, i, j);
-            std::fprintf(f, "%s %s\n", key, e.dns ? e.dns : e.ip);
+            std::snprintf(line, sizeof line, "%s %.*s", key,
+                          static_cast<int>(std::strcspn(v, "\r\n")), v);
+            if (!ipl_writeln(f, line)) return 2;
         }
+    return 0;
 }
 
 char load_ip_list(const char *ind, const char *val) {

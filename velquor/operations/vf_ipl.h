@@ -38,7 +38,9 @@ void reset_ip_list(void);
 const char *list_get_ip(int32_t ipx);
 const char *list_get_ip_sub(int32_t ipx, int32_t sub);
 int32_t list_get_max_sub(int32_t ipx);
-// Writes "ik_sys_broad" and the 270 list keys to the configuration file f.
-void save_ip_list(FILE *f);
+// Writes "ik_sys_broad" and the 270 list keys to the configuration file f,
+// each line ended by CR LF as every line of that file. 0 written; 1 no file;
+// 2 a write failed (its file error id in sys_f_rv), nothing written after it.
+char save_ip_list(FILE *f);
 // 1 when `ind` is an IP-list key (its value taken), 0 otherwise.
 char load_ip_list(const char *ind, const char *val);

@@ -492,12 +492,7 @@ char save_ent(FILE *f, const char *key, const void *var, uint8_t fmt) {
 char save_intf(FILE *f) {
     char rc = save_tab(f, tab(intf_tab));
     if (rc) return rc;
-    save_ip_list(f);  // ik_sys_broad and the 270 entries
-    if (!f || std::ferror(f)) {
-        sys_f_rv = mfe_rw;
-        return 2;
-    }
-    return 0;
+    return save_ip_list(f);  // ik_sys_broad and the 270 entries
 }
 
 char save_view(FILE *f) { return save_tab(f, tab(view_tab)); }

@@ -23,6 +23,7 @@
 #include <utility>
 
 #include "platform/loop.h"
+#include "platform/serial.h"
 #include "platform/win.h"
 #include "velquor/link/com_link.h"
 #include "velquor/operations/vf_info.h"
@@ -203,6 +204,32 @@ static void scr_apply_kind(int wnd, const elementT &e) {
     if (kind == wt_tree && e.fill) e.fill();
 }
 
+namespace {
+
+// Tooltips of elements: the text a row's control shows when the pointer rests
+// on it, refreshed with the contents.
+const char *tip_com_device(void) {
+    const char *path = plat::ser_com_path(sys_intf);
+    return path ? path : "";
+}
+
+struct tip_row {
+    int32_t ix;
+    const char *(*text)(void);
+};
+// The COM number field names the device its number stands for (the port
+// table's default, an ik_comdev_N line or velquor-cli's --port).
+const tip_row tip_tab[] = {
+    {ix_ed_com, tip_com_device},
+};
+
+}  // namespace
+
+static void scr_apply_tip(int wnd, const elementT &e) {
+    for (const tip_row &t : tip_tab)
+        if (t.ix == e.my_ix) plat::win_set_tooltip(wnd, t.text());
+}
+
 // Creates the control of row e; -1 when the row's kind or geometry makes none.
 static int scr_create(const elementT &e) {
     int kind = e.win_type & 0xFF;
@@ -263,6 +290,7 @@ void SetWindowContents(int mode) {
             scr_apply_enable(wnd, e, pv);
             plat::win_set_font(wnd, plat::WIN_FONT_SMALL);
             scr_apply_kind(wnd, e);
+            scr_apply_tip(wnd, e);
         }
         if (slot == scr_n_slots - 1) {
             mw_showerror(hwndMain, "Zu viele Anzeigeelemente auf der Bilschirmseite!");
@@ -350,8 +378,9 @@ static bool scr_byte_in(const char *text, uint32_t lo, uint32_t hi, uint8_t *out
 
 // Stores a number field's text into its byte: the interval of p2 decides the
 // range, an invalid text gives the interval's default. A 0-based field
-// (shown + 1) stores the value and the default lowered by one.
-static void scr_save_number(const elementT &e, const char *text) {
+// (shown + 1) stores the value and the default lowered by one. True when the
+// field must be redrawn: its text is not the value now in use.
+static bool scr_save_number(const elementT &e, const char *text) {
     const intervallT *iv = iv_get(e.p2);
     uint8_t v = 0;
     uint8_t *dst = static_cast<uint8_t *>(e.buffer);
@@ -360,16 +389,24 @@ static void scr_save_number(const elementT &e, const char *text) {
         *dst = static_cast<uint8_t>(v - base);
     else
         *dst = static_cast<uint8_t>(iv->def >= base ? iv->def - base : 0);
+    char shown[16];
+    scr_get_bufffer_value(shown, sizeof shown, e.my_ix);
+    return strcmp(shown, text) != 0;
 }
 
-static void scr_save_text(const elementT &e, char *text, size_t cap) {
-    if (e.buffer_size == 0) return;
-    if (e.p2 == tc_fname && is_not_fname(text)) return;
+// Stores a text field's text into its variable. True when the field must be
+// redrawn: an address field whose text was refused and now reads the address
+// in use.
+static bool scr_save_text(const elementT &e, char *text, size_t cap) {
+    if (e.buffer_size == 0) return false;
+    if (e.p2 == tc_fname && is_not_fname(text)) return false;
     // An address field takes only an address a link may use (ms_is_not_ipv4);
     // anything else leaves it without an address.
+    bool refused = false;
     if (e.p2 == tc_ipv4 && ms_is_not_ipv4(text) != 0) {
-        if (cap < 8) return;
+        if (cap < 8) return false;
         ms_set_std_ipv4(text);
+        refused = true;
     }
     std::unique_lock<std::mutex> lk(scr_debug_mu, std::defer_lock);
     if (e.buffer == debug_str) lk.lock();
@@ -377,6 +414,7 @@ static void scr_save_text(const elementT &e, char *text, size_t cap) {
     size_t len = strnlen(text, e.buffer_size - 1);
     memcpy(dst, text, len);
     dst[len] = 0;
+    return refused;
 }
 
 void scr_save(int slot) {
@@ -387,11 +425,19 @@ void scr_save(int slot) {
     if (!e.buffer || (e.win_type & 0xFF) == wt_tree) return;
     char text[1023];
     plat::win_get_text(s.wnd, text, sizeof text);
+    bool redraw = false;
     switch (e.buffer_type) {
-    case bt_text: scr_save_text(e, text, sizeof text); break;
+    case bt_text: redraw = scr_save_text(e, text, sizeof text); break;
     case bt_byte:
-    case bt_byte1: scr_save_number(e, text); break;
+    case bt_byte1: redraw = scr_save_number(e, text); break;
     default: break;
+    }
+    // A refused value is replaced by the default (numbers) or the empty address:
+    // the field shows what is used, never the text that was refused.
+    if (redraw) {
+        char shown[1024];
+        scr_get_bufffer_value(shown, sizeof shown, e.my_ix);
+        plat::win_set_text(s.wnd, shown);
     }
 }
 

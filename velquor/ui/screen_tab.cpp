@@ -78,9 +78,10 @@ const elementT wndelemnts[scr_n_rows + 1] = {
     // background of the client area
     {R(ix_fill), 166, STA, "", "", "", nullptr, 0, 0, show_enab_always, F | S | D | B | C | G, 0, 0,
      128, 128, 0, 0, nullptr},
-    // keyboard group: the five front keys, created Left, Right, OK, Up, Down
+    // keyboard group: the five front keys, created Left, Right, OK, Up, Down. The
+    // Scan view has no keys, and its scan group stands where this group would.
     {R(ix_key_grp), 117, GRP, "Tastatur", "Keyboard", "clavier", nullptr, 0, 0, show_enab_keyboard,
-     F | S | B | C | G, 86, 66, 40, 60, 0, 0, nullptr},
+     F | S | B | G, 86, 66, 40, 60, 0, 0, nullptr},
     {R(ix_key_lf), cmd_key_left, BUT, "Links", "Left", "gauche", nullptr, 0, 0, show_enab_keyboard,
      F | S | D | B | G, 88, 91, 10, 15, 0, 0, nullptr},
     {R(ix_key_rt), cmd_key_right, BUT, "Rechts", "Right", "droite", nullptr, 0, 0,

@@ -16,19 +16,21 @@
 
 // ---------------------------------------------------------------- settings
 
-char op_mak_pre[cfg_viewer_size] = "notepad.exe ";
+char op_mak_pre[cfg_viewer_size] = "xdg-open ";
 char op_mak_suff[cfg_viewer_size] = "";
-char op_ddc_hex_pre[cfg_viewer_size] = "notepad.exe ";
+char op_ddc_hex_pre[cfg_viewer_size] = "xdg-open ";
 char op_ddc_hex_suff[cfg_viewer_size] = "";
-char op_ddc_bin_pre[cfg_viewer_size] = "notepad.exe ";
+char op_ddc_bin_pre[cfg_viewer_size] = "xdg-open ";
 char op_ddc_bin_suff[cfg_viewer_size] = "";
-char op_tx_pre[cfg_viewer_size] = "notepad.exe ";
+char op_tx_pre[cfg_viewer_size] = "xdg-open ";
 char op_tx_suff[cfg_viewer_size] = "";
 
 namespace {
 
-// Default viewer command before the file name; the text viewer's is the same.
-const char viewer_pre_std[] = "notepad.exe ";
+// Default viewer command before the file name, for every kind of file: the
+// desktop's own choice of program for the file. The blank separates it from
+// the file name that follows.
+const char viewer_pre_std[] = "xdg-open ";
 
 // Bounded copy that always terminates.
 void set_text(char *dst, size_t cap, const char *src) {

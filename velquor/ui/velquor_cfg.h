@@ -63,7 +63,7 @@ enum : uint32_t {
 // Sets the groups named by the bits of mode to their defaults (mode2 unused).
 void set_std_cfg(uint32_t mode, uint32_t mode2);
 
-// The eight viewer prefixes "notepad.exe ", the suffixes empty.
+// The four viewer prefixes "xdg-open " (with its blank), the four suffixes empty.
 void reset_prog_open(void);
 // show_keyb, show_info, show_mak = 0; sysmode = 129; sys_lang = 2; com_mode = 238.
 void reset_view(void);

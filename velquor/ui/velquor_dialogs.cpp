@@ -58,6 +58,13 @@ void set_item(int dlg, int id, const char *text) {
     if (h != -1) plat::win_set_text(h, text);
 }
 
+// The progress dialog is shown: the idle timer watches for the end of the
+// operation. Hidden: nothing to watch.
+void show_stat_dlg(void) {
+    plat::win_show(HDLG_Stat, true);
+    plat::win_set_timer(hwndMain, dlg_tm_idle, dlg_tm_idle_ms);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- creating and showing
@@ -79,7 +86,7 @@ void dlgopen_stat(void) {
         stat_dlg_ready = 1;
         stat_dlg_view_reset();
     }
-    plat::win_show(HDLG_Stat, true);
+    show_stat_dlg();
 }
 
 void dlgopen_staterr(void) {
@@ -95,12 +102,12 @@ void dlgopen_staterr(void) {
 }
 
 void dlgshow_stat(void) {
-    if (open(HDLG_Stat)) plat::win_show(HDLG_Stat, true);
+    if (open(HDLG_Stat)) show_stat_dlg();
 }
 
 static void focus_stat(void) {
     if (!open(HDLG_Stat)) return;
-    plat::win_show(HDLG_Stat, true);
+    show_stat_dlg();
     plat::win_bring_to_front(HDLG_Stat);
 }
 
@@ -112,6 +119,12 @@ void dlgshow_staterr(void) {
 
 static void hide_stat(void) {
     if (open(HDLG_Stat)) plat::win_show(HDLG_Stat, false);
+    plat::win_kill_timer(hwndMain, dlg_tm_idle);
+}
+
+void dlg_idle_tick(void) {
+    if (!(sys_act & 1)) return;
+    hide_stat();
 }
 
 void dlghide_staterr(void) {

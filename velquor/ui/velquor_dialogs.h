@@ -16,6 +16,12 @@ constexpr int dlg_about_id = 209, dlg_stat_id = 213, dlg_staterr_id = 219;
 constexpr int dlg_item_pre = 214, dlg_item_betw = 216, dlg_item_cancel = 215;
 constexpr int dlg_item_msg = 218, dlg_item_ok = 208, dlg_item_ver = 211, dlg_item_dllver = 199;
 
+// Timer of the main window that runs while the progress dialog is shown: each
+// expiry (every 5 ms) looks whether the window is idle again, and then hides
+// the dialog and stops itself. Showing the dialog arms it, hiding it stops it.
+constexpr unsigned dlg_tm_idle = 217;
+constexpr uint32_t dlg_tm_idle_ms = 5;
+
 // Dialog handles; 0 = not open.
 extern int HDLG_About, HDLG_Stat, HDLG_StatErr, HPB_Stat;
 extern uint8_t stat_dlg_ready;
@@ -30,6 +36,10 @@ void dlgclose_stat(void);
 void dlgclose_staterr(void);
 void dlgopen_about(void);
 void dlgclose_about(void);
+
+// Timer dlg_tm_idle has expired: once the window is idle (sys_act bit 1), the
+// progress dialog is hidden and the timer stopped.
+void dlg_idle_tick(void);
 
 // Carries out a request of the status display (a win_ask_t: redraw, bar,
 // first counter, focus, hide, Cancel on or off) on the dialogs.

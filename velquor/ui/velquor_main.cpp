@@ -50,8 +50,8 @@ namespace {
 
 // Timers of the main window.
 constexpr unsigned tm_startup = 171;  // one-shot first build
-constexpr unsigned tm_idle = 217;     // hides the status dialog while idle
 constexpr unsigned tm_cancel = 259;   // cancels a blocking socket call
+// dlg_tm_idle (217, velquor_dialogs.h) runs while the progress dialog is shown.
 
 // Bounded copy that always terminates.
 void copy_text(char *dst, size_t cap, const char *src) {
@@ -130,6 +130,7 @@ int vq_startup(const char *cmdline) {
         plat::win_message_box(-1, "Error", sys_get_msg(rc), plat::WIN_BOX_OK, plat::WIN_ICON_NONE);
         return 1;
     }
+    dlg_set_dll_version(dll_ver);  // the about box names the library bound now
     reset_ip_list_start();
     mak_reset_all();
     scr_reset_elem(screen, scr_n_slots);
@@ -218,14 +219,13 @@ int MainWndProc(int hwnd, int msg, int p1, int p2) {
         hwndMain = hwnd;
         plat::win_set_font(hwnd, plat::WIN_FONT_SMALL);
         plat::win_set_timer(hwnd, tm_startup, 1);
-        plat::win_set_timer(hwnd, tm_idle, 5);
         return 0;
     case plat::WIN_MSG_DESTROY:
         CreateWindowContents(cw_store);
         dlgclose_stat();
         dlgclose_staterr();
         plat::win_kill_timer(hwnd, tm_startup);
-        plat::win_kill_timer(hwnd, tm_idle);
+        plat::win_kill_timer(hwnd, dlg_tm_idle);
         scr_reset_elem(screen, scr_n_slots);
         is_start = 0;
         hwndMain = -1;
@@ -248,9 +248,7 @@ int MainWndProc(int hwnd, int msg, int p1, int p2) {
             is_start = 1;
             enab_sys_action(1);
             break;
-        case tm_idle:
-            if (sys_act & 1) dlghide_stat();
-            break;
+        case dlg_tm_idle: dlg_idle_tick(); break;
         case sm_timer_resume: sm_on_timer_173(); break;
         case sm_timer_end: sm_on_timer_165(); break;
         case tm_cancel:

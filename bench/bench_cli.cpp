@@ -1,0 +1,100 @@
+// velquor-cli from the outside, as a script runs it: the whole run of one
+// command (start, link, operation, end) against the simulator, unpaced over
+// TCP and over a pseudo-terminal, and paced at 9600 baud beside the time the
+// bytes take on the wire plus the delays of the action table's rows.
+//
+//   build/bench/bench_cli [runs]      (default 50 runs per figure)
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "zelbsim.h"
+
+extern char **environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds of one run of velquor-cli with args; -1 when it failed.
+double run_once(const std::vector<std::string> &args) {
+    std::vector<char *> argv;
+    std::string prog = VQ_BINARY_DIR "/bin/velquor-cli";
+    argv.push_back(prog.data());
+    std::vector<std::string> copy = args;
+    for (std::string &a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", 1, 0);  // O_WRONLY
+    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", 1, 0);
+    const auto t0 = Clock::now();
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, prog.c_str(), &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    if (rc != 0) return -1;
+    int st = 0;
+    waitpid(pid, &st, 0);
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+    return WIFEXITED(st) && WEXITSTATUS(st) == 0 ? ms : -1;
+}
+
+// Median and 95th percentile of `runs` runs; false when one failed.
+bool measure(const char *what, const std::vector<std::string> &args, int runs, double limit_ms) {
+    std::vector<double> t;
+    for (int i = 0; i < runs; ++i) {
+        const double ms = run_once(args);
+        if (ms < 0) {
+            printf("%-40s failed\n", what);
+            return false;
+        }
+        t.push_back(ms);
+    }
+    std::sort(t.begin(), t.end());
+    printf("%-40s median %7.1f ms  p95 %7.1f ms", what, t[t.size() / 2], t[t.size() * 95 / 100]);
+    if (limit_ms > 0) printf("  (wire and row delays %.1f ms)", limit_ms);
+    printf("\n");
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 50;
+    const std::string dir = "/tmp/vq_bench_cli";
+    std::string err;
+    zs_config cfg;
+    zs_line_cfg tcp, pty, paced;
+    tcp.kind = ZS_TCP;
+    tcp.addr = "127.0.0.61";
+    pty.link = dir + "/tty";
+    paced.link = dir + "/tty_paced";
+    paced.pace = true;
+    for (zs_line_cfg *l : {&tcp, &pty, &paced}) zs_line_set_count(l, 3);
+    cfg.lines = {tcp, pty, paced};
+    zs_sim *sim = nullptr;
+    if (zs_start(cfg, &sim, &err) != ZS_OK) {
+        printf("simulator: %s\n", err.c_str());
+        return 1;
+    }
+    const std::string conf = dir + "/none.cfg";  // no configuration: the defaults
+    measure("ping, unpaced, TCP", {"--config", conf, "--ip", tcp.addr, "ping"}, runs, 0);
+    measure("ping, unpaced, pty", {"--config", conf, "--port", pty.link, "ping"}, runs, 0);
+    // A paced 9600 8E1 byte takes 11 bits. info asks seven questions of ten
+    // bytes each way; its row waits 1 ms before the end step.
+    const double byte_ms = 11.0 * 1000.0 / 9600.0;
+    measure("ping, paced 9600, pty", {"--config", conf, "--port", paced.link, "ping"}, runs,
+            2 * 10 * byte_ms + 1);
+    measure("info, paced 9600, pty",
+            {"--config", conf, "--port", paced.link, "--monitor", "2", "info"}, runs,
+            7 * 2 * 10 * byte_ms + 1);
+    zs_stop(&sim);
+    return 0;
+}
