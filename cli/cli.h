@@ -16,7 +16,17 @@
 #include <cstdint>
 #include <string>
 
-enum cli_cmd_t : int { cli_none = 0, cli_ping, cli_key, cli_info, cli_reset };
+enum cli_cmd_t : int {
+    cli_none = 0,
+    cli_ping,
+    cli_key,
+    cli_info,
+    cli_reset,
+    cli_erase,
+    cli_upload,
+    cli_download,
+    cli_check_dump,
+};
 
 struct cli_opts {
     std::string config = "./std.cfg";
@@ -34,7 +44,9 @@ struct cli_opts {
     int answer = 0;      // --yes 1, --no 2, else ask (or No without a terminal)
     bool quiet = false;  // --quiet: only the value (ping's number, info's lines)
     cli_cmd_t cmd = cli_none;
-    int key_id = 0;  // command id of the key: cmd_key_up .. cmd_key_ok
+    int key_id = 0;      // command id of the key: cmd_key_up .. cmd_key_ok
+    std::string file;    // the dump file of upload, download and check-dump
+    std::string backup;  // --backup DIR: erase and download save each monitor first
 };
 
 // Results of cli_parse.

@@ -42,6 +42,12 @@ const char *cli_usage(void) {
            "                        press a front key of the monitor\n"
            "  info                  read the identification of one monitor (not 0)\n"
            "  reset                 restart the monitor (all monitors with --monitor 0)\n"
+           "  erase                 erase the monitor's file system (all monitors with\n"
+           "                        --monitor 0, every address with --group)\n"
+           "  upload FILE           save one monitor's file system into the dump FILE\n"
+           "  download FILE         write the dump FILE into the monitor (all monitors with\n"
+           "                        --monitor 0, every address with --group)\n"
+           "  check-dump FILE       read the dump FILE and tell what it holds; no monitor\n"
            "\n"
            "options:\n"
            "  --config FILE         configuration file (default ./std.cfg)\n"
@@ -58,6 +64,8 @@ const char *cli_usage(void) {
            "  --lang de|en|fr       language of the messages\n"
            "  --log FILE            log the traffic into FILE\n"
            "  --yes, --no           answer to questions (default: ask on a terminal, else No)\n"
+           "  --backup DIR          erase, download: save each monitor's file system into DIR\n"
+           "                        first; nothing is changed when a save fails\n"
            "  --quiet               print only the value: ping's number, info's lines\n"
            "  --help, --version\n"
            "\n"
@@ -109,10 +117,11 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
             continue;
         }
         if (!strcmp(a, "--config") || !strcmp(a, "--port") || !strcmp(a, "--log") ||
-            !strcmp(a, "--ip")) {
+            !strcmp(a, "--ip") || !strcmp(a, "--backup")) {
             const char *s = need();
             if (!s || !*s) return fail(std::string(a) + " needs a value");
             if (!strcmp(a, "--config")) o->config = s;
+            if (!strcmp(a, "--backup")) o->backup = s;
             if (!strcmp(a, "--port")) o->port = s;
             if (!strcmp(a, "--log")) o->log = s;
             if (!strcmp(a, "--ip")) {
@@ -162,7 +171,17 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
             o->cmd = cli_info;
         else if (!strcmp(a, "reset"))
             o->cmd = cli_reset;
-        else if (!strcmp(a, "key")) {
+        else if (!strcmp(a, "erase"))
+            o->cmd = cli_erase;
+        else if (!strcmp(a, "upload") || !strcmp(a, "download") || !strcmp(a, "check-dump")) {
+            const char *s = need();
+            if (!s || !*s) return fail(std::string(a) + " needs a file");
+            if (strlen(s) > 1023) return fail(std::string(a) + ": file name too long");
+            o->file = s;
+            o->cmd = !strcmp(a, "upload")     ? cli_upload
+                     : !strcmp(a, "download") ? cli_download
+                                              : cli_check_dump;
+        } else if (!strcmp(a, "key")) {
             const char *s = need();
             if (!s) return fail("key needs up, down, left, right or ok");
             for (const key_name &k : keys)
@@ -182,5 +201,9 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
     if (links > 1) return fail("choose one link: --port or --com, --ip, or --ip-list");
     if (o->cmd == cli_info && o->monitor == 0)
         return fail("info reads one monitor: give --monitor 1..255 (0 means all of them)");
+    if (o->cmd == cli_upload && o->monitor == 0)
+        return fail("upload reads one monitor: give --monitor 1..255 (0 means all of them)");
+    if (!o->backup.empty() && o->cmd != cli_erase && o->cmd != cli_download)
+        return fail("--backup goes with erase and download");
     return cli_parse_ok;
 }

@@ -7,19 +7,27 @@
 // through check_cmd, as the window presses it. The loop runs until the
 // operation has ended: idle again, no worker left and no end timer pending.
 // Boxes are answered by a hook that prints them; what the status dialog drew
-// last is drawn as a progress line. Results come from the operations' state:
-// the number a ping found (sys_zelb_nr), the identification record
-// (zelb_info_dat) and the error ids the operation ended with.
+// last is drawn as a progress line with the rate and the time left. Results
+// come from the operations' state: the number a ping found (sys_zelb_nr), the
+// identification record (zelb_info_dat), what a file-system operation did
+// (fs_report) and the error ids the operation ended with. With --backup, each
+// monitor an erase or a download will touch is first saved by an upload of
+// its own, and the command runs only when every save succeeded.
 #include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "cli/cli.h"
 #include "platform/cp1252.h"
@@ -28,7 +36,10 @@
 #include "platform/serial.h"
 #include "platform/win.h"
 #include "velquor/link/com_link.h"
+#include "velquor/operations/fs_ops.h"
 #include "velquor/operations/vf_end.h"
+#include "velquor/operations/vf_fs_dnl.h"
+#include "velquor/operations/vf_gamma.h"
 #include "velquor/operations/vf_info.h"
 #include "velquor/operations/vf_ipl.h"
 #include "velquor/sequencer/sm_act.h"
@@ -67,6 +78,33 @@ bool progress_tty = false;
 bool progress_open = false;  // a progress line is on the terminal without its line end
 std::string progress_last;
 
+// The rate of the counter in hand: measured from the first value drawn under
+// the same caption and maximum.
+struct progress_rate {
+    std::string phase;
+    int32_t act0 = 0;
+    std::chrono::steady_clock::time_point t0;
+} rate;
+
+// "  12.5/s  0:07 left" once the counter has moved for a second, else "".
+std::string rate_text(const stat_dlg_view &v) {
+    const auto now = std::chrono::steady_clock::now();
+    const std::string phase = std::string(v.caption) + "|" + std::to_string(v.max);
+    if (phase != rate.phase || v.act < rate.act0) {
+        rate.phase = phase;
+        rate.act0 = v.act;
+        rate.t0 = now;
+        return std::string();
+    }
+    const double s = std::chrono::duration<double>(now - rate.t0).count();
+    if (s < 1.0 || v.act <= rate.act0) return std::string();
+    const double r = (v.act - rate.act0) / s;
+    char buf[64];
+    const long left = v.max > v.act ? static_cast<long>((v.max - v.act) / r + 0.5) : 0;
+    snprintf(buf, sizeof buf, "  %.1f/s  %ld:%02ld left", r, left / 60, left % 60);
+    return buf;
+}
+
 std::string utf8(const std::string &s) { return plat::cp1252_to_utf8(s); }
 
 // Ends a progress line on the terminal before anything else is printed.
@@ -86,15 +124,35 @@ std::string progress_text(void) {
     stat_dlg_view v;
     stat_dlg_get_view(&v);
     if (err) return v.msg[0] ? std::string(VER_APP_NAME) + "  " + v.msg : VER_APP_NAME;
+    // The counters as the bar has them: a redraw of the bar alone leaves the
+    // dialog's counter texts behind.
     std::string line = v.caption;
-    if (v.pre[0]) line += std::string("  ") + v.pre;
-    if (v.betw[0]) line += std::string(" ") + v.betw;
-    return line + "  " + std::to_string(v.percent) + "%";
+    if (v.pre_label[0] || v.betw_label[0])
+        line += "  " + std::string(v.pre_label) + " " + std::to_string(v.act) + " " + v.betw_label +
+                " " + std::to_string(v.max);
+    line += "  " + std::to_string(v.percent) + "%";
+    // The rate changes every redraw: only a terminal line shows it.
+    return progress_tty ? line + rate_text(v) : line;
 }
+
+// A plain line at most every second (and at each new caption), so that a
+// log of a long operation stays readable.
+std::string progress_caption;
+std::chrono::steady_clock::time_point progress_when;
 
 void progress_draw(void) {
     std::string t = progress_text();
     if (t.empty() || t == progress_last) return;
+    if (!progress_tty) {
+        stat_dlg_view v;
+        stat_dlg_get_view(&v);
+        const auto now = std::chrono::steady_clock::now();
+        if (v.caption == progress_caption && now - progress_when < std::chrono::seconds(1) &&
+            v.act != v.max)
+            return;
+        progress_caption = v.caption;
+        progress_when = now;
+    }
     progress_last = t;
     if (progress_tty) {
         fprintf(stderr, "\r%s\x1b[K", utf8(t).c_str());
@@ -117,8 +175,18 @@ plat::WinAnswer ask(void) {
                : plat::WIN_ANSWER_NO;
 }
 
+// While set, error boxes are kept here instead of printed: check-dump
+// prints them with the line they refer to, a backup decides about them.
+bool capture_boxes = false;
+std::vector<std::string> captured;
+
 // Prints a box (errors on stderr) and answers it.
 plat::WinAnswer on_box(const plat::WinBoxRecord &b, int answer) {
+    if (capture_boxes && b.icon == plat::WIN_ICON_STOP) {
+        had_error = true;
+        captured.push_back(utf8(b.body));
+        return plat::WIN_ANSWER_OK;
+    }
     progress_break();
     // Error boxes, and every box before the main window exists (start-up
     // failures), go to stderr; so do questions, which are not results.
@@ -188,13 +256,16 @@ bool apply_options(const cli_opts &o) {
         return false;
     }
     if (o.monitor >= 0) sys_zelb_nr = static_cast<uint8_t>(o.monitor);
-    if (o.cmd == cli_info && sys_zelb_nr == 0) {  // from the configuration: the window's rule
+    if ((o.cmd == cli_info || o.cmd == cli_upload) && sys_zelb_nr == 0) {
+        // From the configuration: the window's rule.
         fprintf(stderr,
-                "velquor-cli: info reads one monitor, and the configuration's monitor "
-                "number is 0: give --monitor 1..255\n");
+                "velquor-cli: %s reads one monitor, and the configuration's monitor "
+                "number is 0: give --monitor 1..255\n",
+                o.cmd == cli_info ? "info" : "upload");
         usage_error = true;
         return false;
     }
+    if (!o.file.empty()) copy_text(fname1, sizeof fname1, o.file);
     if (o.timeout > 0) sys_to = static_cast<uint8_t>(o.timeout);
     if (o.no_parity) parno = 1;
     if (!o.log.empty()) {
@@ -216,6 +287,9 @@ int command_id(const cli_opts &o) {
     case cli_key: return o.key_id;
     case cli_info: return cmd_info_upd;
     case cli_reset: return cmd_fs_reset;
+    case cli_erase: return cmd_fs_erase;
+    case cli_upload: return cmd_fs_upl;
+    case cli_download: return cmd_fs_dnl;
     default: return 0;
     }
 }
@@ -230,6 +304,24 @@ std::string link_where(void) {
     }
     const char *path = plat::ser_com_path(sys_intf);
     return path ? path : "COM" + std::to_string(sys_intf);
+}
+
+// "monitor 2", or "monitors 1..3" for a ring that reached number n.
+std::string monitors_text(bool to_all, unsigned n) {
+    if (!to_all) return "monitor " + std::to_string(n);
+    if (n <= 1) return "monitor 1";
+    return "monitors 1.." + std::to_string(n);
+}
+
+// What a file-system operation reached: the address of the walk in group mode.
+std::string fs_where(void) {
+    if (com_mode == com_mode_ipl && broad && fs_report.addr > 0)
+        return list_get_ip_sub(sys_ipx, fs_report.addr - 1);
+    return link_where();
+}
+
+std::string plural(int32_t n, const char *one, const char *many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 // The name of a key command id.
@@ -291,8 +383,297 @@ void print_result(const cli_opts &o, bool to_all) {
         if (!o.quiet) printf("monitor %u on %s:\n", nr, where.c_str());
         print_info();
         break;
+    case cli_erase:
+        if (o.quiet) break;
+        if (fs_report.empty)
+            printf("monitor %u on %s: the file system is empty, nothing to erase\n", nr,
+                   where.c_str());
+        else if (com_mode == com_mode_ipl && broad)
+            printf("file systems erased at %d addresses of %s: %s deleted\n",
+                   list_get_max_sub(sys_ipx), where.c_str(),
+                   plural(fs_report.deleted, "entry", "entries").c_str());
+        else
+            printf("%s on %s erased: %s deleted\n",
+                   monitors_text(to_all, static_cast<unsigned>(fs_report.mon)).c_str(),
+                   where.c_str(), plural(fs_report.deleted, "entry", "entries").c_str());
+        break;
+    case cli_upload:
+        if (o.quiet) break;
+        printf("monitor %u on %s saved to %s: %s, %s\n", nr, where.c_str(), o.file.c_str(),
+               plural(fs_report.done, "entry", "entries").c_str(),
+               plural(fs_report.tables, "gamma table", "gamma tables").c_str());
+        break;
+    case cli_download:
+        if (o.quiet) break;
+        if (com_mode == com_mode_ipl && broad)
+            printf("%s written at %d addresses of %s: %s, %s each\n", o.file.c_str(),
+                   list_get_max_sub(sys_ipx), where.c_str(),
+                   plural(fsd.fs_ent_cnt, "entry", "entries").c_str(),
+                   plural(fs_report.tables, "gamma table", "gamma tables").c_str());
+        else
+            printf("%s written to %s on %s: %s, %s\n", o.file.c_str(),
+                   monitors_text(to_all, static_cast<unsigned>(fs_report.mon)).c_str(),
+                   where.c_str(), plural(fsd.fs_ent_cnt, "entry", "entries").c_str(),
+                   plural(fs_report.tables, "gamma table", "gamma tables").c_str());
+        break;
     default: break;
     }
+}
+
+// After a failed erase or download: where it stopped, so that the operator
+// knows which monitor may hold a part of the change.
+void print_fs_stop(const cli_opts &o) {
+    if (o.cmd != cli_erase && o.cmd != cli_download) return;
+    if (fs_report.declined) {
+        fprintf(stderr, "velquor-cli: nothing erased: the question was not answered Yes%s\n",
+                o.answer == 2 ? "" : " (give --yes)");
+        return;
+    }
+    if (fs_report.mon == 0) return;
+    const char *what = o.cmd == cli_erase ? "erase" : "download";
+    fprintf(stderr, "velquor-cli: the %s stopped at monitor %u on %s after %d of %d entries\n",
+            what, fs_report.mon, fs_where().c_str(), static_cast<int>(fs_report.done),
+            static_cast<int>(fs_report.total));
+}
+
+// Presses the button `id` and runs the loop until its operation has ended.
+// True when it ended without an error box or error id and no signal came.
+bool run_button(int id) {
+    had_error = false;
+    end_last_reset();
+    check_cmd(hwndMain, id, plat::WIN_NOTIFY_CLICK);
+    if (!plat::win_pump_until(op_ended, kOpLimitMs)) {
+        progress_break();
+        fprintf(stderr, "velquor-cli: the operation did not end\n");
+        had_error = true;
+    }
+    progress_break();
+    if (end_last_rv != 0 || end_last_f_rv != 0) had_error = true;
+    return !had_error && g_signal.load() == 0;
+}
+
+// The system's reason why path cannot be read, or written as a new file
+// beside it.
+std::string file_reason(const std::string &path, bool write) {
+    if (!write) {
+        FILE *f = fopen(path.c_str(), "rb");
+        if (f) {
+            fclose(f);
+            return "it can be read now";
+        }
+        return std::strerror(errno);
+    }
+    if (plat::file_kind(path.c_str(), nullptr) == plat::FILE_KIND_OTHER) return "not a file";
+    const size_t cut = path.find_last_of('/');
+    const std::string dir = cut == std::string::npos ? "." : cut == 0 ? "/" : path.substr(0, cut);
+    if (access(dir.c_str(), W_OK) != 0) return dir + ": " + std::strerror(errno);
+    return "the disk refused the new file";
+}
+
+// The line of `path` that ends before byte `pos` (the reader stopped behind
+// it); 0 when pos names no line.
+long dump_line_of(const std::string &path, long pos) {
+    if (pos <= 0) return 0;
+    FILE *f = fopen(path.c_str(), "rb");
+    if (!f) return 0;
+    long line = 1, i = 0;
+    int c = 0, last = 0;
+    while (i < pos && (c = fgetc(f)) != EOF) {
+        if (c == '\n' && i + 1 < pos) ++line;
+        last = c;
+        ++i;
+    }
+    (void)last;
+    fclose(f);
+    return line;
+}
+
+// A person's name of an entry class.
+const char *class_name(uint32_t cls) {
+    switch (cls) {
+    case 0xA2: return "timing lists";
+    case 0xA3: return "SBF/AUX";
+    case 0xA7:
+    case 0xA8: return "input settings";
+    case 0xA9: return "user";
+    case 0xAA: return "item lists";
+    case 0xAC: return "display settings";
+    case 0xAD: return "global settings";
+    case 0xAE: return "mode data";
+    case 0xAF: return "video mode data";
+    case 0xC4: return "mview global";
+    case 0xC5: return "mview user";
+    case 0xC7: return "white points";
+    default: return "internal data";
+    }
+}
+
+// check-dump: reads the file with the download's reader and tells what it
+// holds, or the first error with its line.
+int check_dump(const cli_opts &o) {
+    FILE *f = nullptr;
+    if (mf_fopen(&f, o.file.c_str(), mf_read) != 0) {
+        fprintf(stderr, "velquor-cli: cannot read %s: %s\n", o.file.c_str(), std::strerror(errno));
+        return 1;
+    }
+    sys_f_rv = 0;
+    captured.clear();
+    capture_boxes = true;
+    const char ok = buffer_fs_file(f);
+    capture_boxes = false;
+    mf_fclose(&f);
+    if (ok != 1) {
+        const long line = dump_line_of(o.file, fsd_err_pos);
+        const std::string at = line ? o.file + ":" + std::to_string(line) : o.file;
+        for (const std::string &c : captured)
+            fprintf(stderr, "velquor-cli: %s: %s\n", at.c_str(), c.c_str());
+        if (sys_f_rv != 0)
+            fprintf(stderr, "velquor-cli: %s: %s\n", at.c_str(),
+                    utf8(mf_get_err_msg(sys_f_rv)).c_str());
+        sys_f_rv = 0;
+        return 1;
+    }
+    // Entries by class, in the order the classes first appear.
+    std::vector<std::pair<const char *, int>> classes;
+    for (int32_t i = 0; i < fsd.fs_ent_cnt; ++i) {
+        const char *name = class_name(fs_class(fsd.fs_ent[i][0]));
+        bool found = false;
+        for (auto &c : classes)
+            if (c.first == name) {
+                ++c.second;
+                found = true;
+            }
+        if (!found) classes.emplace_back(name, 1);
+    }
+    std::string tables;
+    int n_tables = 0;
+    for (const gamma_kind_T &k : gamma_kinds) {
+        if (k.tab->count <= 0) continue;
+        char t[16];
+        snprintf(t, sizeof t, "%s%02X (", n_tables ? ", " : "", static_cast<unsigned>(k.nr));
+        tables += t + plural(k.tab->count, "point", "points") + ")";
+        ++n_tables;
+    }
+    printf("%s: %s, %s\n", o.file.c_str(), plural(fsd.fs_ent_cnt, "entry", "entries").c_str(),
+           plural(n_tables, "gamma table", "gamma tables").c_str());
+    if (!o.quiet) {
+        std::string list;
+        for (const auto &c : classes)
+            list += (list.empty() ? "" : ", ") + std::to_string(c.second) + " " + c.first;
+        if (!list.empty()) printf("  entries: %s\n", list.c_str());
+        if (n_tables) printf("  gamma tables: %s\n", tables.c_str());
+    }
+    return 0;
+}
+
+// A backup file's name in dir: the link, the monitor and the time, never one
+// that exists.
+std::string backup_path(const std::string &dir, const std::string &where, unsigned mon) {
+    std::string name;
+    const size_t cut = where.find_last_of('/');
+    for (char c : cut == std::string::npos ? where : where.substr(cut + 1))
+        name += (isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-') ? c : '_';
+    char stamp[32];
+    const time_t now = time(nullptr);
+    struct tm tmv;
+    localtime_r(&now, &tmv);
+    strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tmv);
+    const std::string base = dir + "/" + name + "-mon" + std::to_string(mon) + "-" + stamp;
+    std::string path = base + ".vqf";
+    for (int k = 2; plat::file_kind(path.c_str(), nullptr) != plat::FILE_KIND_NONE; ++k)
+        path = base + "-" + std::to_string(k) + ".vqf";
+    return path;
+}
+
+// The main window's fields show the settings again. A button stores the
+// fields into the settings before its operation starts, so a setting changed
+// here must reach the fields first.
+void settings_to_fields(void) { CreateWindowContents(cw_rebuild); }
+
+// Saves one monitor into dir. True when saved or empty.
+bool backup_one(const cli_opts &o, unsigned mon) {
+    const std::string where = link_where();
+    const std::string path = backup_path(o.backup, where, mon);
+    sys_zelb_nr = static_cast<uint8_t>(mon);
+    copy_text(fname1, sizeof fname1, path);
+    settings_to_fields();
+    captured.clear();
+    capture_boxes = true;
+    const bool ok = run_button(cmd_fs_upl);
+    capture_boxes = false;
+    if (ok) {
+        printf("monitor %u on %s saved to %s\n", mon, where.c_str(), path.c_str());
+        return true;
+    }
+    if (g_signal.load() != 0) return false;
+    if (fs_report.empty && end_last_rv == 0 && end_last_f_rv == 0) {
+        printf("monitor %u on %s: the file system is empty, nothing to save\n", mon, where.c_str());
+        return true;
+    }
+    for (const std::string &c : captured) {
+        std::string line = c;
+        if (mc_fail_where[0]) line += ": " + std::string(mc_fail_where) + ": " + mc_fail_why;
+        fprintf(stderr, "%s: %s\n", utf8(VER_APP_NAME).c_str(), line.c_str());
+    }
+    if (end_last_f_rv != 0)
+        fprintf(stderr, "velquor-cli: %s: %s\n", path.c_str(), file_reason(path, true).c_str());
+    fprintf(stderr, "velquor-cli: the backup of monitor %u on %s failed: nothing was changed\n",
+            mon, where.c_str());
+    return false;
+}
+
+// --backup: saves every monitor the command will touch, address by address
+// of a group. True when all were saved; the settings are as before either way.
+bool run_backups(const cli_opts &o) {
+    if (mkdir(o.backup.c_str(), 0755) != 0 && errno != EEXIST) {
+        fprintf(stderr, "velquor-cli: cannot make the backup folder %s: %s\n", o.backup.c_str(),
+                std::strerror(errno));
+        return false;
+    }
+    const uint8_t nr0 = sys_zelb_nr, broad0 = broad;
+    const int32_t mode0 = com_mode;
+    const uint32_t baud0 = sys_baud;
+    const std::string ip0 = sys_ip, file0 = fname1;
+    std::vector<std::string> addrs;
+    if (com_mode == com_mode_ipl && broad)
+        for (int32_t k = 0; k < list_get_max_sub(sys_ipx); ++k)
+            addrs.push_back(list_get_ip_sub(sys_ipx, k));
+    else
+        addrs.push_back(std::string());
+    bool ok = true;
+    for (const std::string &addr : addrs) {
+        if (!addr.empty()) {
+            set_com_mode(com_mode_ip);
+            copy_text(sys_ip, sizeof sys_ip, addr);
+        }
+        unsigned first = nr0, last = nr0;
+        if (nr0 == 0) {
+            sys_zelb_nr = 0;
+            settings_to_fields();
+            if (!run_button(cmd_ping)) {
+                if (g_signal.load() == 0)
+                    fprintf(stderr,
+                            "velquor-cli: no backup: the monitors on %s did not answer: "
+                            "nothing was changed\n",
+                            link_where().c_str());
+                ok = false;
+                break;
+            }
+            first = 1;
+            last = sys_zelb_nr;
+        }
+        for (unsigned m = first; ok && m <= last; ++m) ok = backup_one(o, m);
+        if (!ok) break;
+    }
+    set_com_mode(mode0);
+    broad = broad0;
+    sys_baud = baud0;
+    sys_zelb_nr = nr0;
+    copy_text(sys_ip, sizeof sys_ip, ip0);
+    copy_text(fname1, sizeof fname1, file0);
+    settings_to_fields();
+    fs_report_reset();
+    return ok;
 }
 
 }  // namespace
@@ -328,26 +709,25 @@ int cli_run(const cli_opts &o) {
     // The info fields exist only in views with the info group.
     int32_t kept_sysmode = sysmode;
     uint8_t kept_show_info = show_info;
-    if (o.cmd == cli_info) {
-        show_info = 0;
+    if (o.cmd == cli_info) show_info = 0;
+    // Those commands work in a view with the monitor link (the DDC view ends
+    // with the I2C link instead).
+    if (o.cmd == cli_info || o.cmd == cli_erase || o.cmd == cli_upload || o.cmd == cli_download) {
         if (scr_view_shown() == view_ddc || scr_view_shown() == view_boot) sysmode = view_fs;
     }
     // Applied before the first build of the contents, so that the fields show them.
     bool ok = apply_options(o);
     int rc = 1;
-    if (ok) {
+    if (ok && o.cmd == cli_check_dump) {
         plat::win_pump_until([] { return is_start == 1; }, 10000);
-        had_error = false;
-        end_last_reset();
+        rc = check_dump(o);
+    } else if (ok) {
+        plat::win_pump_until([] { return is_start == 1; }, 10000);
         const bool to_all = sys_zelb_nr == 0;
-        check_cmd(hwndMain, command_id(o), plat::WIN_NOTIFY_CLICK);
-        if (!plat::win_pump_until(op_ended, kOpLimitMs)) {
-            progress_break();
-            fprintf(stderr, "velquor-cli: the operation did not end\n");
+        if (!o.backup.empty() && !run_backups(o))
             had_error = true;
-        }
-        progress_break();
-        if (end_last_rv != 0 || end_last_f_rv != 0) had_error = true;
+        else
+            run_button(command_id(o));
         // The window shows a failed identification as an empty record and no
         // error; a script is told.
         if (!had_error && o.cmd == cli_info && zelb_info_rv != 0) {
@@ -360,11 +740,25 @@ int cli_run(const cli_opts &o) {
         if (sig != 0) {
             vq_stop_operation(vq_stop_wait_ms);
             fprintf(stderr, "velquor-cli: interrupted: the operation was stopped\n");
-        } else if (!had_error) {
+        } else if (!had_error && !fs_report.declined) {
             print_result(o, to_all);
+        } else {
+            print_fs_stop(o);
+            // A dump that could not be read or written: which file and why.
+            if (end_last_f_rv != 0 && (o.cmd == cli_upload || o.cmd == cli_download)) {
+                const long line = o.cmd == cli_download ? dump_line_of(o.file, fsd_err_pos) : 0;
+                if (line)
+                    fprintf(stderr,
+                            "velquor-cli: %s:%ld: the dump file was not written to any "
+                            "monitor\n",
+                            o.file.c_str(), line);
+                else if (end_last_f_rv == mfe_open || end_last_f_rv == mfe_nopath)
+                    fprintf(stderr, "velquor-cli: %s: %s\n", o.file.c_str(),
+                            file_reason(o.file, o.cmd == cli_upload).c_str());
+            }
         }
         fflush(stdout);
-        rc = sig != 0 ? 128 + sig : had_error ? 1 : 0;
+        rc = sig != 0 ? 128 + sig : (had_error || fs_report.declined) ? 1 : 0;
     }
     if (usage_error) rc = 2;
     plat::win_close(hwndMain);

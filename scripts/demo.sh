@@ -4,7 +4,7 @@
 # Starts zelbsim with three monitors on a pseudo-terminal and the window
 # program velquor with a demo configuration whose COM1 is that terminal. Where
 # no display is available it runs a short velquor-cli tour instead (ping, info,
-# a key) and says so. It ends with three commands to try afterwards.
+# a key, a file system saved, read and written into another monitor) and says so. It ends with three commands to try afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,7 +22,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-build/bin/zelbsim --pty "$pty" --monitors 3 >"$work/zelbsim.log" 2>&1 &
+build/bin/zelbsim --pty "$pty" --monitors 3 --fs-random 1:24 --fs-gamma 1:2 >"$work/zelbsim.log" 2>&1 &
 sim_pid=$!
 for _ in $(seq 1 100); do [ -e "$pty" ] && break; sleep 0.1; done
 if [ ! -e "$pty" ]; then
@@ -55,13 +55,20 @@ else
   echo "\$ velquor-cli --config demo.cfg --monitor 1 info"
   "$cli" --config "$cfg" --monitor 1 info
   echo "\$ velquor-cli --config demo.cfg --monitor 2 key ok"
-  "$cli" --config "$cfg" --monitor 2 key ok && echo "key OK sent to monitor 2"
+  "$cli" --config "$cfg" --monitor 2 key ok
+  echo "\$ velquor-cli --config demo.cfg --monitor 1 upload mon1.vqf"
+  "$cli" --config "$cfg" --monitor 1 upload "$work/mon1.vqf"
+  echo "\$ velquor-cli check-dump mon1.vqf"
+  "$cli" check-dump "$work/mon1.vqf"
+  echo "\$ velquor-cli --config demo.cfg --monitor 2 download mon1.vqf"
+  "$cli" --config "$cfg" --monitor 2 download "$work/mon1.vqf"
 fi
 echo "demo: done"
 # The simulator above ends with this script; the commands to try start one of their own.
 cat <<EOF
 demo: to try next, from $PWD (a simulator of your own; kill %1 ends it):
-  build/bin/zelbsim --pty /tmp/vq/ttyV0 --monitors 3 &
+  build/bin/zelbsim --pty /tmp/vq/ttyV0 --monitors 3 --fs-random 1:40 &
   build/bin/velquor-cli --port /tmp/vq/ttyV0 --monitor 0 ping
   build/bin/velquor-cli --port /tmp/vq/ttyV0 --monitor 2 info
+  build/bin/velquor-cli --port /tmp/vq/ttyV0 --monitor 1 upload mon1.vqf
 EOF

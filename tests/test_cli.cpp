@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -57,6 +59,13 @@ TEST(CliOptions, ParsesCommandsAndRefusesBadUsage) {
         {18, {"--lang", "it", "ping"}, cli_parse_usage},
         {19, {"--frobnicate", "ping"}, cli_parse_usage},
         {20, {"ping", "--port"}, cli_parse_usage},  // option without its value
+        {24, {"upload", "x.vqf"}, cli_parse_ok},
+        {25, {"upload"}, cli_parse_usage},                             // no file
+        {26, {"--monitor", "0", "upload", "x.vqf"}, cli_parse_usage},  // one monitor
+        {27, {"--backup", "bk", "--monitor", "0", "erase"}, cli_parse_ok},
+        {28, {"--backup", "bk", "download", "x.vqf"}, cli_parse_ok},
+        {29, {"--backup", "bk", "upload", "x.vqf"}, cli_parse_usage},  // nothing to protect
+        {30, {"check-dump", "x.vqf"}, cli_parse_ok},
     };
     for (const Row &r : rows) {
         cli_opts o;
@@ -340,4 +349,110 @@ TEST_F(CliSim, IpLinkWorksForAnOrdinaryUser) {
     if (r.err.find("ICMP echo not permitted") != std::string::npos) {
         EXPECT_NE(r.err.find("connecting without it"), std::string::npos) << r.err;
     }
+}
+
+namespace {
+
+using entry = std::array<uint16_t, ZS_FS_WORDS>;
+
+entry make_entry(uint16_t id, uint16_t w1) {
+    entry e;
+    e.fill(0xFFFF);
+    e[0] = id;
+    e[1] = w1;
+    return e;
+}
+
+// The entries of a dump file as the simulator reads it.
+std::vector<entry> dump_entries(const std::string &path) {
+    zs_fs f;
+    std::string err;
+    EXPECT_EQ(zs_fs_read_file(path, &f, &err), ZS_OK) << err;
+    return f.entries;
+}
+
+}  // namespace
+
+// upload, download, erase and check-dump: one line each; --backup saves each
+// monitor's own file system before anything is changed; a refused question
+// changes nothing and is no success.
+TEST_F(CliSim, FileSystemCommands) {
+    zs_fs one, two;
+    one.entries = {make_entry(0x00AD, 1), make_entry(0x01A9, 2), make_entry(0x02A9, 3)};
+    one.gamma[0] = {0xFFC1, 640, 330, 300, 600, 150, 60, 313, 329, 0x01FF, 0x0302};
+    two.entries = {make_entry(0x00AD, 20), make_entry(0x05AC, 21)};
+    ASSERT_EQ(zs_set_fs(sim, 0, 1, one), ZS_OK);
+    ASSERT_EQ(zs_set_fs(sim, 0, 2, two), ZS_OK);
+
+    CliRun r = run_cli(dir, {"--port", pty, "--monitor", "1", "upload", "m1.vqf"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "monitor 1 on " + pty + " saved to m1.vqf: 3 entries, 1 gamma table\n");
+    EXPECT_EQ(dump_entries(dir + "/m1.vqf"), one.entries);
+
+    r = run_cli(dir, {"check-dump", "m1.vqf"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "m1.vqf: 3 entries, 1 gamma table\n  entries: 1 global settings, 2 user\n"
+              "  gamma tables: C1 (1 point)\n");
+    {
+        FILE *b = fopen((dir + "/bad.vqf").c_str(), "w");
+        fputs("// a dump\n\n:ABC  0000\n", b);
+        fclose(b);
+    }
+    r = run_cli(dir, {"check-dump", "bad.vqf"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("bad.vqf:3: Value: ABC "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("bad.vqf:3: invalid format of file"), std::string::npos) << r.err;
+
+    // Download into monitor 2 with a backup: the backup holds monitor 2's own
+    // entries, the monitor then the file's (0x00AD replaced, 0x05AC kept).
+    r = run_cli(dir, {"--port", pty, "--monitor", "2", "--backup", "bk", "download", "m1.vqf"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("m1.vqf written to monitor 2 on " + pty + ": 3 entries, 1 gamma table\n"),
+              std::string::npos)
+        << r.out;
+    std::vector<std::string> saved;
+    for (const auto &e : std::filesystem::directory_iterator(dir + "/bk"))
+        saved.push_back(e.path().string());
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_NE(saved[0].find("/bk/ttyZELB-mon2-"), std::string::npos) << saved[0];
+    EXPECT_EQ(dump_entries(saved[0]), two.entries);
+    zs_fs now;
+    ASSERT_EQ(zs_get_fs(sim, 0, 2, &now), ZS_OK);
+    EXPECT_EQ(now.entries.size(), 4u);
+    EXPECT_EQ(now.gamma[0], one.gamma[0]);
+
+    // Erase without an answer: nothing erased, and said so.
+    r = run_cli(dir, {"--port", pty, "--monitor", "1", "erase"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("nothing erased"), std::string::npos) << r.err;
+
+    // Erase every monitor with backups: each backup from its own monitor.
+    r = run_cli(dir, {"--port", pty, "--monitor", "0", "--yes", "--backup", "bk2", "erase"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("monitor 3 on " + pty + ": the file system is empty, nothing to save\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("monitors 1..3 on " + pty + " erased: 7 entries deleted\n"),
+              std::string::npos)
+        << r.out;
+    std::vector<std::string> bk2;
+    for (const auto &e : std::filesystem::directory_iterator(dir + "/bk2"))
+        bk2.push_back(e.path().filename().string());
+    std::sort(bk2.begin(), bk2.end());
+    ASSERT_EQ(bk2.size(), 2u);
+    EXPECT_EQ(dump_entries(dir + "/bk2/" + bk2[0]), one.entries);
+    EXPECT_EQ(dump_entries(dir + "/bk2/" + bk2[1]), now.entries);
+    for (int m = 1; m <= 3; ++m) {
+        ASSERT_EQ(zs_get_fs(sim, 0, m, &now), ZS_OK);
+        EXPECT_TRUE(now.entries.empty()) << m;
+    }
+
+    // A backup that cannot be written: nothing is erased.
+    ASSERT_EQ(zs_set_fs(sim, 0, 1, one), ZS_OK);
+    r = run_cli(dir, {"--port", pty, "--monitor", "1", "--yes", "--backup", "m1.vqf", "erase"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("nothing was changed"), std::string::npos) << r.err;
+    ASSERT_EQ(zs_get_fs(sim, 0, 1, &now), ZS_OK);
+    EXPECT_EQ(now.entries, one.entries);
 }

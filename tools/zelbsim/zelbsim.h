@@ -35,11 +35,44 @@
 // Bytes at another rate, data bits or parity than the mode's arrive garbled and are dropped.
 // A mode change is an event (ZS_EV_MODE) and can be read with zs_get_mode.
 //
+// File system. Every monitor keeps an ordered list of entries, 32 words each, word 0 the
+// identifier (low byte the class, bit 0x10 a factory copy; high byte the instance), and up to
+// four gamma tables, numbers 0xC1, 0x41, 0xC9 and 0x49: word 0 is 0xFF00 + number, words 1..8
+// the colour points (red x, y, green x, y, blue x, y, white x, y), then two words per curve
+// point, r * 256 + x and b * 256 + g; at most 32 points, 73 words. The program reaches it
+// through a session with a cursor, a selection with its read index, and an item being
+// written, all per monitor:
+//   0x6005        starts or ends a session: cursor before the first entry, nothing selected,
+//                 nothing being written; answers 0
+//   0x6000 0      selects the entry after the cursor (the cursor moves to it) and answers its
+//                 identifier; 0xFFFF after the last, with nothing selected
+//   0x6000 id     selects the first entry with that identifier (the cursor moves to it), or,
+//                 for 0xFF00 + number, that gamma table; answers id, or 0xFFFF when there is
+//                 none (then nothing is selected)
+//   0x6001        answers the selection's next word from word 0 on; 0xFFFF past its end (a
+//                 gamma table's end is its last stored word) or with nothing selected
+//   0x6003        deletes the selection; the cursor stays before the entry that followed it
+//                 (the next 0x6000 0 answers that one); answers 0; refused with nothing selected
+//   0x6004 id     appends an entry with that identifier, its other words 0xFFFF, or for
+//                 0xFF00 + number creates that gamma table afresh with word 0 alone; it becomes
+//                 the item being written; answers id. Refused for 0 and 0xFFFF and when the
+//                 monitor already holds its capacity of entries (gamma tables do not count);
+//                 after a refused one nothing is being written
+//   0x6002 word   writes the next word of the item being written, from word 1 on (a gamma
+//                 table grows by it); answers the word; refused with nothing being written or
+//                 past word 31 of an entry or word 72 of a gamma table
+// Values of 0x6001, 0x6003 and 0x6005 are not looked at. The session state is lost when the
+// monitor restarts; the content is kept. Dump files (zs_fs_read_file, zs_fs_write_file) hold
+// one monitor's file system as text: "//" comment lines; one line per entry, ":" and 32
+// groups of four hex digits each followed by a blank; per gamma table a tag line ";C1", a
+// colour line ";" with the eight colour words in decimal, and one line ";x r g b" per point.
+//
 // The simulation runs on its own thread; every function below may be called from any other
 // thread while it runs. Lines are numbered from 0 in this interface (the order in which they
 // were configured) and from 1 in texts; monitors are numbered 1..N everywhere.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -112,6 +145,19 @@ struct zs_fault {
 
 enum zs_transport : uint8_t { ZS_PTY = 0, ZS_TCP = 1 };
 
+// A monitor's file system (see the top of this file).
+enum : size_t {
+    ZS_FS_WORDS = 32,      // words of an entry
+    ZS_GAMMA_TABLES = 4,   // gamma tables 0xC1, 0x41, 0xC9, 0x49, in this order
+    ZS_GAMMA_WORDS = 73,   // most words of a gamma table: identifier, 8 colour, 32 points
+    ZS_FS_CAPACITY = 255,  // default capacity: entries a monitor holds at most
+};
+struct zs_fs {
+    std::vector<std::array<uint16_t, ZS_FS_WORDS>> entries;
+    // Index 0..3 = tables 0xC1, 0x41, 0xC9, 0x49; empty = absent, else word 0 is 0xFF00 + number.
+    std::vector<uint16_t> gamma[ZS_GAMMA_TABLES];
+};
+
 struct zs_line_cfg {
     zs_transport kind = ZS_PTY;
     std::string link;                // pty: path of a symlink to the slave ("" = none)
@@ -125,6 +171,9 @@ struct zs_line_cfg {
     uint8_t boot_id = 0xD5;          // identification byte the boot loader answers to 00
     std::vector<zs_monitor> mons;    // monitor n is mons[n-1]; 1..255 entries
     std::vector<zs_fault> faults;
+    // File system of monitor n at the start: fs[n-1]; monitors beyond its end start empty.
+    std::vector<zs_fs> fs;
+    uint32_t fs_capacity = ZS_FS_CAPACITY;  // entries each monitor holds at most (0..65535)
 };
 // Sets the number of monitors of a line (1..255), new ones with their defaults.
 void zs_line_set_count(zs_line_cfg *lc, int n);
@@ -134,6 +183,9 @@ struct zs_config {
     uint32_t seed = 1;          // seed of random faults and garbage bytes
     std::string log_path;       // traffic log: "" = none, "-" = stdout, else a file
     size_t max_events = 50000;  // events kept in memory (oldest dropped first)
+    // The zelbsim program writes the file systems to this directory on exit and on SIGUSR1
+    // (see zs_fs_save); "" = never. The simulation itself does not look at it.
+    std::string fs_save;
 };
 
 // What the simulation records. Every frame received and sent, with the monitor it reached.
@@ -247,11 +299,29 @@ std::vector<uint16_t> zs_keys(zs_sim *sim, int line, int mon);
 int zs_get_monitor(zs_sim *sim, int line, int mon, zs_mon_status *out);
 int zs_set_monitor(zs_sim *sim, int line, int mon, const zs_monitor &m);
 
+// A monitor's file system as it is now. Setting one replaces it and ends the monitor's
+// session; ZS_BAD_ARG when it holds more entries than the line's capacity or a malformed gamma
+// table (one without its identifier, or longer than ZS_GAMMA_WORDS).
+int zs_get_fs(zs_sim *sim, int line, int mon, zs_fs *out);
+int zs_set_fs(zs_sim *sim, int line, int mon, const zs_fs &fs);
+// Writes every monitor's file system to DIR/line<L>-mon<M>.vqf (L and M from 1), making DIR
+// when it is missing. ZS_SYS with a message when a file could not be written.
+int zs_fs_save(zs_sim *sim, const std::string &dir, std::string *err = nullptr);
+// Dump files. Reading takes lines ending in LF or CR LF and ignores empty lines, lines that
+// start with neither ":" nor ";", and everything from "//" on; a malformed line is ZS_BAD_ARG
+// with "PATH:LINE: why" in `err`, a file that cannot be read ZS_SYS. Writing puts `comment`
+// in a "//" line first, ends lines in CR LF, and writes beside `path` first and renames the
+// file into place, so that no half-written file is ever seen there.
+int zs_fs_read_file(const std::string &path, zs_fs *out, std::string *err = nullptr);
+int zs_fs_write_file(const std::string &path, const zs_fs &fs, const std::string &comment,
+                     std::string *err = nullptr);
+
 int zs_add_fault(zs_sim *sim, int line, const zs_fault &f);
 int zs_clear_faults(zs_sim *sim, int line);
 std::vector<zs_fault> zs_faults(zs_sim *sim, int line);
 
-// The summary printed on exit: per line the counters, per monitor keys and restarts, faults.
+// The summary printed on exit: per line the counters, per monitor keys, restarts and the
+// file system's entries and gamma tables, faults.
 std::string zs_summary(zs_sim *sim);
 // One line naming every line's port, for the "ready" message.
 std::string zs_ready_text(zs_sim *sim);

@@ -6,7 +6,8 @@
 // scheduled chunks; its mode table sends the bytes to the input handler of the line's
 // protocol mode, frame mode's being the frame decoder and the monitors' command table there.
 // zs_loader.cpp: the input handlers of the loader modes (firmware records, boot loader
-// stages) with their tables. zs_sim.cpp: the transports and the thread. Times are
+// stages) with their tables. zs_fs.cpp: the monitors' file system, its commands, its random
+// content and its dump files. zs_sim.cpp: the transports and the thread. Times are
 // microseconds on the simulation's own monotonic clock, passed in, so that the line logic
 // needs no clock.
 #pragma once
@@ -61,6 +62,43 @@ struct zs_conv {
 };
 uint32_t zs_baud_of_code(uint8_t code);  // 1..5 -> rate; 0 for an unknown code
 
+// ---- file system --------------------------------------------------------------------------
+
+// What a selection or the item being written is.
+enum zs_fs_item : uint8_t { ZS_FS_NONE = 0, ZS_FS_ENTRY, ZS_FS_GAMMA };
+
+// One monitor's file system with its session state (see zelbsim.h).
+struct zs_fs_mon {
+    zs_fs fs;
+    uint32_t capacity = ZS_FS_CAPACITY;
+    size_t next = 0;  // the cursor: index of the entry "select next" answers
+    zs_fs_item sel = ZS_FS_NONE;
+    size_t sel_ix = 0;  // entry index, or gamma table index 0..3
+    size_t rd = 0;      // next word of the selection to read
+    zs_fs_item wr = ZS_FS_NONE;
+    size_t wr_ix = 0;  // entry index, or gamma table index 0..3
+    size_t wr_n = 0;   // entry: next word to write
+};
+
+// The file-system commands: true with the answer, false for a refusal.
+bool zs_fs_select(zs_fs_mon *m, uint16_t val, uint16_t *answer);   // 0x6000
+bool zs_fs_read(zs_fs_mon *m, uint16_t val, uint16_t *answer);     // 0x6001
+bool zs_fs_write(zs_fs_mon *m, uint16_t val, uint16_t *answer);    // 0x6002
+bool zs_fs_delete(zs_fs_mon *m, uint16_t val, uint16_t *answer);   // 0x6003
+bool zs_fs_create(zs_fs_mon *m, uint16_t val, uint16_t *answer);   // 0x6004
+bool zs_fs_session(zs_fs_mon *m, uint16_t val, uint16_t *answer);  // 0x6005
+// Ends the session (a restart, new content): cursor at the start, nothing selected or written.
+void zs_fs_reset(zs_fs_mon *m);
+// Table number of gamma table index 0..3 (0xC1, 0x41, 0xC9, 0x49); index of a number, -1 = none.
+uint8_t zs_gamma_nr(size_t ix);
+int zs_gamma_index(uint32_t nr);
+// "" when `fs` fits a monitor of that capacity, else why not.
+std::string zs_fs_check(const zs_fs &fs, uint32_t capacity);
+// Appends `n` random entries of the classes a monitor holds, from `rng`.
+void zs_fs_random_entries(zs_fs *fs, uint32_t n, std::mt19937 *rng);
+// Replaces the first `k` gamma tables (in index order) with random plausible curves.
+void zs_fs_random_gamma(zs_fs *fs, uint32_t k, std::mt19937 *rng);
+
 // ---- the line -----------------------------------------------------------------------------
 
 // State of the loader modes; starts afresh whenever the line enters a mode.
@@ -79,6 +117,7 @@ struct zs_mon_state {
     uint64_t keys_total = 0;
     uint32_t restarts = 0;
     int64_t silent_until = 0;  // restarting until then (us)
+    zs_fs_mon fs;
 };
 
 struct zs_chunk {
@@ -99,7 +138,7 @@ void zs_log_add(zs_log *log, zs_event e);
 
 struct zs_line {
     uint8_t index = 0;
-    zs_line_cfg cfg;  // mons is not used after start: see `mons`
+    zs_line_cfg cfg;  // mons and fs are not used after start: see `mons`
     std::vector<zs_mon_state> mons;
     zs_log *log = nullptr;
     zs_line_settings set;

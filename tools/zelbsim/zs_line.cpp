@@ -47,6 +47,7 @@ void zs_line_set_count(zs_line_cfg *lc, int n) {
     lc->mons.resize(static_cast<size_t>(n));
     for (size_t i = old; i < lc->mons.size(); ++i)
         lc->mons[i] = zs_monitor_default(static_cast<int>(i) + 1);
+    if (lc->fs.size() > lc->mons.size()) lc->fs.resize(lc->mons.size());
 }
 
 void zs_log_add(zs_log *log, zs_event e) {
@@ -133,6 +134,7 @@ void zs_mon_restart(zs_line *l, uint8_t nr, int64_t at, uint16_t cmd, uint16_t v
                     const std::string &why) {
     zs_mon_state *m = &l->mons[nr - 1u];
     m->restarts++;
+    zs_fs_reset(&m->fs);  // the session lives in the board's memory, the content in its flash
     m->silent_until = at + static_cast<int64_t>(m->cfg.restart_ms) * 1000;
     zs_line_event(l, ZS_EV_RESTART, nr, cmd, val, nullptr, 0,
                   (why.empty() ? "" : why + ": ") + "silent for " +
@@ -156,6 +158,12 @@ static zs_verdict cmd_fwload(zs_cmd_ctx *c, uint16_t *answer) {
     c->l->req_baud = baud;
     *answer = c->val;
     return V_ANSWER;
+}
+
+// A file-system command (zs_fs.cpp) on the monitor's own file system.
+template <bool (*op)(zs_fs_mon *, uint16_t, uint16_t *)>
+static zs_verdict cmd_fs(zs_cmd_ctx *c, uint16_t *answer) {
+    return op(&c->m->fs, c->val, answer) ? V_ANSWER : V_REFUSE;
 }
 
 // A query answered with one field of the monitor's identity, as it is.
@@ -185,8 +193,8 @@ static zs_verdict q_b000(zs_cmd_ctx *c, uint16_t *a) {
     return V_ANSWER;
 }
 
-// The commands the monitors know. Later groups (file system, firmware update, boot loader
-// transfer, EEPROM) add their rows here.
+// The commands the monitors know. Later groups (boot loader transfer, EEPROM) add their rows
+// here.
 static const zs_cmd_row cmd_tab[] = {
     // remote keys
     {0x208B, M_FW, cmd_key, "key up"},
@@ -197,6 +205,13 @@ static const zs_cmd_row cmd_tab[] = {
     // ping and restart
     {0x5000, M_FW, cmd_ping, "ping"},
     {0x6009, M_FW, cmd_restart, "restart"},
+    // file system
+    {0x6000, M_FW, cmd_fs<zs_fs_select>, "fs: select"},
+    {0x6001, M_FW, cmd_fs<zs_fs_read>, "fs: read word"},
+    {0x6002, M_FW, cmd_fs<zs_fs_write>, "fs: write word"},
+    {0x6003, M_FW, cmd_fs<zs_fs_delete>, "fs: delete"},
+    {0x6004, M_FW, cmd_fs<zs_fs_create>, "fs: create"},
+    {0x6005, M_FW, cmd_fs<zs_fs_session>, "fs: session"},
     // firmware update
     {0x7000, M_FW, cmd_fwload, "firmware loader start"},
     // identification, generations 1 and 51
@@ -422,8 +437,15 @@ void zs_line_init(zs_line *l, uint8_t index, const zs_line_cfg &cfg, uint32_t se
     l->cfg = cfg;
     l->log = log;
     l->mons.clear();
-    for (const zs_monitor &m : cfg.mons) l->mons.push_back(zs_mon_state{m, {}, 0, 0, 0});
+    for (size_t i = 0; i < cfg.mons.size(); ++i) {
+        zs_mon_state m;
+        m.cfg = cfg.mons[i];
+        if (i < cfg.fs.size()) m.fs.fs = cfg.fs[i];
+        m.fs.capacity = cfg.fs_capacity;
+        l->mons.push_back(std::move(m));
+    }
     l->cfg.mons.clear();
+    l->cfg.fs.clear();
     l->set = zs_line_settings{};
     l->set.baud = 9600;
     l->set.parity = cfg.kind == ZS_PTY ? '?' : 'E';
@@ -609,7 +631,9 @@ int64_t zs_line_take_due(zs_line *l, int64_t now, std::vector<uint8_t> *dst) {
         if (ready > now) return ready;
         dst->push_back(c.bytes[c.off++]);
         l->stats.bytes_out++;
-        l->tx_free = now + bt;
+        // The next byte follows on the wire's own clock: a late wake-up of this thread
+        // must not stretch the line's timing byte after byte.
+        l->tx_free = ready + bt;
     }
     return INT64_MAX;
 }

@@ -1,7 +1,9 @@
 // The zelbsim program: parses the options, starts the simulation, prints one "ready" line,
-// and waits for SIGINT or SIGTERM. Then it stops the simulation (which removes its symlinks)
-// and prints the summary. --help and --version print their text and end. Exit codes: 0 after a
-// signal (and for --help and --version), 1 when the start failed, 2 for a bad command line.
+// and waits for SIGINT or SIGTERM. Then it writes the file systems (--fs-save), stops the
+// simulation (which removes its symlinks) and prints the summary. SIGUSR1 writes the file
+// systems while it runs and prints one line when they are written. --help and --version print
+// their text and end. Exit codes: 0 after a signal (and for --help and --version), 1 when the
+// start failed or the file systems could not be written on exit, 2 for a bad command line.
 #include "zelbsim.h"
 
 #include <pthread.h>
@@ -26,6 +28,7 @@ int main(int argc, char **argv) {
     sigemptyset(&sigs);
     sigaddset(&sigs, SIGINT);
     sigaddset(&sigs, SIGTERM);
+    sigaddset(&sigs, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &sigs, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -37,11 +40,27 @@ int main(int argc, char **argv) {
     std::printf("%s\n", zs_ready_text(sim).c_str());
     std::fflush(stdout);
 
+    // The file systems as they are now to --fs-save's directory; false (with a message) when
+    // they could not be written.
+    auto save = [&]() {
+        if (cfg.fs_save.empty()) return true;
+        if (zs_fs_save(sim, cfg.fs_save, &err) == ZS_OK) {
+            std::printf("zelbsim: file systems written to %s\n", cfg.fs_save.c_str());
+            std::fflush(stdout);
+            return true;
+        }
+        std::fprintf(stderr, "zelbsim: %s\n", err.c_str());
+        return false;
+    };
     int sig = 0;
-    sigwait(&sigs, &sig);
+    for (;;) {
+        if (sigwait(&sigs, &sig) != 0 || sig != SIGUSR1) break;
+        save();
+    }
+    const bool saved = save();
     const std::string summary = zs_summary(sim);
     zs_stop(&sim);
     std::printf("zelbsim: stopped by %s\n%s", sig == SIGINT ? "SIGINT" : "SIGTERM",
                 summary.c_str());
-    return 0;
+    return saved ? 0 : 1;
 }

@@ -7,15 +7,26 @@
 // or 0x-hexadecimal, the whole word) and range-checked; a bad option names itself.
 #include "zs_internal.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <random>
 
 namespace {
 
 struct opt_fault {
     int line;  // -1 = every line
     zs_fault f;
+};
+
+// A file-system option: what it does and to which monitors (SEL as --mon takes it).
+enum opt_fs_kind : uint8_t { FS_LOAD = 0, FS_RANDOM, FS_GAMMA, FS_KIND_COUNT };
+struct opt_fs {
+    opt_fs_kind kind = FS_LOAD;
+    std::string sel;  // "*" when none was given
+    uint32_t n = 0;   // random entries or gamma tables
+    zs_fs fs;         // the file read
 };
 
 struct opt_state {
@@ -29,6 +40,8 @@ struct opt_state {
     uint32_t restart_ms = 3000;
     std::vector<int> bootstrap;  // lines (or -1 = every line) that start in the boot loader
     uint32_t boot_id = 0xD5;
+    std::vector<opt_fs> fs;
+    uint32_t fs_capacity = ZS_FS_CAPACITY;
     std::string err;
 };
 
@@ -53,6 +66,18 @@ const char *zs_help_text() {
            "                        L.M, L.* or * (all). Fields: type disp rev date pclk hfreq\n"
            "                        vfreq gen(1|2|51) variant ext(0|1) boot(0|1) b000 restart(ms)\n"
            "  --restart-ms MS       silence after a restart command (default 3000)\n"
+           "File system of the monitors (SEL as for --mon; without it every monitor):\n"
+           "  --fs-load [SEL:]FILE  its content from a dump file\n"
+           "  --fs-random [SEL:]N   N random entries of the kinds a monitor holds, added after\n"
+           "                        the loaded ones (reproducible for a --seed)\n"
+           "  --fs-gamma [SEL:]K    random gamma tables, the first K (0..4) of 0xC1, 0x41,\n"
+           "                        0xC9 and 0x49\n"
+           "  --fs-capacity N       entries a monitor holds at most (0..65535, default 255); a\n"
+           "                        create beyond it is refused\n"
+           "  --fs-save DIR         write each file system to DIR/line<L>-mon<M>.vqf on exit and\n"
+           "                        on SIGUSR1\n"
+           "  Commands: 0x6005 session, 0x6000 select (0 = next, else by identifier), 0x6001\n"
+           "  read word, 0x6003 delete, 0x6004 create, 0x6002 write word.\n"
            "Line behaviour:\n"
            "  --loop                every line echoes each byte, like a loop-back plug\n"
            "  --pace                bytes travel no faster than the line's baud rate allows\n"
@@ -89,7 +114,8 @@ const char *zs_help_text() {
            "  zelbsim --pty /tmp/vq/ttyV0 --monitors 3\n"
            "  zelbsim --tcp 127.0.0.2:11111 --tcp 127.0.0.3:11111 --mon 2.1:gen=2\n"
            "  zelbsim --pty - --fault cks@cmd=0x08E5 --fault silent@p=0.1 --seed 7\n"
-           "  zelbsim --pty /tmp/vq/ttyV0 --pty /tmp/vq/ttyV1 --bootstrap 2\n";
+           "  zelbsim --pty /tmp/vq/ttyV0 --pty /tmp/vq/ttyV1 --bootstrap 2\n"
+           "  zelbsim --pty - --monitors 2 --fs-random 40 --fs-gamma 2:4 --fs-save /tmp/vq/fs\n";
 }
 
 static bool fail(opt_state *st, const std::string &msg) {
@@ -223,41 +249,128 @@ static bool set_mon_field(zs_monitor *m, const std::string &k, const std::string
     return false;
 }
 
-// "SEL:F=V,F=V" onto the configured lines.
-static bool apply_mon_set(opt_state *st, const std::string &spec) {
-    const size_t colon = spec.find(':');
-    if (colon == std::string::npos) return fail(st, "--mon needs SEL:FIELD=VALUE: " + spec);
-    const std::string sel = spec.substr(0, colon);
-    int line = -1, mon = -1;  // -1 = all
+// Monitor selection SEL (M, L.M, L.* or *) as a line and a monitor, -1 = all. `opt` and
+// `text` name the option in messages.
+static bool parse_sel(opt_state *st, const std::string &opt, const std::string &sel,
+                      const std::string &text, int *line, int *mon) {
+    *line = *mon = -1;
     const size_t dot = sel.find('.');
     uint32_t n;
     const std::string ms = dot == std::string::npos ? sel : sel.substr(dot + 1);
     if (dot != std::string::npos) {
         if (!zs_parse_u32(sel.substr(0, dot), 255, &n) || n == 0 || n > st->cfg.lines.size())
-            return fail(st, "--mon: no such line in " + spec);
-        line = static_cast<int>(n) - 1;
+            return fail(st, opt + ": no such line in " + text);
+        *line = static_cast<int>(n) - 1;
     }
     if (ms != "*") {
-        if (!zs_parse_u32(ms, 255, &n) || n == 0) return fail(st, "--mon: bad monitor in " + spec);
-        mon = static_cast<int>(n);
+        if (!zs_parse_u32(ms, 255, &n) || n == 0) return fail(st, opt + ": bad monitor in " + text);
+        *mon = static_cast<int>(n);
     }
-    const std::vector<std::string> fields = split(spec.substr(colon + 1), ',');
+    return true;
+}
+
+// Calls fn(line index, monitor index) for each monitor the selection holds, until it fails;
+// fails when the selection holds none.
+template <typename Fn>
+static bool each_selected(opt_state *st, const std::string &opt, const std::string &sel,
+                          const std::string &text, Fn fn) {
+    int line, mon;
+    if (!parse_sel(st, opt, sel, text, &line, &mon)) return false;
     bool hit = false;
     for (size_t li = 0; li < st->cfg.lines.size(); ++li) {
         if (line >= 0 && static_cast<int>(li) != line) continue;
-        std::vector<zs_monitor> &mons = st->cfg.lines[li].mons;
-        for (size_t mi = 0; mi < mons.size(); ++mi) {
+        for (size_t mi = 0; mi < st->cfg.lines[li].mons.size(); ++mi) {
             if (mon >= 0 && static_cast<int>(mi) + 1 != mon) continue;
             hit = true;
-            for (const std::string &fv : fields) {
-                const size_t eq = fv.find('=');
-                if (eq == std::string::npos ||
-                    !set_mon_field(&mons[mi], fv.substr(0, eq), fv.substr(eq + 1)))
-                    return fail(st, "--mon: bad field " + fv);
-            }
+            if (!fn(li, mi)) return false;
         }
     }
-    if (!hit) return fail(st, "--mon: no such monitor: " + sel);
+    if (!hit) return fail(st, opt + ": no such monitor: " + sel);
+    return true;
+}
+
+// "SEL:F=V,F=V" onto the configured lines.
+static bool apply_mon_set(opt_state *st, const std::string &spec) {
+    const size_t colon = spec.find(':');
+    if (colon == std::string::npos) return fail(st, "--mon needs SEL:FIELD=VALUE: " + spec);
+    const std::vector<std::string> fields = split(spec.substr(colon + 1), ',');
+    return each_selected(st, "--mon", spec.substr(0, colon), spec, [&](size_t li, size_t mi) {
+        for (const std::string &fv : fields) {
+            const size_t eq = fv.find('=');
+            if (eq == std::string::npos ||
+                !set_mon_field(&st->cfg.lines[li].mons[mi], fv.substr(0, eq), fv.substr(eq + 1)))
+                return fail(st, "--mon: bad field " + fv);
+        }
+        return true;
+    });
+}
+
+// "[SEL:]VALUE": the selection, when the text before the first colon can be one (a digit or
+// "*" first, then only what numbers, dots and stars are made of), and the value.
+static void split_sel(const std::string &text, std::string *sel, std::string *val) {
+    const size_t colon = text.find(':');
+    const std::string head = colon == std::string::npos ? "" : text.substr(0, colon);
+    const bool is_sel = !head.empty() &&
+                        (std::isdigit(static_cast<unsigned char>(head[0])) || head[0] == '*') &&
+                        head.find_first_not_of("0123456789abcdefABCDEFxX.*") == std::string::npos;
+    *sel = is_sel ? head : "*";
+    *val = is_sel ? text.substr(colon + 1) : text;
+}
+
+// --fs-load, --fs-random and --fs-gamma; a file is read at once, so that an error names it.
+static bool parse_fs_opt(opt_state *st, const std::string &name, const std::string &text) {
+    opt_fs o;
+    std::string val;
+    split_sel(text, &o.sel, &val);
+    if (name == "fs-load") {
+        o.kind = FS_LOAD;
+        std::string why;
+        if (zs_fs_read_file(val, &o.fs, &why) != ZS_OK) return fail(st, "--fs-load: " + why);
+    } else if (name == "fs-random") {
+        o.kind = FS_RANDOM;
+        if (!zs_parse_u32(val, 0xFFFF, &o.n)) return fail(st, "--fs-random: 0 to 65535: " + text);
+    } else {
+        o.kind = FS_GAMMA;
+        if (!zs_parse_u32(val, ZS_GAMMA_TABLES, &o.n))
+            return fail(st, "--fs-gamma: 0 to 4: " + text);
+    }
+    st->fs.push_back(std::move(o));
+    return true;
+}
+
+// The file systems the options ask for: first the files, then the random entries after what
+// was loaded, then the gamma tables, whatever the order of the options. Each monitor draws its
+// random content from its own generator, seeded with the seed, its line and its number, so
+// that it does not change with the options of the other monitors.
+static bool apply_fs(opt_state *st) {
+    std::vector<std::vector<std::mt19937>> rngs(st->cfg.lines.size());
+    for (size_t li = 0; li < st->cfg.lines.size(); ++li) {
+        zs_line_cfg &l = st->cfg.lines[li];
+        l.fs_capacity = st->fs_capacity;
+        if (st->fs.empty()) continue;
+        l.fs.resize(l.mons.size());
+        for (size_t mi = 0; mi < l.mons.size(); ++mi) {
+            std::seed_seq seq{st->cfg.seed, static_cast<uint32_t>(li + 1),
+                              static_cast<uint32_t>(mi + 1)};
+            rngs[li].emplace_back(seq);
+        }
+    }
+    static const char *const names[FS_KIND_COUNT] = {"--fs-load", "--fs-random", "--fs-gamma"};
+    for (int k = 0; k < FS_KIND_COUNT; ++k)
+        for (const opt_fs &o : st->fs) {
+            if (o.kind != k) continue;
+            const bool ok = each_selected(st, names[k], o.sel, o.sel, [&](size_t li, size_t mi) {
+                zs_fs &fs = st->cfg.lines[li].fs[mi];
+                if (o.kind == FS_LOAD)
+                    fs = o.fs;
+                else if (o.kind == FS_RANDOM)
+                    zs_fs_random_entries(&fs, o.n, &rngs[li][mi]);
+                else
+                    zs_fs_random_gamma(&fs, o.n, &rngs[li][mi]);
+                return true;
+            });
+            if (!ok) return false;
+        }
     return true;
 }
 
@@ -334,7 +447,14 @@ static bool handle(opt_state *st, const std::string &name, const std::string &va
         if (!zs_parse_u32(val, 0xFFFFFFFF, &st->cfg.seed)) return fail(st, "--seed: " + val);
     } else if (name == "log")
         st->cfg.log_path = val;
-    else if (name == "state")
+    else if (name == "fs-load" || name == "fs-random" || name == "fs-gamma")
+        return parse_fs_opt(st, name, val);
+    else if (name == "fs-capacity") {
+        if (!zs_parse_u32(val, 0xFFFF, &st->fs_capacity)) return fail(st, "--fs-capacity: " + val);
+    } else if (name == "fs-save") {
+        if (val.empty()) return fail(st, "--fs-save needs a directory");
+        st->cfg.fs_save = val;
+    } else if (name == "state")
         return read_state(st, val, depth + 1);
     else
         return fail(st, "unknown option --" + name);
@@ -401,6 +521,7 @@ static bool finish(opt_state *st) {
         for (zs_monitor &m : l.mons) m.restart_ms = st->restart_ms;
     for (const std::string &s : st->mon_sets)
         if (!apply_mon_set(st, s)) return false;
+    if (!apply_fs(st)) return false;
     for (const opt_fault &f : st->faults) {
         if (f.line >= static_cast<int>(st->cfg.lines.size()))
             return fail(st, "--fault: no such line");

@@ -527,6 +527,17 @@ static int check_config(const zs_config &cfg, std::string *err) {
                 *err = where + "unknown fault";
                 return ZS_BAD_ARG;
             }
+        if (l.fs_capacity > 0xFFFF || l.fs.size() > l.mons.size()) {
+            *err = where + "file-system capacity above 65535 or more file systems than monitors";
+            return ZS_BAD_ARG;
+        }
+        for (size_t m = 0; m < l.fs.size(); ++m) {
+            const std::string why = zs_fs_check(l.fs[m], l.fs_capacity);
+            if (!why.empty()) {
+                *err = where + "monitor " + std::to_string(m + 1) + ": " + why;
+                return ZS_BAD_ARG;
+            }
+        }
     }
     return ZS_OK;
 }
@@ -727,6 +738,49 @@ int zs_set_monitor(zs_sim *s, int line, int mon, const zs_monitor &m) {
     return ZS_OK;
 }
 
+int zs_get_fs(zs_sim *s, int line, int mon, zs_fs *out) {
+    if (!mon_ok(s, line, mon) || !out) return ZS_BAD_ARG;
+    std::lock_guard<std::mutex> lk(s->mu);
+    *out = s->lines[line].mons[mon - 1].fs.fs;
+    return ZS_OK;
+}
+
+int zs_set_fs(zs_sim *s, int line, int mon, const zs_fs &fs) {
+    if (!mon_ok(s, line, mon)) return ZS_BAD_ARG;
+    std::lock_guard<std::mutex> lk(s->mu);
+    zs_fs_mon &m = s->lines[line].mons[mon - 1].fs;
+    if (!zs_fs_check(fs, m.capacity).empty()) return ZS_BAD_ARG;
+    m.fs = fs;
+    zs_fs_reset(&m);
+    return ZS_OK;
+}
+
+// The file systems are copied under the mutex and written without it, so that the line goes
+// on answering while the files are written.
+int zs_fs_save(zs_sim *s, const std::string &dir, std::string *err) {
+    std::string dummy;
+    if (!err) err = &dummy;
+    if (!s || dir.empty()) return ZS_BAD_ARG;
+    std::vector<std::vector<zs_fs>> all;
+    {
+        std::lock_guard<std::mutex> lk(s->mu);
+        for (const zs_line &l : s->lines) {
+            all.emplace_back();
+            for (const zs_mon_state &m : l.mons) all.back().push_back(m.fs.fs);
+        }
+    }
+    make_parents(dir + "/");
+    for (size_t i = 0; i < all.size(); ++i)
+        for (size_t m = 0; m < all[i].size(); ++m) {
+            const std::string l = std::to_string(i + 1), n = std::to_string(m + 1);
+            const int rc =
+                zs_fs_write_file(dir + "/line" + l + "-mon" + n + ".vqf", all[i][m],
+                                 "zelbsim: file system of line " + l + ", monitor " + n, err);
+            if (rc) return rc;
+        }
+    return ZS_OK;
+}
+
 int zs_add_fault(zs_sim *s, int line, const zs_fault &f) {
     if (!line_ok(s, line) || f.kind >= ZS_F_COUNT) return ZS_BAD_ARG;
     std::lock_guard<std::mutex> lk(s->mu);
@@ -799,10 +853,21 @@ std::string zs_summary(zs_sim *s) {
             t += b;
         }
         for (size_t m = 0; m < l.mons.size(); ++m) {
-            if (!l.mons[m].keys_total && !l.mons[m].restarts) continue;
-            std::snprintf(b, sizeof b, "  monitor %zu: keys %llu, restarts %u\n", m + 1,
-                          (unsigned long long)l.mons[m].keys_total, l.mons[m].restarts);
-            t += b;
+            const zs_mon_state &ms = l.mons[m];
+            size_t tables = 0;
+            for (const std::vector<uint16_t> &g : ms.fs.fs.gamma) tables += g.empty() ? 0 : 1;
+            const bool fs = !ms.fs.fs.entries.empty() || tables;
+            if (!ms.keys_total && !ms.restarts && !fs) continue;
+            int k = std::snprintf(b, sizeof b, "  monitor %zu:", m + 1);
+            if (ms.keys_total || ms.restarts)
+                k += std::snprintf(b + k, sizeof b - static_cast<size_t>(k),
+                                   " keys %llu, restarts %u%s", (unsigned long long)ms.keys_total,
+                                   ms.restarts, fs ? ";" : "");
+            if (fs)
+                std::snprintf(b + k, sizeof b - static_cast<size_t>(k),
+                              " file system %zu entries, %zu gamma tables", ms.fs.fs.entries.size(),
+                              tables);
+            t += std::string(b) + "\n";
         }
         for (size_t f = 0; f < l.cfg.faults.size(); ++f) {
             std::snprintf(b, sizeof b, "  fault %zu (%s): fired %u\n", f + 1,

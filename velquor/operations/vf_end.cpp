@@ -12,6 +12,7 @@
 #include "velquor/link/com_link.h"
 #include "velquor/operations/fs_ops.h"
 #include "velquor/operations/vf_ddc.h"
+#include "velquor/operations/vf_fs_upl.h"
 #include "velquor/operations/vf_ring.h"
 #include "velquor/sequencer/sm_act.h"
 #include "velquor/ui/text_ar.h"
@@ -56,6 +57,7 @@ void end_it(void) {
     if (rv != 0) mw_showerror(hwndMain, mc_get_err_msg(rv));
     sys_f_rv = frv;
     show_file_error();
+    fs_upl_abandon();  // an upload that did not reach its end leaves no file
     mf_fclose(&fpupl);
     if (sysmode == view_ddc)
         mc_close_ddc();

@@ -11,7 +11,11 @@
 #include <iterator>
 
 #include "velquor/link/com_action.h"
+#include "velquor/operations/fs_ops.h"
 #include "velquor/operations/vf_end.h"
+#include "velquor/operations/vf_fs_dnl.h"
+#include "velquor/operations/vf_fs_upl.h"
+#include "velquor/operations/vf_gamma.h"
 #include "velquor/operations/vf_info.h"
 #include "velquor/operations/vf_keys.h"
 #include "velquor/operations/vf_ring.h"
@@ -46,65 +50,65 @@ constexpr tm_func_table_t tm_func_tab[] = {
     // 11 erase: next address
     {ix_er_dnl_ipl, HAVE(ipl_control), ix_er_fs_1, ix_sm_stop, ix_sm_stop, 500},
     // 12 erase: open the session, prepare the ring
-    {ix_er_fs_1, TODO(er_fs_1), ix_fs_er_ring, ix_sm_nix, ix_sm_stop, 1},
+    {ix_er_fs_1, HAVE(er_fs_1), ix_fs_er_ring, ix_sm_nix, ix_sm_stop, 1},
     // 13 erase: next monitor of the ring
     {ix_fs_er_ring, HAVE(ring_control), ix_fs_er_kyok, ix_er_dnl_ipl, ix_sm_stop, 1},
     // 14 erase: key OK to the monitor
     {ix_fs_er_kyok, HAVE(send_key_ok), ix_fs_er_start1, ix_er_dnl_ipl, ix_sm_stop, 1},
-    // 15 erase: file-system erase mode
-    {ix_fs_er_start1, TODO(fs_er_in), ix_fs_er_start, ix_sm_nix, ix_sm_stop, 1},
+    // 15 erase: the question (once per operation); an empty monitor alone stops here
+    {ix_fs_er_start1, HAVE(fs_er_in), ix_fs_er_start, ix_sm_nix, ix_sm_stop, 1},
     // 16 erase: start the file-system session
-    {ix_fs_er_start, TODO(fs_start_end_sess2), ix_fs_get_ent_er, ix_sm_nix, ix_sm_stop, 1},
+    {ix_fs_er_start, HAVE(fs_start_end_sess2), ix_fs_get_ent_er, ix_sm_nix, ix_sm_stop, 1},
     // 17 erase: next entry
-    {ix_fs_get_ent_er, TODO(fs_get_next_ent2), ix_fs_er_ent, ix_fs_er_end_sess, ix_sm_stop, 1},
+    {ix_fs_get_ent_er, HAVE(fs_get_next_ent2), ix_fs_er_ent, ix_fs_er_end_sess, ix_sm_stop, 1},
     // 18 erase: erase the entry
-    {ix_fs_er_ent, TODO(fs_erase_ent), ix_fs_get_ent_er, ix_fs_er_end_sess, ix_sm_stop, 1},
+    {ix_fs_er_ent, HAVE(fs_erase_ent), ix_fs_get_ent_er, ix_fs_er_end_sess, ix_sm_stop, 1},
     // 19 erase: end the session
-    {ix_fs_er_end_sess, TODO(fs_start_end_sess2), ix_fs_er_ring, ix_sm_nix, ix_sm_stop, 1},
+    {ix_fs_er_end_sess, HAVE(fs_start_end_sess2), ix_fs_er_ring, ix_sm_nix, ix_sm_stop, 1},
     // 20 erase: ring done, close unless in a group
     {ix_fs_er_ring_close, HAVE(ring_close), ix_er_dnl_ipl, ix_sm_nix, ix_sm_stop, 1},
     // 21 erase all monitors at once
-    {ix_fs_er_all, TODO(erase_zelb_all), ix_end_com, ix_end_com, ix_end_com, 0},
+    {ix_fs_er_all, HAVE(erase_zelb_all), ix_end_com, ix_end_com, ix_end_com, 0},
     // 22 upload: open the session and the files
-    {ix_upl_fs_1, TODO(upload_fs1), ix_fs_upl_start, ix_sm_nix, ix_end_com, 10},
+    {ix_upl_fs_1, HAVE(upload_fs1), ix_fs_upl_start, ix_sm_nix, ix_end_com, 10},
     // 23 upload: start the file-system session
-    {ix_fs_upl_start, TODO(fs_start_end_sess2), ix_fs_get_ent_upl, ix_sm_nix, ix_end_com, 10},
+    {ix_fs_upl_start, HAVE(fs_start_end_sess2), ix_fs_get_ent_upl, ix_sm_nix, ix_end_com, 10},
     // 24 upload: next entry
-    {ix_fs_get_ent_upl, TODO(fs_get_next_ent2), ix_fs_read_word_upl, ix_fs_gamma_start, ix_end_com, 10},
+    {ix_fs_get_ent_upl, HAVE(fs_get_next_ent2), ix_fs_read_word_upl, ix_fs_gamma_start, ix_end_com, 10},
     // 25 upload: read a word
-    {ix_fs_read_word_upl, TODO(fs_read_word), ix_fs_buffer_word_upl, ix_sm_nix, ix_end_com, 10},
+    {ix_fs_read_word_upl, HAVE(fs_read_word), ix_fs_buffer_word_upl, ix_sm_nix, ix_end_com, 10},
     // 26 upload: buffer the word
-    {ix_fs_buffer_word_upl, TODO(fs_buffer_word_upl), ix_fs_buff_to_fl, ix_fs_read_word_upl, ix_end_com, 0},
+    {ix_fs_buffer_word_upl, HAVE(fs_buffer_word_upl), ix_fs_buff_to_fl, ix_fs_read_word_upl, ix_end_com, 0},
     // 27 upload: write the entry to the file
-    {ix_fs_buff_to_fl, TODO(fs_buff_to_file), ix_fs_get_ent_upl, ix_sm_nix, ix_end_com, 0},
+    {ix_fs_buff_to_fl, HAVE(fs_buff_to_file), ix_fs_get_ent_upl, ix_sm_nix, ix_end_com, 0},
     // 28 gamma table: start
-    {ix_fs_gamma_start, TODO(fs_rgamma_start), ix_fs_gamma_color, ix_fs_gamma_end, ix_sm_stop, 0},
+    {ix_fs_gamma_start, HAVE(fs_rgamma_start), ix_fs_gamma_color, ix_fs_gamma_end, ix_sm_stop, 0},
     // 29 gamma table: colour
-    {ix_fs_gamma_color, TODO(fs_rgamma_color), ix_fs_gamma_table, ix_sm_nix, ix_sm_stop, 0},
+    {ix_fs_gamma_color, HAVE(fs_rgamma_color), ix_fs_gamma_table, ix_sm_nix, ix_sm_stop, 0},
     // 30 gamma table: values
-    {ix_fs_gamma_table, TODO(fs_rgamma_table), ix_fs_gamma_start_def, ix_sm_nix, ix_sm_stop, 0},
+    {ix_fs_gamma_table, HAVE(fs_rgamma_table), ix_fs_gamma_start_def, ix_sm_nix, ix_sm_stop, 0},
     // 31 default gamma table: start
-    {ix_fs_gamma_start_def, TODO(fs_rgamma_def_start), ix_fs_gamma_color_def, ix_fs_gamma_end, ix_sm_stop, 0},
+    {ix_fs_gamma_start_def, HAVE(fs_rgamma_def_start), ix_fs_gamma_color_def, ix_fs_gamma_end, ix_sm_stop, 0},
     // 32 default gamma table: colour
-    {ix_fs_gamma_color_def, TODO(fs_rgamma_def_color), ix_fs_gamma_table_def, ix_sm_nix, ix_sm_stop, 0},
+    {ix_fs_gamma_color_def, HAVE(fs_rgamma_def_color), ix_fs_gamma_table_def, ix_sm_nix, ix_sm_stop, 0},
     // 33 default gamma table: values
-    {ix_fs_gamma_table_def, TODO(fs_rgamma_def_table), ix_fs_gamma_dc_start, ix_sm_nix, ix_sm_stop, 0},
+    {ix_fs_gamma_table_def, HAVE(fs_rgamma_def_table), ix_fs_gamma_dc_start, ix_sm_nix, ix_sm_stop, 0},
     // 34 DICOM gamma table: start
-    {ix_fs_gamma_dc_start, TODO(fs_rgamma_dc_start), ix_fs_gamma_dc_color, ix_fs_gamma_end, ix_fs_gamma_end, 0},
+    {ix_fs_gamma_dc_start, HAVE(fs_rgamma_dc_start), ix_fs_gamma_dc_color, ix_fs_gamma_end, ix_fs_gamma_end, 0},
     // 35 DICOM gamma table: colour
-    {ix_fs_gamma_dc_color, TODO(fs_rgamma_dc_color), ix_fs_gamma_dc_table, ix_sm_nix, ix_fs_gamma_end, 0},
+    {ix_fs_gamma_dc_color, HAVE(fs_rgamma_dc_color), ix_fs_gamma_dc_table, ix_sm_nix, ix_fs_gamma_end, 0},
     // 36 DICOM gamma table: values
-    {ix_fs_gamma_dc_table, TODO(fs_rgamma_dc_table), ix_fs_gamma_dc_start_def, ix_sm_nix, ix_sm_stop, 0},
+    {ix_fs_gamma_dc_table, HAVE(fs_rgamma_dc_table), ix_fs_gamma_dc_start_def, ix_sm_nix, ix_sm_stop, 0},
     // 37 default DICOM gamma table: start
-    {ix_fs_gamma_dc_start_def, TODO(fs_rgamma_dc_def_start), ix_fs_gamma_dc_color_def, ix_fs_gamma_end, ix_fs_gamma_end, 0},
+    {ix_fs_gamma_dc_start_def, HAVE(fs_rgamma_dc_def_start), ix_fs_gamma_dc_color_def, ix_fs_gamma_end, ix_fs_gamma_end, 0},
     // 38 default DICOM gamma table: colour
-    {ix_fs_gamma_dc_color_def, TODO(fs_rgamma_dc_def_color), ix_fs_gamma_dc_table_def, ix_sm_nix, ix_fs_gamma_end, 0},
+    {ix_fs_gamma_dc_color_def, HAVE(fs_rgamma_dc_def_color), ix_fs_gamma_dc_table_def, ix_sm_nix, ix_fs_gamma_end, 0},
     // 39 default DICOM gamma table: values
-    {ix_fs_gamma_dc_table_def, TODO(fs_rgamma_dc_def_table), ix_fs_gamma_end, ix_sm_nix, ix_sm_stop, 0},
+    {ix_fs_gamma_dc_table_def, HAVE(fs_rgamma_dc_def_table), ix_fs_gamma_end, ix_sm_nix, ix_sm_stop, 0},
     // 40 gamma tables done
-    {ix_fs_gamma_end, TODO(fs_rgamma_end), ix_end_upl, ix_sm_nix, ix_end_com, 0},
+    {ix_fs_gamma_end, HAVE(fs_rgamma_end), ix_end_upl, ix_sm_nix, ix_end_com, 0},
     // 41 upload: the file complete
-    {ix_end_upl, TODO(fs_upl_end), ix_sm_nix, ix_sm_nix, ix_sm_nix, 0},
+    {ix_end_upl, HAVE(fs_upl_end), ix_sm_nix, ix_sm_nix, ix_sm_nix, 0},
     // 42 firmware: prepare the IP-list walk
     {ix_firm_in_ipl, HAVE(init_ipl), ix_firm_ipl, ix_sm_nix, ix_sm_stop, 0},
     // 43 firmware: next address, or the final wait
@@ -150,27 +154,27 @@ constexpr tm_func_table_t tm_func_tab[] = {
     // 63 download: next address
     {ix_fs_dnl_ipl, HAVE(ipl_control), ix_download_fs_1, ix_sm_stop, ix_sm_stop, 500},
     // 64 download: open the session and the file
-    {ix_download_fs_1, TODO(download_fs1), ix_fsdnl_ring, ix_sm_nix, ix_end_com, 0},
+    {ix_download_fs_1, HAVE(download_fs1), ix_fsdnl_ring, ix_sm_nix, ix_end_com, 0},
     // 65 download: next monitor of the ring
     {ix_fsdnl_ring, HAVE(ring_control), ix_fsdnl_getln, ix_fs_dnl_ipl, ix_end_com, 0},
     // 66 download: next entry of the file
-    {ix_fsdnl_getln, TODO(fs_dnl_getln), ix_start_sess_dnl, ix_fsdnl_ring, ix_end_com, 0},
+    {ix_fsdnl_getln, HAVE(fs_dnl_getln), ix_start_sess_dnl, ix_fsdnl_ring, ix_end_com, 0},
     // 67 download: start the file-system session
-    {ix_start_sess_dnl, TODO(fs_start_end_sess2), ix_fs_check_ent, ix_sm_nix, ix_end_com, 1},
+    {ix_start_sess_dnl, HAVE(fs_start_end_sess2), ix_fs_check_ent, ix_sm_nix, ix_end_com, 1},
     // 68 download: look the entry up
-    {ix_fsdnl_get_spec_ent, TODO(fs_get_spec_ent), ix_fsdnl_er_ent, ix_fsdnl_cr_ent, ix_end_com, 1},
+    {ix_fsdnl_get_spec_ent, HAVE(fs_get_spec_ent), ix_fsdnl_er_ent, ix_fsdnl_cr_ent, ix_end_com, 1},
     // 69 download: check the entry
-    {ix_fs_check_ent, TODO(fs_check_ent), ix_fsdnl_get_spec_ent, ix_fs_check_mod, ix_end_com, 0},
+    {ix_fs_check_ent, HAVE(fs_check_ent), ix_fsdnl_get_spec_ent, ix_fs_check_mod, ix_end_com, 0},
     // 70 download: end the session
-    {ix_end_sess_dnl, TODO(fs_start_end_sess2), ix_fsdnl_getln, ix_sm_nix, ix_end_com, 1},
+    {ix_end_sess_dnl, HAVE(fs_start_end_sess2), ix_fsdnl_getln, ix_sm_nix, ix_end_com, 1},
     // 71 download: erase the entry
-    {ix_fsdnl_er_ent, TODO(fs_erase_ent), ix_fsdnl_cr_ent, ix_sm_nix, ix_end_com, 1},
+    {ix_fsdnl_er_ent, HAVE(fs_erase_ent), ix_fsdnl_cr_ent, ix_sm_nix, ix_end_com, 1},
     // 72 download: create the entry
-    {ix_fsdnl_cr_ent, TODO(fs_create_ent), ix_fsdnl_send_ent, ix_sm_nix, ix_end_com, 1},
+    {ix_fsdnl_cr_ent, HAVE(fs_create_ent), ix_fsdnl_send_ent, ix_sm_nix, ix_end_com, 1},
     // 73 download: send the entry's words
-    {ix_fsdnl_send_ent, TODO(fs_dnl_send_ent), ix_fsdnl_send_ent, ix_end_sess_dnl, ix_end_com, 1},
+    {ix_fsdnl_send_ent, HAVE(fs_dnl_send_ent), ix_fsdnl_send_ent, ix_end_sess_dnl, ix_end_com, 1},
     // 74 download: check the entry's mode
-    {ix_fs_check_mod, TODO(fs_check_modus), ix_fsdnl_cr_ent, ix_fsdnl_er_ent, ix_end_com, 0},
+    {ix_fs_check_mod, HAVE(fs_check_modus), ix_fsdnl_cr_ent, ix_fsdnl_er_ent, ix_end_com, 0},
     // 75 DDC read: pause
     {ix_ddc_inp, HAVE(zelb_pause), ix_ddc_pw_off, ix_sm_nix, ix_sm_stop, 10},
     // 76 DDC read: adapter power off

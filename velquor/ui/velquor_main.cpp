@@ -25,7 +25,10 @@
 #include "platform/win.h"
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
+#include "velquor/operations/fs_ops.h"
 #include "velquor/operations/vf_end.h"
+#include "velquor/operations/vf_fs_dnl.h"
+#include "velquor/operations/vf_fs_upl.h"
 #include "velquor/operations/vf_keys.h"
 #include "velquor/operations/vf_wait.h"
 #include "velquor/sequencer/sm_act.h"
@@ -307,15 +310,7 @@ void cmd_not_built_store(int, int) {  // macro buttons
     not_built();
 }
 
-void cmd_not_built_busy(int, int id) {  // PC -> TFT, TFT -> PC
-    busy();
-    dome = 1;
-    sysmode2 = id;
-    CreateWindowContents(cw_store_refresh);
-    not_built();
-}
-
-void cmd_not_built_once(int, int id) {    // Erase, Download, PC -> DDC, DDC -> PC
+void cmd_not_built_once(int, int id) {    // Download, PC -> DDC, DDC -> PC
     if (id == cmd_ddc_dnl) ddc_stop = 0;  // a write series may run
     busy_contents(cw_store_refresh);
     if (dome == 0) {
@@ -336,6 +331,27 @@ void cmd_firm_upd_fn(int, int) {
     CreateWindowContents(cw_store_refresh);
     not_built();
     endcom_cwcall = cw_rebuild;
+}
+
+// File System: PC -> TFT writes the dump file into the monitor (every monitor
+// for number 0, every address of the list in a group); TFT -> PC saves one
+// monitor's file system into it.
+void cmd_fs_transfer(int hwnd, int id) {
+    busy();
+    dome = 1;
+    sysmode2 = id;
+    CreateWindowContents(cw_store_refresh);
+    const char rc = id == cmd_fs_dnl ? download_fs(hwnd) : upload_fs(hwnd);
+    if (rc != 0) end_com();
+}
+
+// File System: Erase, once no operation runs.
+void cmd_fs_erase_fn(int hwnd, int) {
+    busy_contents(cw_store_refresh);
+    if (dome == 0) {
+        dome = 1;
+        erase_zelb(hwnd);
+    }
 }
 
 // Reset: one monitor, or every monitor of the line for number 0.
@@ -540,10 +556,10 @@ constexpr cmd_row cmd_tab[] = {
     {cmd_mak_1 + 2, cmd_not_built_store},
     {cmd_mak_1 + 3, cmd_not_built_store},
     {cmd_mak_5, cmd_not_built_store},
-    {cmd_fs_dnl, cmd_not_built_busy},
+    {cmd_fs_dnl, cmd_fs_transfer},
     {cmd_fs_reset, cmd_reset},
-    {cmd_fs_erase, cmd_not_built_once},
-    {cmd_fs_upl, cmd_not_built_busy},
+    {cmd_fs_erase, cmd_fs_erase_fn},
+    {cmd_fs_upl, cmd_fs_transfer},
     {cmd_quit, cmd_quit_fn},
     {cmd_convert, cmd_convert_fn},
     {cmd_version, cmd_version_fn},

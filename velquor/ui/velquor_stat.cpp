@@ -130,6 +130,8 @@ void stat_dlg_view_reset(void) {
     cut_copy(last_view.caption, sizeof last_view.caption, VER_APP_NAME);
     last_view.pre[0] = last_view.betw[0] = 0;
     last_view.percent = 0;
+    last_view.act = last_view.max = 0;
+    last_view.pre_label[0] = last_view.betw_label[0] = 0;
 }
 
 void stat_dlg_compose(const stat_counts_T *c, stat_draw_T *d) {
@@ -208,14 +210,24 @@ void stat_dlg_compose(const stat_counts_T *c, stat_draw_T *d) {
         cut_copy(last_view.msg, sizeof last_view.msg, d->msg);
     else
         last_view.msg[0] = 0;
-    if (d->pct >= 0) last_view.percent = d->pct;
+    if (d->pct >= 0) {
+        last_view.percent = d->pct;
+        last_view.act = titel_act;
+        last_view.max = titel_max;
+    }
+    cut_copy(last_view.pre_label, sizeof last_view.pre_label, s_dlg_pre);
+    cut_copy(last_view.betw_label, sizeof last_view.betw_label, s_dlg_betw);
     last_view.error_shown = s_dlg_err != 0;
 }
 
 bool stat_dlg_bar(int32_t *act, int32_t *max, int *pct) {
     std::lock_guard<std::mutex> lk(dlg_mu);
     int p = stat_percent(0, titel_max, titel_act);
-    if (p >= 0) last_view.percent = p;
+    if (p >= 0) {
+        last_view.percent = p;
+        last_view.act = titel_act;
+        last_view.max = titel_max;
+    }
     if (act) *act = titel_act;
     if (max) *max = titel_max;
     if (pct) *pct = p;

@@ -96,5 +96,7 @@ struct stat_dlg_view {
     char msg[128];
     int percent;
     bool error_shown;
+    int32_t act, max;                    // the counters as last drawn (bar or text)
+    char pre_label[30], betw_label[30];  // the texts before the counters
 };
 void stat_dlg_get_view(stat_dlg_view *v);
