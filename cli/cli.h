@@ -26,6 +26,9 @@ enum cli_cmd_t : int {
     cli_upload,
     cli_download,
     cli_check_dump,
+    cli_firmware,
+    cli_firm_check,
+    cli_bootstrap,
 };
 
 struct cli_opts {
@@ -44,9 +47,12 @@ struct cli_opts {
     int answer = 0;      // --yes 1, --no 2, else ask (or No without a terminal)
     bool quiet = false;  // --quiet: only the value (ping's number, info's lines)
     cli_cmd_t cmd = cli_none;
-    int key_id = 0;      // command id of the key: cmd_key_up .. cmd_key_ok
-    std::string file;    // the dump file of upload, download and check-dump
-    std::string backup;  // --backup DIR: erase and download save each monitor first
+    int key_id = 0;             // command id of the key: cmd_key_up .. cmd_key_ok
+    std::string file;           // the dump file of upload, download and check-dump
+    std::string backup;         // --backup DIR: erase and download save each monitor first
+    int baud = 0;               // firmware --baud N
+    bool high_timeout = false;  // firmware --high-timeout
+    int variant = 0;            // bootstrap --variant: boot_zelb3 or boot_am29lv150
 };
 
 // Results of cli_parse.

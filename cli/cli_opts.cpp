@@ -1,7 +1,9 @@
 // Option parsing of velquor-cli: strict numbers, one command with its argument.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "cli/cli.h"
 #include "velquor/ui/velquor_ids.h"
@@ -48,6 +50,11 @@ const char *cli_usage(void) {
            "  download FILE         write the dump FILE into the monitor (all monitors with\n"
            "                        --monitor 0, every address with --group)\n"
            "  check-dump FILE       read the dump FILE and tell what it holds; no monitor\n"
+           "  firmware FILE         update the firmware of the monitors on the line with the\n"
+           "                        Intel-HEX FILE (one monitor, or the whole chain at once)\n"
+           "  firmware --check FILE read FILE as the update would and tell its records,\n"
+           "                        lines and transfer times; no monitor\n"
+           "  bootstrap FILE        load FILE into a board in its bootstrap mode (57600 8N1)\n"
            "\n"
            "options:\n"
            "  --config FILE         configuration file (default ./std.cfg)\n"
@@ -66,6 +73,10 @@ const char *cli_usage(void) {
            "  --yes, --no           answer to questions (default: ask on a terminal, else No)\n"
            "  --backup DIR          erase, download: save each monitor's file system into DIR\n"
            "                        first; nothing is changed when a save fails\n"
+           "  --baud N              firmware: the transfer rate, 9600 19200 38400 115200\n"
+           "                        288000 384000 576000 (IP: at most 115200; IP list: 9600)\n"
+           "  --high-timeout        firmware: wait 10 s more before the first line\n"
+           "  --variant V           bootstrap: the board, zelb3 (default) or am29lv150\n"
            "  --quiet               print only the value: ping's number, info's lines\n"
            "  --help, --version\n"
            "\n"
@@ -76,6 +87,8 @@ const char *cli_usage(void) {
 int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
     if (!o || !err) return cli_parse_usage;
     *o = cli_opts();
+    const char *file_cmd = nullptr;  // the command whose file is still to come
+    bool check = false;
     auto fail = [err](const std::string &why) {
         *err = why;
         return cli_parse_usage;
@@ -112,6 +125,25 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
             o->answer = 2;
             continue;
         }
+        if (!strcmp(a, "--high-timeout")) {
+            o->high_timeout = true;
+            continue;
+        }
+        if (!strcmp(a, "--check")) {
+            check = true;
+            continue;
+        }
+        if (!strcmp(a, "--variant")) {
+            const char *s = need();
+            if (!s) return fail("--variant needs zelb3 or am29lv150");
+            if (!strcmp(s, "zelb3"))
+                o->variant = boot_zelb3;
+            else if (!strcmp(s, "am29lv150"))
+                o->variant = boot_am29lv150;
+            else
+                return fail(std::string("--variant takes zelb3 or am29lv150, not ") + s);
+            continue;
+        }
         if (!strcmp(a, "--quiet") || !strcmp(a, "-q")) {
             o->quiet = true;
             continue;
@@ -138,7 +170,8 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
         } nums[] = {{"--com", 1, 99, &o->com},
                     {"--ip-list", 1, 9, &o->ip_list},
                     {"--monitor", 0, 255, &o->monitor},
-                    {"--timeout", 1, 60, &o->timeout}};
+                    {"--timeout", 1, 60, &o->timeout},
+                    {"--baud", 9600, 576000, &o->baud}};
         bool done = false;
         for (const num_opt &n : nums) {
             if (strcmp(a, n.name)) continue;
@@ -164,6 +197,11 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
             continue;
         }
         if (a[0] == '-') return fail(std::string("unknown option ") + a);
+        if (file_cmd && o->file.empty()) {
+            if (strlen(a) > 1023) return fail(std::string(file_cmd) + ": file name too long");
+            o->file = a;
+            continue;
+        }
         if (o->cmd != cli_none) return fail(std::string("one command only: ") + a);
         if (!strcmp(a, "ping"))
             o->cmd = cli_ping;
@@ -173,14 +211,15 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
             o->cmd = cli_reset;
         else if (!strcmp(a, "erase"))
             o->cmd = cli_erase;
-        else if (!strcmp(a, "upload") || !strcmp(a, "download") || !strcmp(a, "check-dump")) {
-            const char *s = need();
-            if (!s || !*s) return fail(std::string(a) + " needs a file");
-            if (strlen(s) > 1023) return fail(std::string(a) + ": file name too long");
-            o->file = s;
-            o->cmd = !strcmp(a, "upload")     ? cli_upload
-                     : !strcmp(a, "download") ? cli_download
-                                              : cli_check_dump;
+        else if (!strcmp(a, "upload") || !strcmp(a, "download") || !strcmp(a, "check-dump") ||
+                 !strcmp(a, "firmware") || !strcmp(a, "bootstrap")) {
+            // The file may follow later options: firmware --check FILE.
+            file_cmd = a;
+            o->cmd = !strcmp(a, "upload")       ? cli_upload
+                     : !strcmp(a, "download")   ? cli_download
+                     : !strcmp(a, "check-dump") ? cli_check_dump
+                     : !strcmp(a, "firmware")   ? cli_firmware
+                                                : cli_bootstrap;
         } else if (!strcmp(a, "key")) {
             const char *s = need();
             if (!s) return fail("key needs up, down, left, right or ok");
@@ -193,6 +232,21 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
         }
     }
     if (o->cmd == cli_none) return fail("no command given");
+    if (file_cmd && o->file.empty()) return fail(std::string(file_cmd) + " needs a file");
+    if (check) {
+        if (o->cmd != cli_firmware) return fail("--check goes with firmware");
+        o->cmd = cli_firm_check;
+    }
+    if (o->baud) {
+        const int rates[] = {9600, 19200, 38400, 115200, 288000, 384000, 576000};
+        if (std::find(std::begin(rates), std::end(rates), o->baud) == std::end(rates))
+            return fail("--baud takes 9600, 19200, 38400, 115200, 288000, 384000 or 576000");
+        if (o->cmd != cli_firmware) return fail("--baud goes with firmware");
+        if (o->ip_list > 0 && o->baud != 9600)
+            return fail("--baud: an update over an IP list runs at 9600");
+    }
+    if (o->high_timeout && o->cmd != cli_firmware) return fail("--high-timeout goes with firmware");
+    if (o->variant && o->cmd != cli_bootstrap) return fail("--variant goes with bootstrap");
     if (o->group && o->ip_list < 0) return fail("--group needs --ip-list");
     // The window's rules: one link at a time; info reads one monitor, as the
     // window's Update is disabled at monitor number 0.

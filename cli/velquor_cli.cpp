@@ -37,9 +37,12 @@
 #include "platform/win.h"
 #include "velquor/link/com_link.h"
 #include "velquor/operations/fs_ops.h"
+#include "velquor/operations/vf_boot.h"
 #include "velquor/operations/vf_end.h"
+#include "velquor/operations/vf_firm.h"
 #include "velquor/operations/vf_fs_dnl.h"
 #include "velquor/operations/vf_gamma.h"
+#include "velquor/operations/vf_images.h"
 #include "velquor/operations/vf_info.h"
 #include "velquor/operations/vf_ipl.h"
 #include "velquor/sequencer/sm_act.h"
@@ -78,6 +81,9 @@ bool progress_tty = false;
 bool progress_open = false;  // a progress line is on the terminal without its line end
 std::string progress_last;
 
+// The counter counts lines of the firmware line table (bytes/s shown too).
+bool progress_lines = false;
+
 // The rate of the counter in hand: measured from the first value drawn under
 // the same caption and maximum.
 struct progress_rate {
@@ -99,9 +105,18 @@ std::string rate_text(const stat_dlg_view &v) {
     const double s = std::chrono::duration<double>(now - rate.t0).count();
     if (s < 1.0 || v.act <= rate.act0) return std::string();
     const double r = (v.act - rate.act0) / s;
-    char buf[64];
+    char buf[96];
     const long left = v.max > v.act ? static_cast<long>((v.max - v.act) / r + 0.5) : 0;
-    snprintf(buf, sizeof buf, "  %.1f/s  %ld:%02ld left", r, left / 60, left % 60);
+    int k = snprintf(buf, sizeof buf, "  %.1f/s", r);
+    // Firmware lines differ in length: their bytes too, from the line table.
+    if (progress_lines && firm_buff && v.act <= n_fsent + 1) {
+        uint64_t bytes = 0;
+        for (int32_t i = rate.act0; i < v.act; ++i) bytes += firm_buff[i].len;
+        k += snprintf(buf + k, sizeof buf - static_cast<size_t>(k), " (%.0f bytes/s)",
+                      static_cast<double>(bytes) / s);
+    }
+    snprintf(buf + k, sizeof buf - static_cast<size_t>(k), "  %ld:%02ld left", left / 60,
+             left % 60);
     return buf;
 }
 
@@ -265,7 +280,17 @@ bool apply_options(const cli_opts &o) {
         usage_error = true;
         return false;
     }
-    if (!o.file.empty()) copy_text(fname1, sizeof fname1, o.file);
+    const bool firmware =
+        o.cmd == cli_firmware || o.cmd == cli_firm_check || o.cmd == cli_bootstrap;
+    if (!o.file.empty()) {
+        if (firmware)
+            copy_text(firmpath, sizeof firmpath, o.file);
+        else
+            copy_text(fname1, sizeof fname1, o.file);
+    }
+    if (o.baud) sys_baud = o.baud;
+    if (o.high_timeout) firm_hito = 1;
+    if (o.variant) sys_boot = o.variant;
     if (o.timeout > 0) sys_to = static_cast<uint8_t>(o.timeout);
     if (o.no_parity) parno = 1;
     if (!o.log.empty()) {
@@ -290,6 +315,8 @@ int command_id(const cli_opts &o) {
     case cli_erase: return cmd_fs_erase;
     case cli_upload: return cmd_fs_upl;
     case cli_download: return cmd_fs_dnl;
+    case cli_firmware: return cmd_firm_upd;
+    case cli_bootstrap: return cmd_boot_dnl;
     default: return 0;
     }
 }
@@ -345,6 +372,40 @@ void print_info(void) {
     } rows[] = {{tx_typ, l.typ}, {tx_dsp, l.dsp}, {tx_vers, l.rev}, {tx_dat, l.dat}};
     for (const auto &r : rows)
         printf("%s %s\n", utf8(scr_get_text_ix(r.label)).c_str(), utf8(r.value).c_str());
+}
+
+// Data bytes and wire bytes of the line table's lines 0..n_fsent.
+uint64_t table_bytes(void) {
+    uint64_t b = 0;
+    for (int32_t i = 0; firm_buff && firm_lines > 0 && i <= n_fsent; ++i) b += firm_buff[i].len;
+    return b;
+}
+
+std::string seconds(int64_t ms) {
+    char t[32];
+    snprintf(t, sizeof t, "%.1f s", static_cast<double>(ms) / 1000.0);
+    return t;
+}
+
+// The update of an IP list: one line per address.
+void print_firm_report(FILE *f) {
+    const char *what[] = {"not reached", "failed", "updated", "skipped (question answered No)",
+                          "refused"};
+    for (int32_t k = 0; k < list_get_max_sub(sys_ipx) && k < firm_report_max; ++k) {
+        const firm_addr_report_T &a = firm_report.addr[k];
+        std::string line = std::string(list_get_ip_sub(sys_ipx, k)) + ": " + what[a.outcome];
+        if (a.outcome == firm_running && end_last_rv)
+            line += std::string(" (") + utf8(mc_get_err_msg(end_last_rv)) + ")";
+        if (a.outcome == firm_running && !end_last_rv && end_last_f_rv)
+            line += std::string(" (") + utf8(mf_get_err_msg(end_last_f_rv)) + ")";
+        if (a.outcome == firm_updated)
+            line += ", " + std::to_string(a.lines) + " lines to " + std::to_string(a.monitors) +
+                    (a.monitors == 1 ? " monitor" : " monitors") + " in " + seconds(a.ms);
+        else if (a.outcome == firm_running)
+            line += " after " + seconds(a.ms) +
+                    (a.lines > 0 ? ", " + std::to_string(a.lines) + " lines sent" : "");
+        fprintf(f, "  %s\n", line.c_str());
+    }
 }
 
 // One line that says what the command did; with --quiet only the value.
@@ -403,6 +464,30 @@ void print_result(const cli_opts &o, bool to_all) {
                plural(fs_report.done, "entry", "entries").c_str(),
                plural(fs_report.tables, "gamma table", "gamma tables").c_str());
         break;
+    case cli_firmware: {
+        if (o.quiet) break;
+        if (com_mode == com_mode_ipl && broad) {
+            printf("%s written at %d addresses of %s:\n", o.file.c_str(), list_get_max_sub(sys_ipx),
+                   where.c_str());
+            print_firm_report(stdout);
+            break;
+        }
+        const firm_addr_report_T &a = firm_report.addr[0];
+        printf("%s written to %s on %s: %d lines (%llu bytes) at %d baud in %s\n", o.file.c_str(),
+               a.monitors == 1
+                   ? "monitor 1"
+                   : ("the chain of " + std::to_string(a.monitors) + " monitors").c_str(),
+               where.c_str(), static_cast<int>(firm_lines),
+               static_cast<unsigned long long>(table_bytes()), static_cast<int>(sys_baud2),
+               seconds(a.ms).c_str());
+        break;
+    }
+    case cli_bootstrap:
+        if (o.quiet) break;
+        printf("%s loaded into the %s board on %s: %d records (%llu bytes)\n", o.file.c_str(),
+               sys_boot == boot_zelb3 ? "ZELB3" : "AM29LV150", where.c_str(),
+               static_cast<int>(firm_lines), static_cast<unsigned long long>(table_bytes()));
+        break;
     case cli_download:
         if (o.quiet) break;
         if (com_mode == com_mode_ipl && broad)
@@ -420,9 +505,125 @@ void print_result(const cli_opts &o, bool to_all) {
     }
 }
 
+// A question of the operation was not answered Yes: nothing was done, and
+// that is no success.
+bool declined(const cli_opts &o) {
+    if (fs_report.declined) return true;
+    if (o.cmd != cli_firmware || firm_report.cur < 0) return false;
+    const uint8_t out = firm_report.addr[firm_report.cur].outcome;
+    return out == firm_skipped || out == firm_refused;
+}
+
+// The file a check reads, opened with no file error and no box kept yet;
+// nullptr (and why, on stderr) when it cannot be read.
+FILE *open_for_check(const cli_opts &o) {
+    FILE *f = nullptr;
+    if (mf_fopen(&f, o.file.c_str(), mf_read) != 0) {
+        fprintf(stderr, "velquor-cli: cannot read %s: %s\n", o.file.c_str(), std::strerror(errno));
+        return nullptr;
+    }
+    sys_f_rv = 0;
+    captured.clear();
+    return f;
+}
+
+// The firmware file as the update reads it: records, data bytes, address
+// ranges, lines after merging and the wire time at each rate; or the first
+// line it refuses. No monitor is touched.
+int firm_check(const cli_opts &o) {
+    FILE *f = open_for_check(o);
+    if (!f) return 1;
+    capture_boxes = true;
+    const char rc = firm_to_buffer(f, 0, 0);
+    capture_boxes = false;
+    mf_fclose(&f);
+    if (rc != 0 || firm_lines == 0) {
+        const std::string at =
+            firm_err_line ? o.file + ":" + std::to_string(firm_err_line) : o.file;
+        for (const std::string &c : captured)
+            fprintf(stderr, "velquor-cli: %s: %s\n", at.c_str(), c.c_str());
+        const uint8_t e = firm_lines == 0 && rc == 0 ? uint8_t(mfe_nodat) : sys_f_rv;
+        fprintf(stderr, "velquor-cli: %s: %s\n", at.c_str(), utf8(mf_get_err_msg(e)).c_str());
+        sys_f_rv = 0;
+        return 1;
+    }
+    // Records as they stand: data bytes and the address ranges they cover.
+    const int32_t records = firm_lines;
+    uint64_t data = 0;
+    uint32_t base = 0;
+    std::vector<std::pair<uint32_t, uint32_t>> ranges;  // [first, end)
+    for (int32_t i = 0; i <= n_fsent; ++i) {
+        const uint8_t *l = firm_buff[i].line;
+        const uint32_t off = l[1] * 256u + l[2];
+        if (l[3] == 2 && l[0] == 2) base = (l[4] * 256u + l[5]) << 4;
+        if (l[3] == 4 && l[0] == 2) base = (l[4] * 256u + l[5]) << 16;
+        if (l[3] != 0 || l[0] == 0) continue;
+        data += l[0];
+        const uint32_t a = base + off;
+        if (!ranges.empty() && ranges.back().second == a)
+            ranges.back().second = a + l[0];
+        else
+            ranges.emplace_back(a, a + l[0]);
+    }
+    const uint64_t raw_bytes = table_bytes();
+    firm_compress();
+    const uint64_t merged_bytes = table_bytes();
+    printf("%s: %d records, %llu data bytes\n", o.file.c_str(), static_cast<int>(records),
+           static_cast<unsigned long long>(data));
+    if (o.quiet) return 0;
+    std::string list;
+    for (size_t k = 0; k < ranges.size() && k < 8; ++k) {
+        char r[40];
+        snprintf(r, sizeof r, "%s0x%05X-0x%05X", k ? ", " : "", ranges[k].first,
+                 ranges[k].second - 1);
+        list += r;
+    }
+    if (ranges.size() > 8) list += ", ... (" + std::to_string(ranges.size()) + " ranges)";
+    printf("  addresses: %s\n", list.c_str());
+    printf(
+        "  an update sends %d lines (%llu bytes) when every monitor merges them, else %d "
+        "(%llu bytes)\n",
+        static_cast<int>(firm_lines), static_cast<unsigned long long>(merged_bytes),
+        static_cast<int>(records), static_cast<unsigned long long>(raw_bytes));
+    // A byte takes 11 bits (8 data, parity, start and stop); one monitor
+    // answers a line with one byte, a chain echoes it.
+    printf("  wire time      one monitor   a chain\n");
+    for (int rate : {9600, 19200, 38400, 115200, 288000, 384000, 576000}) {
+        const double one = (merged_bytes + static_cast<uint64_t>(firm_lines)) * 11.0 / rate;
+        const double chain = 2.0 * merged_bytes * 11.0 / rate;
+        printf("  %6d baud  %9.1f s  %9.1f s\n", rate, one, chain);
+    }
+    printf("  plus 2 s before the first line (12 s with --high-timeout) and 5 s at the end\n");
+    return 0;
+}
+
 // After a failed erase or download: where it stopped, so that the operator
 // knows which monitor may hold a part of the change.
 void print_fs_stop(const cli_opts &o) {
+    if (o.cmd == cli_firmware || o.cmd == cli_bootstrap) {
+        const firm_addr_report_T &a = firm_report.addr[firm_report.cur < 0 ? 0 : firm_report.cur];
+        const bool declined = o.cmd == cli_firmware &&
+                              (a.outcome == firm_skipped || a.outcome == firm_refused) &&
+                              !end_last_rv && !end_last_f_rv;
+        if (o.cmd == cli_firmware && com_mode == com_mode_ipl && broad) {
+            fprintf(stderr, "velquor-cli: the update of %s stopped:\n", link_where().c_str());
+            print_firm_report(stderr);
+        } else if (declined) {
+            fprintf(stderr, "velquor-cli: nothing updated: the question was not answered Yes%s\n",
+                    o.answer == 2 ? "" : " (give --yes)");
+        } else if (firm_lines > 0 && fs_cnt > 0) {
+            fprintf(stderr,
+                    "velquor-cli: the %s stopped after %d of %d lines on %s; the board waits "
+                    "in its loader for a new %s\n",
+                    o.cmd == cli_firmware ? "update" : "bootstrap", static_cast<int>(fs_cnt),
+                    static_cast<int>(n_fsent + 1), link_where().c_str(),
+                    o.cmd == cli_firmware ? "update" : "bootstrap");
+        }
+        if (firm_err_line > 0 && end_last_f_rv)
+            fprintf(stderr, "velquor-cli: %s:%d: the line was refused\n", o.file.c_str(),
+                    static_cast<int>(firm_err_line));
+        return;
+    }
     if (o.cmd != cli_erase && o.cmd != cli_download) return;
     if (fs_report.declined) {
         fprintf(stderr, "velquor-cli: nothing erased: the question was not answered Yes%s\n",
@@ -511,13 +712,8 @@ const char *class_name(uint32_t cls) {
 // check-dump: reads the file with the download's reader and tells what it
 // holds, or the first error with its line.
 int check_dump(const cli_opts &o) {
-    FILE *f = nullptr;
-    if (mf_fopen(&f, o.file.c_str(), mf_read) != 0) {
-        fprintf(stderr, "velquor-cli: cannot read %s: %s\n", o.file.c_str(), std::strerror(errno));
-        return 1;
-    }
-    sys_f_rv = 0;
-    captured.clear();
+    FILE *f = open_for_check(o);
+    if (!f) return 1;
     capture_boxes = true;
     const char ok = buffer_fs_file(f);
     capture_boxes = false;
@@ -696,6 +892,7 @@ int cli_run(const cli_opts &o) {
     watch_signals();
     plat::win_use_headless();
     progress_tty = isatty(STDERR_FILENO) != 0;
+    progress_lines = o.cmd == cli_firmware || o.cmd == cli_bootstrap;
     int answer = o.answer;
     plat::win_set_box_hook([answer](const plat::WinBoxRecord &b) { return on_box(b, answer); });
 
@@ -712,15 +909,16 @@ int cli_run(const cli_opts &o) {
     if (o.cmd == cli_info) show_info = 0;
     // Those commands work in a view with the monitor link (the DDC view ends
     // with the I2C link instead).
-    if (o.cmd == cli_info || o.cmd == cli_erase || o.cmd == cli_upload || o.cmd == cli_download) {
+    if (o.cmd == cli_info || o.cmd == cli_erase || o.cmd == cli_upload || o.cmd == cli_download ||
+        o.cmd == cli_firmware || o.cmd == cli_bootstrap) {
         if (scr_view_shown() == view_ddc || scr_view_shown() == view_boot) sysmode = view_fs;
     }
     // Applied before the first build of the contents, so that the fields show them.
     bool ok = apply_options(o);
     int rc = 1;
-    if (ok && o.cmd == cli_check_dump) {
+    if (ok && (o.cmd == cli_check_dump || o.cmd == cli_firm_check)) {
         plat::win_pump_until([] { return is_start == 1; }, 10000);
-        rc = check_dump(o);
+        rc = o.cmd == cli_check_dump ? check_dump(o) : firm_check(o);
     } else if (ok) {
         plat::win_pump_until([] { return is_start == 1; }, 10000);
         const bool to_all = sys_zelb_nr == 0;
@@ -740,7 +938,7 @@ int cli_run(const cli_opts &o) {
         if (sig != 0) {
             vq_stop_operation(vq_stop_wait_ms);
             fprintf(stderr, "velquor-cli: interrupted: the operation was stopped\n");
-        } else if (!had_error && !fs_report.declined) {
+        } else if (!had_error && !declined(o)) {
             print_result(o, to_all);
         } else {
             print_fs_stop(o);
@@ -758,7 +956,7 @@ int cli_run(const cli_opts &o) {
             }
         }
         fflush(stdout);
-        rc = sig != 0 ? 128 + sig : (had_error || fs_report.declined) ? 1 : 0;
+        rc = sig != 0 ? 128 + sig : (had_error || declined(o)) ? 1 : 0;
     }
     if (usage_error) rc = 2;
     plat::win_close(hwndMain);
@@ -777,7 +975,12 @@ int main(int argc, char **argv) {
     std::string err;
     switch (cli_parse(argc, argv, &o, &err)) {
     case cli_parse_help: fputs(cli_usage(), stdout); return 0;
-    case cli_parse_version: printf("velquor-cli %s\n", VER_APP_NUM); return 0;
+    case cli_parse_version: {
+        char images[512];
+        images_version_text(images, sizeof images);
+        printf("velquor-cli %s\n%s\n", VER_APP_NUM, images);
+        return 0;
+    }
     case cli_parse_usage:
         fprintf(stderr, "velquor-cli: %s\n%s", err.c_str(), cli_usage());
         return 2;

@@ -10,10 +10,12 @@
 #include <array>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
+#include "support/hex_files.h"
 #include "support/ops_support.h"
 #include "support/test_util.h"
 
@@ -66,6 +68,14 @@ TEST(CliOptions, ParsesCommandsAndRefusesBadUsage) {
         {28, {"--backup", "bk", "download", "x.vqf"}, cli_parse_ok},
         {29, {"--backup", "bk", "upload", "x.vqf"}, cli_parse_usage},  // nothing to protect
         {30, {"check-dump", "x.vqf"}, cli_parse_ok},
+        {31, {"firmware", "--baud", "576000", "f.h86", "--high-timeout"}, cli_parse_ok},
+        {32, {"firmware", "--check", "f.h86"}, cli_parse_ok},
+        {33, {"firmware", "f.h86", "--baud", "57600"}, cli_parse_usage},  // not a rate of theirs
+        {34, {"--ip-list", "2", "firmware", "f.h86", "--baud", "115200"}, cli_parse_usage},
+        {35, {"bootstrap", "f.h86", "--variant", "am29lv150"}, cli_parse_ok},
+        {36, {"bootstrap", "f.h86", "--variant", "zelb4"}, cli_parse_usage},
+        {37, {"bootstrap", "f.h86", "--baud", "9600"}, cli_parse_usage},
+        {38, {"upload", "x.vqf", "--check"}, cli_parse_usage},
     };
     for (const Row &r : rows) {
         cli_opts o;
@@ -455,4 +465,85 @@ TEST_F(CliSim, FileSystemCommands) {
     EXPECT_NE(r.err.find("nothing was changed"), std::string::npos) << r.err;
     ASSERT_EQ(zs_get_fs(sim, 0, 1, &now), ZS_OK);
     EXPECT_EQ(now.entries, one.entries);
+}
+
+// firmware --check reads a file as the update would; firmware writes it into
+// the chain, at 115 200 at most over the converter; a type question not
+// answered Yes sends nothing; bootstrap loads a board in its boot loader.
+TEST_F(CliSim, FirmwareCommands) {
+    std::map<uint32_t, uint8_t> want;
+    {
+        FILE *f = fopen((dir + "/fw_v5.h86").c_str(), "wb");
+        fputs(make_hex(300, 7, &want).c_str(), f);
+        fclose(f);
+        f = fopen((dir + "/bad.h86").c_str(), "wb");
+        fprintf(f, "%s\n\n:0200000012G456\n", hex_record(0, 0, {1, 2}).c_str());
+        fclose(f);
+    }
+    CliRun r = run_cli(dir, {"firmware", "--check", "fw_v5.h86"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("fw_v5.h86: 302 records, 4800 data bytes\n  addresses: 0x00000-0x012BF\n"
+                          "  an update sends 52 lines (5062 bytes) when every monitor merges "
+                          "them, else 302 (6312 bytes)\n",
+                          0),
+              0u)
+        << r.out;
+    r = run_cli(dir, {"firmware", "--check", "bad.h86"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("bad.h86:3: invalid format of file"), std::string::npos) << r.err;
+
+    // The chain of three on the pty takes it at 576 000.
+    r = run_cli(dir,
+                {"--port", pty, "--monitor", "0", "firmware", "fw_v5.h86", "--baud", "576000"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("fw_v5.h86 written to the chain of 3 monitors on " + pty +
+                              ": 52 lines (5062 bytes) at 576000 baud in ",
+                          0),
+              0u)
+        << r.out;
+    zs_image img;
+    ASSERT_EQ(zs_get_image(sim, 0, &img), ZS_OK);
+    EXPECT_TRUE(img.complete);
+    EXPECT_EQ(image_bytes(img), want);
+
+    // One address: the converter carries at most 115 200.
+    r = run_cli(dir, {"--ip", ip, "firmware", "fw_v5.h86", "--baud", "576000"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(" on " + ip + ": 52 lines (5062 bytes) at 115200 baud in "),
+              std::string::npos)
+        << r.out;
+
+    // A file of another type than the boards: the question, unanswered.
+    std::filesystem::copy_file(dir + "/fw_v5.h86", dir + "/plain.h86");
+    const uint64_t from = zs_last_seq(sim);
+    r = run_cli(dir, {"--port", pty, "firmware", "plain.h86"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("nothing updated: the question was not answered Yes (give --yes)"),
+              std::string::npos)
+        << r.err;
+    for (const zs_event &e : zs_events(sim, from)) EXPECT_NE(e.cmd, 0x7000);
+
+    // A board in its boot loader.
+    zs_stop(&sim);
+    zs_line_cfg boot;
+    boot.link = pty;
+    zs_line_set_count(&boot, 1);
+    boot.bootstrap = true;
+    sim = ops_start({boot});
+    ASSERT_NE(sim, nullptr);
+    // This build's boot loaders are stand-ins: refused unless test images are allowed.
+    const std::vector<std::string> args = {"--port",    pty,         "bootstrap",
+                                           "fw_v5.h86", "--variant", "am29lv150"};
+    r = run_cli(dir, args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("stand-ins for tests"), std::string::npos) << r.err;
+    zs_mode_info mode;
+    ASSERT_EQ(zs_get_mode(sim, 0, &mode), ZS_OK);
+    EXPECT_EQ(int(mode.stage), int(ZS_BOOT_IDENT));  // not even asked
+    r = run_cli(dir, args, "env VELQUOR_TEST_IMAGES=1");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "fw_v5.h86 loaded into the AM29LV150 board on " + pty +
+                         ": 302 records (6312 bytes)\n");
+    ASSERT_EQ(zs_get_image(sim, 0, &img), ZS_OK);
+    EXPECT_EQ(image_bytes(img), want);
 }

@@ -292,7 +292,8 @@ TEST_F(Conf, WrittenOrder) {
     std::istringstream keys(
         "ik_ddcpath ik_firmpath ik_fn1 ik_fsf_prot ik_ddc_prot ik_tempf ik_op_mak_pre "
         "ik_op_mak_suff ik_op_ddc_hex_pre ik_op_ddc_hex_suff ik_op_ddc_bin_pre ik_op_ddc_bin_suff "
-        "ik_op_tx_pre ik_op_tx_suff ik_firmspec ik_parno ik_log ik_app_name ik_sys_to ik_sys_zelb "
+        "ik_op_tx_pre ik_op_tx_suff ik_firmspec ik_test_images ik_parno ik_log ik_app_name "
+        "ik_sys_to ik_sys_zelb "
         "ik_sys_intf ik_firm_hito ik_sys_ip ik_eth_init_err ik_sys_ipx ik_sys_broad");
     for (std::string k; keys >> k;) want.push_back(k);
     for (int i = 1; i <= 9; ++i)

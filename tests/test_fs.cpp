@@ -213,12 +213,7 @@ TEST_F(Fs, EraseOverRs232AndAllMonitorsAsOneStep) {
     zs_line_set_count(&lc, 3);
     lc.fs.resize(3);
     for (zs_fs &f : lc.fs) f.entries = {make_entry({0x00AD, 1}), make_entry({0x01A9, 2})};
-    sim = ops_start({lc});
-    ASSERT_NE(sim, nullptr);
-    ASSERT_TRUE(plat::ser_set_com_path(1, zs_slave_path(sim, 0).c_str()));
-    ASSERT_EQ(sys_start(), 0);
-    com_mode = com_mode_rs232;
-    sys_intf = 1;
+    start_pty_line(lc);
     sys_zelb_nr = 2;
     plat::win_script_box(plat::WIN_ANSWER_YES);
     op(erase_zelb);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/win.h"
+#include "velquor/operations/vf_images.h"
 #include "velquor/ui/text_ar.h"
 #include "velquor/ui/velquor_main.h"
 
@@ -37,7 +38,9 @@ int main(int argc, char **argv) {
             return 0;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
-            printf("velquor %s\n", VER_APP_NUM);
+            char images[512];
+            images_version_text(images, sizeof images);
+            printf("velquor %s\n%s\n", VER_APP_NUM, images);
             return 0;
         }
     }

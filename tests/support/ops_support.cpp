@@ -66,6 +66,10 @@ void Ops::start_sim(int monitors, const char *addr, bool loop) {
 void Ops::start_pty_sim(int monitors) {
     zs_line_cfg lc;
     zs_line_set_count(&lc, monitors);
+    start_pty_line(lc);
+}
+
+void Ops::start_pty_line(const zs_line_cfg &lc) {
     sim = ops_start({lc});
     ASSERT_NE(sim, nullptr);
     ASSERT_TRUE(plat::ser_set_com_path(1, zs_slave_path(sim, 0).c_str()));

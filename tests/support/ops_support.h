@@ -28,6 +28,7 @@ struct Ops : ::testing::Test {
     void start_sim(int monitors, const char *addr, bool loop = false);
     // One line on a pty, reached as COM1 over RS232 through the helper library.
     void start_pty_sim(int monitors);
+    void start_pty_line(const zs_line_cfg &lc);
     // Runs the list of actions a1, a2, a3 to its end.
     static void run(int32_t a1, int32_t a2 = 0, int32_t a3 = 0);
     // Presses key button ctl; the frames the line received since the last press.

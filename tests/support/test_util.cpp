@@ -5,8 +5,10 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -64,6 +66,13 @@ std::string tu_read_file(const std::string &path) {
     return s.str();
 }
 
+std::string tu_write_file(const std::string &path, const std::string &text) {
+    std::ofstream f(path, std::ios::binary);
+    f << text;
+    f.close();
+    return f ? path : std::string();
+}
+
 std::string tu_make_temp_dir(const char *prefix) {
     std::string t = std::string("/tmp/") + prefix + "XXXXXX";
     return mkdtemp(t.data()) ? t : std::string();
@@ -117,4 +126,10 @@ int tu_connect(const char *addr, uint16_t port) {
         return -1;
     }
     return fd;
+}
+
+tu_child::~tu_child() {
+    if (pid <= 0) return;
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
 }

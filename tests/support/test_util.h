@@ -3,6 +3,8 @@
 // temporary directories, pseudo-terminal pairs and loopback sockets.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -19,8 +21,20 @@ std::vector<uint8_t> tu_read_n(int fd, size_t n, int timeout_ms = tu_wait_ms);
 bool tu_write_all(int fd, const void *b, size_t n);
 // The whole content of a file; "" when it cannot be read.
 std::string tu_read_file(const std::string &path);
+// Writes `text` as the whole content of a file; returns the path ("" when it failed).
+std::string tu_write_file(const std::string &path, const std::string &text);
 // A new directory /tmp/<prefix>XXXXXX; "" when none could be made.
 std::string tu_make_temp_dir(const char *prefix);
+
+// A child process, killed and reaped when it goes out of scope unless it was
+// waited for already (pid set back to -1).
+struct tu_child {
+    pid_t pid = -1;
+    tu_child() = default;
+    tu_child(const tu_child &) = delete;
+    tu_child &operator=(const tu_child &) = delete;
+    ~tu_child();
+};
 
 // A pseudo-terminal pair (raw, or with the system's default settings); the
 // slave's path, for opening it by name. Both sides are closed at the end.

@@ -30,10 +30,23 @@
 //                    endian) are the first and last address of the secondary loader (1..2048
 //                    bytes, else the board waits for 00 again); each byte of the secondary
 //                    loader is echoed, and 0xCC follows the last one; then firmware records as
-//                    above, answered 0xFC when good and 0xFB when refused. The end-of-file
-//                    record ends the load as in the firmware loader.
+//                    above, answered with the acknowledgement byte (zs_line_cfg.boot_ack,
+//                    0xFC) when good and 0xFB when refused. The end-of-file record ends the
+//                    load as in the firmware loader.
 // Bytes at another rate, data bits or parity than the mode's arrive garbled and are dropped.
-// A mode change is an event (ZS_EV_MODE) and can be read with zs_get_mode.
+// A mode change is an event (ZS_EV_MODE) and can be read with zs_get_mode. With pacing, the
+// answers leave at the rate of the mode they were given in: the acknowledgement of 0x7000 at
+// the old rate, a ring's echo of a record as one piece of its length at the loader's.
+//
+// Firmware image. Each line keeps the image its last load wrote (the monitors of a ring take
+// the same records): the bytes of the data records by absolute address, which is the extended
+// segment address (type 02) times 16 or the extended linear address (type 04) times 65536,
+// plus the record's address, plus the byte's place in the record, modulo 2^32. A byte written
+// again is overwritten, and counts as a data byte again. A refused record is not kept.
+// Entering the firmware loader, or the boot loader's record stage, starts a new image; the
+// end-of-file record completes it. zs_get_image reads it with its digest: FNV-1a 64 (offset
+// basis 0xCBF29CE484222325, prime 0x100000001B3) over five octets per byte kept, in ascending
+// address order: the address in four octets, least significant first, then the byte.
 //
 // File system. Every monitor keeps an ordered list of entries, 32 words each, word 0 the
 // identifier (low byte the class, bit 0x10 a factory copy; high byte the instance), and up to
@@ -76,6 +89,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Result codes of the zs_ functions: 0 = success.
@@ -123,13 +137,16 @@ enum zs_fault_kind : uint8_t {
     ZS_F_GARBAGE,     // `arg` random bytes go on the line in front of the answer
     ZS_F_DROP,        // TCP: the connection is dropped once it has received `arg` bytes
                       // (per client; only `times` and `ppm` apply, the chance taken on connect)
+    ZS_F_REFUSE,      // firmware records: the record is refused as if damaged, and not kept
     ZS_F_COUNT
 };
 // In the loader modes the rules apply to the answers to firmware records (not to the boot
 // loader's identification byte, echoes and 0xCC): silent, short, delay and garbage as for
-// frames; cks turns the answer into the one of a refused record; echo sends the record back;
-// end does not apply. A rule with a `cmd` or `mon` condition matches frames only, and `nth`
-// counts the records since the line entered its loader mode.
+// frames; cks turns the answer into the one of a refused record, the record being kept all
+// the same (the answer was damaged on its way back); refuse refuses the record as if it had
+// arrived damaged: refused answer, not kept in the image; echo sends the record back; end does
+// not apply. refuse applies to records only. A rule with a `cmd` or `mon` condition matches
+// frames only, and `nth` counts the records since the line entered its loader mode.
 const char *zs_fault_name(zs_fault_kind k);
 
 struct zs_fault {
@@ -169,6 +186,7 @@ struct zs_line_cfg {
     char parity = 0;                 // parity the monitors expect: 'E', 'N', 0 = either
     bool bootstrap = false;          // the line starts in the boot loader (see the modes above)
     uint8_t boot_id = 0xD5;          // identification byte the boot loader answers to 00
+    uint8_t boot_ack = 0xFC;         // the boot loader's answer to a good firmware record
     std::vector<zs_monitor> mons;    // monitor n is mons[n-1]; 1..255 entries
     std::vector<zs_fault> faults;
     // File system of monitor n at the start: fs[n-1]; monitors beyond its end start empty.
@@ -186,6 +204,8 @@ struct zs_config {
     // The zelbsim program writes the file systems to this directory on exit and on SIGUSR1
     // (see zs_fs_save); "" = never. The simulation itself does not look at it.
     std::string fs_save;
+    // The same for the firmware images (see zs_image_save).
+    std::string image_save;
 };
 
 // What the simulation records. Every frame received and sent, with the monitor it reached.
@@ -316,12 +336,39 @@ int zs_fs_read_file(const std::string &path, zs_fs *out, std::string *err = null
 int zs_fs_write_file(const std::string &path, const zs_fs &fs, const std::string &comment,
                      std::string *err = nullptr);
 
+// The firmware image a line's current or last load wrote (see the top of this file).
+struct zs_image {
+    bool complete = false;       // the end-of-file record was taken
+    uint64_t records = 0;        // records taken, of every type, the end-of-file record included
+    uint64_t refused = 0;        // records refused (not kept)
+    uint64_t data_bytes = 0;     // data bytes taken, those written over included
+    uint32_t low = 0, high = 0;  // first and last address holding a byte; 0, 0 when none does
+    // The bytes kept, as runs of contiguous addresses: (first address, bytes), by address;
+    // two runs neither overlap nor touch.
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> spans;
+    uint64_t digest = 0;  // FNV-1a 64 of the bytes kept with their addresses
+};
+// A line that has not loaded anything has an empty image (no records, not complete).
+int zs_get_image(zs_sim *sim, int line, zs_image *out);
+// Writes the bytes from `low` to `high` as a flat file, gaps filled with 0xFF (an empty image
+// makes an empty file), beside `path` first and then renamed into place. ZS_BAD_ARG when a span
+// lies outside low..high or the range is larger than 256 MiB, ZS_SYS when the file could not
+// be written; a message in `err`.
+int zs_image_write_bin(const zs_image &img, const std::string &path, std::string *err = nullptr);
+// Writes every line's image to DIR/line<L>.bin (zs_image_write_bin) and DIR/line<L>.txt, one
+// line "records=N data_bytes=N low=0xHHHHHHHH high=0xHHHHHHHH digest=0xHHHHHHHHHHHHHHHH
+// complete=0|1" (decimal counts, hexadecimal in capitals), making DIR when it is missing. A
+// line without a load gets an empty .bin and zeros. ZS_SYS with a message when a file could
+// not be written.
+int zs_image_save(zs_sim *sim, const std::string &dir, std::string *err = nullptr);
+
 int zs_add_fault(zs_sim *sim, int line, const zs_fault &f);
 int zs_clear_faults(zs_sim *sim, int line);
 std::vector<zs_fault> zs_faults(zs_sim *sim, int line);
 
-// The summary printed on exit: per line the counters, per monitor keys, restarts and the
-// file system's entries and gamma tables, faults.
+// The summary printed on exit: per line the counters, the firmware image of a line that has
+// loaded one, per monitor keys, restarts and the file system's entries and gamma tables,
+// faults.
 std::string zs_summary(zs_sim *sim);
 // One line naming every line's port, for the "ready" message.
 std::string zs_ready_text(zs_sim *sim);

@@ -103,7 +103,7 @@ const char *zs_strerror(int rc) {
 }
 
 static const char *const fault_text[] = {
-    "silent", "short", "cks", "end", "echo", "delay", "garbage", "drop",
+    "silent", "short", "cks", "end", "echo", "delay", "garbage", "drop", "refuse",
 };
 static_assert(std::size(fault_text) == ZS_F_COUNT);
 

@@ -484,12 +484,7 @@ static std::string fs_text(const zs_fs &fs, const std::string &comment) {
 
 // The rename is what keeps a half-written file from being seen; the file is not synced to the
 // disk, as a simulation's state need not survive a crash of the machine.
-int zs_fs_write_file(const std::string &path, const zs_fs &fs, const std::string &comment,
-                     std::string *err) {
-    std::string dummy;
-    if (!err) err = &dummy;
-    if (path.empty()) return ZS_BAD_ARG;
-    const std::string text = fs_text(fs, comment);
+int zs_write_file_atomic(const std::string &path, const void *p, size_t n, std::string *err) {
     std::string tmp = path + ".XXXXXX";
     const int fd = mkostemp(tmp.data(), O_CLOEXEC);
     if (fd < 0) {
@@ -497,13 +492,14 @@ int zs_fs_write_file(const std::string &path, const zs_fs &fs, const std::string
         return ZS_SYS;
     }
     fchmod(fd, 0644);
+    const char *b = static_cast<const char *>(p);
     int e = 0;
-    for (size_t put = 0; put < text.size() && !e;) {
-        const ssize_t n = write(fd, text.data() + put, text.size() - put);
-        if (n > 0)
-            put += static_cast<size_t>(n);
-        else if (n == 0 || errno != EINTR)
-            e = n == 0 ? EIO : errno;
+    for (size_t put = 0; put < n && !e;) {
+        const ssize_t k = write(fd, b + put, n - put);
+        if (k > 0)
+            put += static_cast<size_t>(k);
+        else if (k == 0 || errno != EINTR)
+            e = k == 0 ? EIO : errno;
     }
     if (close(fd) < 0 && !e) e = errno;
     if (!e && rename(tmp.c_str(), path.c_str()) < 0) e = errno;
@@ -513,4 +509,13 @@ int zs_fs_write_file(const std::string &path, const zs_fs &fs, const std::string
         return ZS_SYS;
     }
     return ZS_OK;
+}
+
+int zs_fs_write_file(const std::string &path, const zs_fs &fs, const std::string &comment,
+                     std::string *err) {
+    std::string dummy;
+    if (!err) err = &dummy;
+    if (path.empty()) return ZS_BAD_ARG;
+    const std::string text = fs_text(fs, comment);
+    return zs_write_file_atomic(path, text.data(), text.size(), err);
 }

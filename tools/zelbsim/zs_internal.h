@@ -6,8 +6,9 @@
 // scheduled chunks; its mode table sends the bytes to the input handler of the line's
 // protocol mode, frame mode's being the frame decoder and the monitors' command table there.
 // zs_loader.cpp: the input handlers of the loader modes (firmware records, boot loader
-// stages) with their tables. zs_fs.cpp: the monitors' file system, its commands, its random
-// content and its dump files. zs_sim.cpp: the transports and the thread. Times are
+// stages) with their tables. zs_image.cpp: the firmware image a load writes, and its files.
+// zs_fs.cpp: the monitors' file system, its commands, its random content and its dump files.
+// zs_sim.cpp: the transports and the thread. Times are
 // microseconds on the simulation's own monotonic clock, passed in, so that the line logic
 // needs no clock.
 #pragma once
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -111,6 +113,22 @@ struct zs_loader {
     uint64_t rec_no = 0;  // records received in this mode, for the rules' n-th condition
 };
 
+// The firmware image of a line's load (see zelbsim.h): the bytes by address in runs of
+// contiguous addresses, keyed by their first address, merged as records fill the gaps.
+struct zs_image_store {
+    bool started = false;  // a load has begun on this line
+    bool complete = false;
+    uint64_t records = 0, refused = 0, data_bytes = 0;
+    uint32_t base = 0;  // the extended address in force: segment * 16 or linear << 16
+    std::map<uint32_t, std::vector<uint8_t>> runs;
+};
+// Keeps n bytes from address `addr` on (modulo 2^32), over what was there; counts them.
+void zs_image_put(zs_image_store *im, uint32_t addr, const uint8_t *p, size_t n);
+// The image as users see it, with its digest.
+zs_image zs_image_of(const zs_image_store &im);
+// Its line in the .txt file, without the line end.
+std::string zs_image_status(const zs_image &img);
+
 struct zs_mon_state {
     zs_monitor cfg;
     std::vector<uint16_t> keys;
@@ -124,6 +142,7 @@ struct zs_chunk {
     int64_t due = 0;  // not before (us)
     size_t off = 0;   // bytes of it already sent
     std::vector<uint8_t> bytes;
+    int64_t bt = 0;  // paced: byte time of the mode it was given in (us)
 };
 
 // Recorded events and the traffic log; owned by the simulation, used by every line.
@@ -156,6 +175,7 @@ struct zs_line {
     uint32_t mode_baud = 9600;
     char mode_parity = 0;
     zs_loader ld;
+    zs_image_store img;  // the current or last load's firmware image
     // A command that changes the mode asks for it here; the line changes once the answer
     // to the command is queued, so the answer still leaves under the old mode.
     bool mode_req = false;
@@ -190,6 +210,10 @@ bool zs_cmd_table_ok();
 typedef size_t (*zs_mode_in_fn)(zs_line *l, const uint8_t *p, size_t n, int64_t base, int64_t bt);
 size_t zs_fwload_in(zs_line *l, const uint8_t *p, size_t n, int64_t base, int64_t bt);
 size_t zs_boot_in(zs_line *l, const uint8_t *p, size_t n, int64_t base, int64_t bt);
+// What entering a mode does besides resetting the mode state; the firmware loader's starts a
+// load.
+typedef void (*zs_mode_enter_fn)(zs_line *l);
+void zs_fwload_enter(zs_line *l);
 
 // Puts the line into mode `m` with fresh mode state. `baud` is the rate for modes whose table
 // row has none (frame mode: the configured rate; firmware loader: the rate the start command
@@ -214,8 +238,10 @@ struct zs_reply {
     uint64_t nth = 0;             // number of the request for the rules' n-th condition
     int cks_at = -1;              // index of the answer's checksum byte; -1 = none
     int end_at = -1;              // index of its end code; -1 = none (end faults do not apply)
-    // A checksum fault turns the answer into this one (a refused record's), when given.
+    // A checksum or refuse fault turns the answer into this one (a refused record's), when
+    // given; refuse faults apply only then.
     const std::vector<uint8_t> *refused = nullptr;
+    bool *refuse = nullptr;  // set when a refuse fault fired: the request is to be refused
 };
 // Passes an answer through the fault rules: may empty it (silence), change it, put garbage
 // in front of it or add delay.
@@ -230,3 +256,6 @@ inline bool zs_gen_ok(uint32_t gen) { return gen == ZS_GEN1 || gen == ZS_GEN2 ||
 // Strict number: decimal or 0x-hexadecimal, the whole text, at most `max`.
 bool zs_parse_u32(const std::string &s, uint32_t max, uint32_t *out);
 std::string zs_hex(const uint8_t *p, size_t n);
+// Writes n bytes as the whole content of `path`: beside it first, then renamed into place, so
+// that no half-written file is ever seen there. ZS_SYS with "path: why" in `err`.
+int zs_write_file_atomic(const std::string &path, const void *p, size_t n, std::string *err);

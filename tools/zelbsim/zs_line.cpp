@@ -15,11 +15,12 @@
 // without a row, or whose row is not for the monitor's firmware, get a refusal frame. A
 // command may ask the line to change its protocol mode (0x7000 does); that happens once its
 // answer is queued. Every answer passes the fault rules and is queued with the time it may
-// leave; with pacing, bytes leave one byte time of the current mode apart.
+// leave; with pacing, its bytes leave one byte time apart, at the rate of the mode it was
+// given in (the acknowledgement of a mode change still at the old rate).
 //
 // To add a command: a row in cmd_tab. To add a protocol mode: a value in zs_line_mode, a row
-// in mode_tab with its input handler (the loader modes' live in zs_loader.cpp), and a
-// command or configuration that enters it with zs_line_set_mode.
+// in mode_tab with its input handler and what entering it does (the loader modes' live in
+// zs_loader.cpp), and a command or configuration that enters it with zs_line_set_mode.
 //
 // Sections: defaults and log; command table; frames and faults; modes; input; output;
 // settings.
@@ -269,6 +270,7 @@ static zs_verdict mon_command(zs_line *l, uint8_t nr, const zs_frame &f, int64_t
 static bool fault_matches(zs_line *l, const zs_fault &r, const zs_reply &rp) {
     if (r.kind == ZS_F_DROP || r.kind >= ZS_F_COUNT) return false;
     if (r.kind == ZS_F_END && rp.end_at < 0) return false;
+    if (r.kind == ZS_F_REFUSE && !rp.refused) return false;
     if (r.times && r.fired >= r.times) return false;
     if (r.nth && r.nth != rp.nth) return false;
     if (r.cmd >= 0 && r.cmd != rp.cmd) return false;
@@ -298,6 +300,10 @@ void zs_line_faults(zs_line *l, const zs_reply &rp, std::vector<uint8_t> *ans, i
             break;
         case ZS_F_END:
             if (ans->size() > end) (*ans)[end] = 0xEE;
+            break;
+        case ZS_F_REFUSE:
+            *ans = *rp.refused;
+            if (rp.refuse) *rp.refuse = true;
             break;
         case ZS_F_ECHO: ans->assign(rp.req, rp.req + rp.req_n); break;
         case ZS_F_DELAY: *delay_us += static_cast<int64_t>(r.arg) * 1000; break;
@@ -394,18 +400,20 @@ static size_t frame_in(zs_line *l, const uint8_t *p, size_t n, int64_t base, int
 
 // The protocol modes. Each row: the rate the monitors listen at (0 = given when the mode is
 // entered: the configured rate, or the one the start command named), whether they expect the
-// parity configured for the line (else none, 8N1), and the handler of their input.
+// parity configured for the line (else none, 8N1), the handler of their input, and what
+// entering the mode does (null: nothing; the boot loader's load begins at its record stage).
 struct zs_mode_row {
     zs_line_mode mode;
     const char *name;
     uint32_t baud;
     bool line_parity;
     zs_mode_in_fn in;
+    zs_mode_enter_fn enter;
 };
 static constexpr zs_mode_row mode_tab[] = {
-    {ZS_MODE_FRAME, "frame", 0, true, frame_in},
-    {ZS_MODE_FWLOAD, "firmware loader", 0, true, zs_fwload_in},
-    {ZS_MODE_BOOT, "boot loader", 57600, false, zs_boot_in},
+    {ZS_MODE_FRAME, "frame", 0, true, frame_in, nullptr},
+    {ZS_MODE_FWLOAD, "firmware loader", 0, true, zs_fwload_in, zs_fwload_enter},
+    {ZS_MODE_BOOT, "boot loader", 57600, false, zs_boot_in, nullptr},
 };
 static_assert(std::size(mode_tab) == ZS_MODE_COUNT);
 static constexpr bool mode_tab_ordered() {
@@ -428,6 +436,7 @@ void zs_line_set_mode(zs_line *l, zs_line_mode m, uint32_t baud, const std::stri
     std::string note = std::string(r.name) + " at " + std::to_string(l->mode_baud) + " baud";
     if (l->mode_parity) note += std::string(", parity ") + l->mode_parity;
     zs_line_event(l, ZS_EV_MODE, 0, m, 0, nullptr, 0, note + ": " + why);
+    if (r.enter) r.enter(l);
 }
 
 // ---- input --------------------------------------------------------------------------------
@@ -525,7 +534,7 @@ void zs_line_serial_in(zs_line *l, const uint8_t *p, size_t n, int64_t now) {
     if (l->cfg.loop) {
         l->stats.echoed += n;
         zs_line_event(l, ZS_EV_ECHO, 0, 0, 0, p, n, std::to_string(n) + " bytes");
-        l->out.push_back(zs_chunk{base, 0, std::vector<uint8_t>(p, p + n)});
+        l->out.push_back(zs_chunk{base, 0, std::vector<uint8_t>(p, p + n), bt});
         return;
     }
     // Each piece goes to the handler of the mode it arrives in; a handler that changes the
@@ -605,8 +614,12 @@ void zs_line_tcp_in(zs_line *l, const uint8_t *p, size_t n, int64_t now) {
 
 // ---- output -------------------------------------------------------------------------------
 
+// The chunk keeps the byte time of the mode it is given in: a mode change that follows (the
+// start of the firmware loader, the end of a load) does not change the pace of its bytes.
 void zs_line_send(zs_line *l, std::vector<uint8_t> bytes, int64_t due) {
-    if (!bytes.empty()) l->out.push_back(zs_chunk{due, 0, std::move(bytes)});
+    if (bytes.empty()) return;
+    const int64_t bt = l->cfg.pace ? zs_line_byte_us(l) : 0;
+    l->out.push_back(zs_chunk{due, 0, std::move(bytes), bt});
 }
 
 int64_t zs_line_take_due(zs_line *l, int64_t now, std::vector<uint8_t> *dst) {
@@ -626,7 +639,7 @@ int64_t zs_line_take_due(zs_line *l, int64_t now, std::vector<uint8_t> *dst) {
         }
         // Paced: a byte is delivered once its last bit is on the wire, one byte time after
         // the line became free for it.
-        const int64_t bt = zs_line_byte_us(l);
+        const int64_t bt = c.bt;
         const int64_t ready = std::max(c.due + bt, l->tx_free);
         if (ready > now) return ready;
         dst->push_back(c.bytes[c.off++]);

@@ -9,6 +9,11 @@
 // what it expects, what it answers and which stage follows. The end-of-file record, once
 // answered, restarts every monitor into its firmware and puts the line back in frame mode.
 //
+// A load, from entering the firmware loader or the boot loader's record stage on, writes the
+// line's firmware image (zs_image.cpp): the data records' bytes at the addresses the extended
+// address records make. A refused record, whether damaged or refused by a fault rule, is not
+// kept.
+//
 // To accept another record type: a row in rec_tab. To add a boot loader stage: a value in
 // zs_boot_stage and a row in stage_tab.
 //
@@ -22,8 +27,7 @@
 enum : uint8_t {
     FW_ACK = 0xFF,       // firmware loader, one monitor: record taken
     FW_NAK = 0x00,       // ... refused
-    BOOT_ACK = 0xFC,     // boot loader: record taken (the program takes 0xFC..0xFF)
-    BOOT_NAK = 0xFB,     // ... refused
+    BOOT_NAK = 0xFB,     // boot loader: record refused (taken: zs_line_cfg.boot_ack)
     BOOT_LOADED = 0xCC,  // the secondary loader is in and runs
 };
 enum : uint32_t { ZS_SECONDARY_MAX = 2048 };
@@ -47,12 +51,30 @@ uint32_t zs_fwload_rate(uint16_t code) {
 
 // ---- records ------------------------------------------------------------------------------
 
-// Data records are counted; the addresses are taken but not kept, nor is the firmware.
+// A load starts: a new firmware image.
+static void load_begin(zs_line *l) {
+    l->img = zs_image_store{};
+    l->img.started = true;
+}
+
+// Data records go into the image at the extended address in force plus their own.
 static bool rec_data(zs_line *l, const uint8_t *r) {
     l->stats.data_bytes += r[0];
+    zs_image_put(&l->img, l->img.base + static_cast<uint32_t>(r[1] << 8 | r[2]), r + 4, r[0]);
     return false;
 }
-static bool rec_end(zs_line *, const uint8_t *) { return true; }
+static bool rec_segment(zs_line *l, const uint8_t *r) {
+    l->img.base = static_cast<uint32_t>(r[4] << 8 | r[5]) << 4;
+    return false;
+}
+static bool rec_linear(zs_line *l, const uint8_t *r) {
+    l->img.base = static_cast<uint32_t>(r[4] << 8 | r[5]) << 16;
+    return false;
+}
+static bool rec_end(zs_line *l, const uint8_t *) {
+    l->img.complete = true;
+    return true;
+}
 static bool rec_take(zs_line *, const uint8_t *) { return false; }
 
 // The record types. Each row: the type, the number of data bytes it must carry (-1 = any),
@@ -66,9 +88,9 @@ struct zs_rec_row {
 static constexpr zs_rec_row rec_tab[] = {
     {0x00, -1, rec_data, "data"},
     {0x01, 0, rec_end, "end of file"},
-    {0x02, 2, rec_take, "extended segment address"},
+    {0x02, 2, rec_segment, "extended segment address"},
     {0x03, 4, rec_take, "start segment address"},
-    {0x04, 2, rec_take, "extended linear address"},
+    {0x04, 2, rec_linear, "extended linear address"},
     {0x05, 4, rec_take, "start linear address"},
 };
 static constexpr bool rec_tab_unique() {
@@ -107,7 +129,8 @@ static void load_end(zs_line *l, int64_t at) {
 }
 
 // The complete record in ld.buf, last byte in at `at`: judged by the record table, answered
-// through the fault rules. Returns true when it ended the load (the line is in frame mode).
+// through the fault rules (a refuse rule refuses a good one). Returns true when it ended the
+// load (the line is in frame mode).
 static bool rec_done(zs_line *l, int64_t at, zs_rec_answer_fn answer) {
     zs_loader *ld = &l->ld;
     const uint8_t *r = ld->buf;
@@ -123,13 +146,16 @@ static bool rec_done(zs_line *l, int64_t at, zs_rec_answer_fn answer) {
                                                           : nullptr;
     std::vector<uint8_t> ans = answer(l, r, n, !why);
     const std::vector<uint8_t> refused = answer(l, r, n, false);
+    bool refuse = false;
     zs_reply rp;
     rp.req = r;
     rp.req_n = n;
     rp.nth = ld->rec_no;
     rp.refused = &refused;
+    rp.refuse = &refuse;
     int64_t delay = 0;
     zs_line_faults(l, rp, &ans, &delay);
+    if (refuse && !why) why = "fault";
 
     std::string note = why ? std::string("refused: ") + why : std::string(row->name);
     if (!why && r[3] == 0x00) note += ", " + std::to_string(r[0]) + " bytes";
@@ -141,8 +167,10 @@ static bool rec_done(zs_line *l, int64_t at, zs_rec_answer_fn answer) {
     bool end = false;
     if (why) {
         l->stats.bad_records++;
+        l->img.refused++;
     } else {
         l->stats.records++;
+        l->img.records++;
         end = row->take(l, r);
     }
     zs_line_send(l, std::move(ans), at + delay);
@@ -178,6 +206,8 @@ static std::vector<uint8_t> fwload_answer(const zs_line *l, const uint8_t *rec, 
 size_t zs_fwload_in(zs_line *l, const uint8_t *p, size_t n, int64_t base, int64_t bt) {
     return records_in(l, p, n, base, bt, fwload_answer);
 }
+
+void zs_fwload_enter(zs_line *l) { load_begin(l); }
 
 // ---- boot loader --------------------------------------------------------------------------
 
@@ -235,13 +265,15 @@ static size_t boot_secondary(zs_line *l, const uint8_t *p, size_t n, int64_t bas
         if (--ld->left == 0) a.push_back(BOOT_LOADED);
         zs_line_send(l, std::move(a), base + static_cast<int64_t>(++i) * bt);
     }
-    if (!ld->left) boot_stage(l, ZS_BOOT_RECORDS, nullptr, 0, "secondary loader runs");
+    if (ld->left) return i;
+    boot_stage(l, ZS_BOOT_RECORDS, nullptr, 0, "secondary loader runs");
+    load_begin(l);
     return i;
 }
 
 // Stage 4: firmware records, answered with one byte.
-static std::vector<uint8_t> boot_answer(const zs_line *, const uint8_t *, size_t, bool good) {
-    return {good ? BOOT_ACK : BOOT_NAK};
+static std::vector<uint8_t> boot_answer(const zs_line *l, const uint8_t *, size_t, bool good) {
+    return {good ? l->cfg.boot_ack : static_cast<uint8_t>(BOOT_NAK)};
 }
 static size_t boot_records(zs_line *l, const uint8_t *p, size_t n, int64_t base, int64_t bt) {
     return records_in(l, p, n, base, bt, boot_answer);

@@ -1,9 +1,10 @@
 // The zelbsim program: parses the options, starts the simulation, prints one "ready" line,
-// and waits for SIGINT or SIGTERM. Then it writes the file systems (--fs-save), stops the
-// simulation (which removes its symlinks) and prints the summary. SIGUSR1 writes the file
-// systems while it runs and prints one line when they are written. --help and --version print
-// their text and end. Exit codes: 0 after a signal (and for --help and --version), 1 when the
-// start failed or the file systems could not be written on exit, 2 for a bad command line.
+// and waits for SIGINT or SIGTERM. Then it writes the file systems (--fs-save) and the
+// firmware images (--image-save), stops the simulation (which removes its symlinks) and
+// prints the summary. SIGUSR1 writes them while it runs and prints one line for each kind
+// when it is written. --help and --version print their text and end. Exit codes: 0 after a
+// signal (and for --help and --version), 1 when the start failed or a file could not be
+// written on exit, 2 for a bad command line.
 #include "zelbsim.h"
 
 #include <pthread.h>
@@ -40,17 +41,26 @@ int main(int argc, char **argv) {
     std::printf("%s\n", zs_ready_text(sim).c_str());
     std::fflush(stdout);
 
-    // The file systems as they are now to --fs-save's directory; false (with a message) when
-    // they could not be written.
-    auto save = [&]() {
-        if (cfg.fs_save.empty()) return true;
-        if (zs_fs_save(sim, cfg.fs_save, &err) == ZS_OK) {
-            std::printf("zelbsim: file systems written to %s\n", cfg.fs_save.c_str());
+    // The file systems and the firmware images as they are now to the directories of
+    // --fs-save and --image-save; false (with a message) when one could not be written.
+    auto report = [&](int rc, const char *what, const std::string &dir) {
+        if (rc == ZS_OK) {
+            std::printf("zelbsim: %s written to %s\n", what, dir.c_str());
             std::fflush(stdout);
             return true;
         }
         std::fprintf(stderr, "zelbsim: %s\n", err.c_str());
         return false;
+    };
+    auto save = [&]() {
+        bool ok = true;
+        if (!cfg.fs_save.empty())
+            ok = report(zs_fs_save(sim, cfg.fs_save, &err), "file systems", cfg.fs_save);
+        if (!cfg.image_save.empty())
+            ok = report(zs_image_save(sim, cfg.image_save, &err), "firmware images",
+                        cfg.image_save) &&
+                 ok;
+        return ok;
     };
     int sig = 0;
     for (;;) {

@@ -40,6 +40,7 @@ struct opt_state {
     uint32_t restart_ms = 3000;
     std::vector<int> bootstrap;  // lines (or -1 = every line) that start in the boot loader
     uint32_t boot_id = 0xD5;
+    uint32_t boot_ack = 0xFC;
     std::vector<opt_fs> fs;
     uint32_t fs_capacity = ZS_FS_CAPACITY;
     std::string err;
@@ -89,20 +90,30 @@ const char *zs_help_text() {
            "                        secondary loader echoed byte by byte and 0xCC, then firmware\n"
            "                        records; the end-of-file record starts the firmware\n"
            "  --boot-id BYTE        identification byte of the boot loader (default 0xD5)\n"
+           "  --boot-ack BYTE       the boot loader's answer to a good firmware record (default\n"
+           "                        0xFC; the program takes 0xFC..0xFF); a refused one gets 0xFB\n"
            "Protocol modes: a line starts in frame mode (or in the boot loader). Command 0x7000\n"
            "with a rate code (0 9600, 4 19200, 8 38400, 12 115200, 16 288000, 20 384000,\n"
            "24 576000) switches it to the firmware loader at that rate: binary firmware records,\n"
            "each answered 0xFF (one monitor) or echoed (several); the end-of-file record\n"
            "restarts the monitors and the line is back in frame mode.\n"
+           "Firmware images: each line keeps the image its last load wrote, the data records'\n"
+           "bytes at the addresses the extended address records (02, 04) make; the summary\n"
+           "names it with its FNV-1a 64 digest.\n"
+           "  --image-save DIR      write each line's image to DIR/line<L>.bin (the bytes from\n"
+           "                        its lowest to its highest address, gaps 0xFF) and to\n"
+           "                        DIR/line<L>.txt (records, data bytes, addresses, digest,\n"
+           "                        complete) on exit and on SIGUSR1\n"
            "Faults (each counted in the summary):\n"
            "  --fault KIND[:ARG][@COND[,COND]]\n"
            "      KIND: silent, short:K (K bytes of the answer), cks, end, echo, delay:MS,\n"
            "            garbage:K (K random bytes before the answer), drop:N (TCP: drop the\n"
-           "            connection after N received bytes)\n"
+           "            connection after N received bytes), refuse (firmware records only)\n"
            "      COND: n=N (the N-th frame), cmd=C, mon=M, line=L, times=N, p=FRACTION\n"
-           "      Firmware records: silent, short, cks (the refusal answer), echo, delay and\n"
-           "      garbage apply to their answers when no cmd= or mon= is given; n= counts the\n"
-           "      records of the load\n"
+           "      Firmware records: silent, short, cks (the refusal answer, the record kept),\n"
+           "      refuse (the record refused as if damaged, not kept), echo, delay and garbage\n"
+           "      apply to their answers when no cmd= or mon= is given; n= counts the records\n"
+           "      of the load\n"
            "  --seed N              seed of random faults (default 1)\n"
            "Other:\n"
            "  --log FILE|-          log every frame received and sent (\"-\" = stdout)\n"
@@ -115,7 +126,8 @@ const char *zs_help_text() {
            "  zelbsim --tcp 127.0.0.2:11111 --tcp 127.0.0.3:11111 --mon 2.1:gen=2\n"
            "  zelbsim --pty - --fault cks@cmd=0x08E5 --fault silent@p=0.1 --seed 7\n"
            "  zelbsim --pty /tmp/vq/ttyV0 --pty /tmp/vq/ttyV1 --bootstrap 2\n"
-           "  zelbsim --pty - --monitors 2 --fs-random 40 --fs-gamma 2:4 --fs-save /tmp/vq/fs\n";
+           "  zelbsim --pty - --monitors 2 --fs-random 40 --fs-gamma 2:4 --fs-save /tmp/vq/fs\n"
+           "  zelbsim --pty /tmp/vq/ttyV0 --bootstrap --boot-ack 0xFE --image-save /tmp/vq/fw\n";
 }
 
 static bool fail(opt_state *st, const std::string &msg) {
@@ -441,6 +453,8 @@ static bool handle(opt_state *st, const std::string &name, const std::string &va
         st->bootstrap.push_back(has_val ? static_cast<int>(n) - 1 : -1);
     } else if (name == "boot-id") {
         if (!zs_parse_u32(val, 255, &st->boot_id)) return fail(st, "--boot-id: " + val);
+    } else if (name == "boot-ack") {
+        if (!zs_parse_u32(val, 255, &st->boot_ack)) return fail(st, "--boot-ack: " + val);
     } else if (name == "fault")
         return parse_fault(st, val);
     else if (name == "seed") {
@@ -454,6 +468,9 @@ static bool handle(opt_state *st, const std::string &name, const std::string &va
     } else if (name == "fs-save") {
         if (val.empty()) return fail(st, "--fs-save needs a directory");
         st->cfg.fs_save = val;
+    } else if (name == "image-save") {
+        if (val.empty()) return fail(st, "--image-save needs a directory");
+        st->cfg.image_save = val;
     } else if (name == "state")
         return read_state(st, val, depth + 1);
     else
@@ -503,6 +520,7 @@ static bool finish(opt_state *st) {
         l.baud = st->baud;
         l.parity = st->parity;
         l.boot_id = static_cast<uint8_t>(st->boot_id);
+        l.boot_ack = static_cast<uint8_t>(st->boot_ack);
         zs_line_set_count(&l, 1);
     }
     for (const int line : st->bootstrap) {

@@ -781,6 +781,34 @@ int zs_fs_save(zs_sim *s, const std::string &dir, std::string *err) {
     return ZS_OK;
 }
 
+int zs_get_image(zs_sim *s, int line, zs_image *out) {
+    if (!line_ok(s, line) || !out) return ZS_BAD_ARG;
+    std::lock_guard<std::mutex> lk(s->mu);
+    *out = zs_image_of(s->lines[line].img);
+    return ZS_OK;
+}
+
+// As zs_fs_save: copied under the mutex, written without it.
+int zs_image_save(zs_sim *s, const std::string &dir, std::string *err) {
+    std::string dummy;
+    if (!err) err = &dummy;
+    if (!s || dir.empty()) return ZS_BAD_ARG;
+    std::vector<zs_image> all;
+    {
+        std::lock_guard<std::mutex> lk(s->mu);
+        for (const zs_line &l : s->lines) all.push_back(zs_image_of(l.img));
+    }
+    make_parents(dir + "/");
+    for (size_t i = 0; i < all.size(); ++i) {
+        const std::string base = dir + "/line" + std::to_string(i + 1);
+        const std::string txt = zs_image_status(all[i]) + "\n";
+        int rc = zs_image_write_bin(all[i], base + ".bin", err);
+        if (!rc) rc = zs_write_file_atomic(base + ".txt", txt.data(), txt.size(), err);
+        if (rc) return rc;
+    }
+    return ZS_OK;
+}
+
 int zs_add_fault(zs_sim *s, int line, const zs_fault &f) {
     if (!line_ok(s, line) || f.kind >= ZS_F_COUNT) return ZS_BAD_ARG;
     std::lock_guard<std::mutex> lk(s->mu);
@@ -818,6 +846,23 @@ static std::string port_text(const zs_sim *s, size_t i) {
     return t;
 }
 
+// The summary's line on a line's firmware image.
+static std::string image_text(const zs_image &img) {
+    char b[256];
+    int k = std::snprintf(b, sizeof b,
+                          "  firmware image: records %llu, refused %llu, data bytes %llu, ",
+                          (unsigned long long)img.records, (unsigned long long)img.refused,
+                          (unsigned long long)img.data_bytes);
+    if (img.spans.empty())
+        k += std::snprintf(b + k, sizeof b - static_cast<size_t>(k), "no addresses");
+    else
+        k += std::snprintf(b + k, sizeof b - static_cast<size_t>(k), "addresses 0x%08X..0x%08X",
+                           img.low, img.high);
+    std::snprintf(b + k, sizeof b - static_cast<size_t>(k), ", digest 0x%016llX, %s\n",
+                  (unsigned long long)img.digest, img.complete ? "complete" : "incomplete");
+    return b;
+}
+
 std::string zs_ready_text(zs_sim *s) {
     if (!s) return "";
     std::lock_guard<std::mutex> lk(s->mu);
@@ -852,6 +897,7 @@ std::string zs_summary(zs_sim *s) {
                           (unsigned long long)st.bad_records, (unsigned long long)st.data_bytes);
             t += b;
         }
+        if (l.img.started) t += image_text(zs_image_of(l.img));
         for (size_t m = 0; m < l.mons.size(); ++m) {
             const zs_mon_state &ms = l.mons[m];
             size_t tables = 0;

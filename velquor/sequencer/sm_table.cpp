@@ -12,7 +12,9 @@
 
 #include "velquor/link/com_action.h"
 #include "velquor/operations/fs_ops.h"
+#include "velquor/operations/vf_boot.h"
 #include "velquor/operations/vf_end.h"
+#include "velquor/operations/vf_firm.h"
 #include "velquor/operations/vf_fs_dnl.h"
 #include "velquor/operations/vf_fs_upl.h"
 #include "velquor/operations/vf_gamma.h"
@@ -114,21 +116,21 @@ constexpr tm_func_table_t tm_func_tab[] = {
     // 43 firmware: next address, or the final wait
     {ix_firm_ipl, HAVE(ipl_control), ix_firm_init, ix_firmupd_wait9_in, ix_sm_stop, 500},
     // 44 firmware: titles and stop (unreached)
-    {ix_firm_sinit, TODO(firm_start_init), ix_firm_init, ix_sm_nix, ix_end_com, 10},
+    {ix_firm_sinit, HAVE(firm_start_init), ix_firm_init, ix_sm_nix, ix_end_com, 10},
     // 45 firmware: open, count and check, load the file
-    {ix_firm_init, TODO(firm_init), ix_firm_start_upd, ix_end_com, ix_end_com, 10},
+    {ix_firm_init, HAVE(firm_init), ix_firm_start_upd, ix_end_com, ix_end_com, 10},
     // 46 firmware: start command at the new rate
-    {ix_firm_start_upd, TODO(firm_start_upd), ix_wack_start_upd, ix_end_com, ix_end_com, 10},
+    {ix_firm_start_upd, HAVE(firm_start_upd), ix_wack_start_upd, ix_end_com, ix_end_com, 10},
     // 47 firmware: its acknowledgement
     {ix_wack_start_upd, HAVE(zelb_wait_ack), ix_firm_set_baud, ix_sm_nix, ix_end_com, 0},
     // 48 firmware: switch the PC to the new rate
-    {ix_firm_set_baud, TODO(firm_set_baud), ix_firm_wait_baud, ix_sm_nix, ix_end_com, 2000},
+    {ix_firm_set_baud, HAVE(firm_set_baud), ix_firm_wait_baud, ix_sm_nix, ix_end_com, 2000},
     // 49 firmware: optional long pause
-    {ix_firm_wait_baud, TODO(firm_wait_select), ix_firm_send_line, ix_firm_send_line, ix_end_com, 10000},
+    {ix_firm_wait_baud, HAVE(firm_wait_select), ix_firm_send_line, ix_firm_send_line, ix_end_com, 10000},
     // 50 firmware: send a line
-    {ix_firm_send_line, TODO(firm_send_line), ix_firm_wack_line, ix_firm_ipl, ix_sm_stop, 0},
+    {ix_firm_send_line, HAVE(firm_send_line), ix_firm_wack_line, ix_firm_ipl, ix_sm_stop, 0},
     // 51 firmware: its acknowledgement or echo
-    {ix_firm_wack_line, TODO(firm_wack_line), ix_firm_send_line, ix_firm_send_line, ix_sm_stop, 0},
+    {ix_firm_wack_line, HAVE(firm_wack_line), ix_firm_send_line, ix_firm_send_line, ix_sm_stop, 0},
     // 52 firmware: final wait of 5 s
     {ix_firmupd_wait9_in, HAVE(wait_init_5), ix_firmupd_waite, ix_sm_nix, ix_sm_stop, 0},
     // 53 firmware: one second of it
@@ -136,19 +138,19 @@ constexpr tm_func_table_t tm_func_tab[] = {
     // 54 bootstrap: pause
     {ix_boot_pause, HAVE(zelb_pause), ix_boot_firm_1, ix_sm_nix, ix_sm_stop, 100},
     // 55 bootstrap: open the file and the link at 57600
-    {ix_boot_firm_1, TODO(boot_firm1), ix_boot_start, ix_sm_nix, ix_sm_stop, 0},
+    {ix_boot_firm_1, HAVE(boot_firm1), ix_boot_start, ix_sm_nix, ix_sm_stop, 0},
     // 56 bootstrap: send 0x00
-    {ix_boot_start, TODO(boot_start), ix_boots_wack, ix_sm_nix, ix_sm_stop, 0},
+    {ix_boot_start, HAVE(boot_start), ix_boots_wack, ix_sm_nix, ix_sm_stop, 0},
     // 57 bootstrap: identification byte
-    {ix_boots_wack, TODO(boot_start_wait), ix_boot_send_prim, ix_boote_reset, ix_sm_stop, 0},
+    {ix_boots_wack, HAVE(boot_start_wait), ix_boot_send_prim, ix_boote_reset, ix_sm_stop, 0},
     // 58 bootstrap: "Reset CPU!"
-    {ix_boote_reset, TODO(boot_end_reset), ix_sm_stop, ix_sm_nix, ix_sm_stop, 0},
+    {ix_boote_reset, HAVE(boot_end_reset), ix_sm_stop, ix_sm_nix, ix_sm_stop, 0},
     // 59 bootstrap: primary and secondary loader
-    {ix_boot_send_prim, TODO(boot_send_prim), ix_boot_send_firm, ix_sm_nix, ix_sm_stop, 0},
+    {ix_boot_send_prim, HAVE(boot_send_prim), ix_boot_send_firm, ix_sm_nix, ix_sm_stop, 0},
     // 60 bootstrap: send a record
-    {ix_boot_send_firm, TODO(boot_send_firm), ix_boot_ack_firm, ix_sm_stop, ix_sm_stop, 0},
+    {ix_boot_send_firm, HAVE(boot_send_firm), ix_boot_ack_firm, ix_sm_stop, ix_sm_stop, 0},
     // 61 bootstrap: its acknowledgement
-    {ix_boot_ack_firm, TODO(boot_ack_firm), ix_boot_send_firm, ix_sm_stop, ix_sm_stop, 0},
+    {ix_boot_ack_firm, HAVE(boot_ack_firm), ix_boot_send_firm, ix_sm_stop, ix_sm_stop, 0},
     // 62 download: prepare the IP-list walk
     {ix_fs_dnl_in_ipl, HAVE(init_ipl), ix_fs_dnl_ipl, ix_sm_nix, ix_sm_stop, 0},
     // 63 download: next address

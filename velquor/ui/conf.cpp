@@ -22,6 +22,7 @@
 
 #include "platform/file_replace.h"
 #include "platform/serial.h"
+#include "velquor/operations/vf_images.h"
 #include "velquor/ui/screen.h"
 #include "velquor/ui/velquor_main.h"
 #include "velquor/util/files.h"
@@ -238,9 +239,11 @@ const cfg_key_T head_tab[] = {
     {"ik_sys_boot", rd_iv_dword, &sys_boot, iv_sys_boot, 0, 0, 0, 0},
 };
 
-// Single keys written after the viewers: firmware 5.068, parity, traffic log, title.
+// Single keys written after the viewers: firmware 5.068, test images, parity, traffic
+// log, title.
 const cfg_key_T tail_tab[] = {
     {"ik_firmspec", rd_iv_uchar, &firm_68, iv_bool_neg, 0, 0, 0, 0},
+    {"ik_test_images", rd_iv_uchar, &test_images, iv_bool_neg, 0, 0, 0, 0},
     {"ik_parno", rd_iv_uchar, &parno, iv_bool_neg, 0, 0, 0, 0},
     {"ik_log", rd_iv_uchar, &logcom, iv_bool_neg, 0, 0, 0, 0},
     {"ik_app_name", rd_text, VER_APP_NAME, sizeof VER_APP_NAME, 0, 0, 0, 0},

@@ -69,7 +69,7 @@ char load_iv_dword(const char *val, int32_t *var, int32_t kind);
 
 // Loaders: 1 when the key belongs to the group (its value then read), else 0.
 // The single keys (ik_sys_baud, ik_sys_boot, ik_parno, ik_makpath,
-// ik_app_name, ik_log, ik_firmspec) are one group of their own.
+// ik_app_name, ik_log, ik_firmspec, ik_test_images) are one group of their own.
 char load_single(const char *key, const char *val);
 char load_intf(const char *key, const char *val);
 char load_view(const char *key, const char *val);

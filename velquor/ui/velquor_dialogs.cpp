@@ -6,6 +6,7 @@
 #include "velquor_dialogs.h"
 
 #include "platform/win.h"
+#include "velquor/operations/vf_images.h"
 #include "velquor/operations/vf_ring.h"
 #include "velquor/sequencer/sm_act.h"
 #include "velquor/ui/text_ar.h"
@@ -16,6 +17,8 @@ int HDLG_About = 0, HDLG_Stat = 0, HDLG_StatErr = 0, HPB_Stat = 0;
 uint8_t stat_dlg_ready = 0;
 
 namespace {
+
+constexpr int dlg_item_images = 212;  // the about box's line of the built-in images
 
 bool open(int h) { return h != 0 && h != -1 && plat::win_exists(h); }
 
@@ -146,15 +149,18 @@ void dlgclose_staterr(void) {
 
 void dlgopen_about(void) {
     if (open(HDLG_About)) return;  // a second Version command does nothing
-    int d = make_dialog(136, 100);
+    int d = make_dialog(200, 122);
     if (d == -1) return;
     char ver[16];
     dlg_get_dll_version(ver, sizeof ver);
+    char images[512];  // which firmware and boot loader images are built in, wrapped
+    images_version_text(images, sizeof images);
     make_item(d, plat::WIN_STATIC, 210, "Version:", 12, 11, 50, 13);
     make_item(d, plat::WIN_STATIC, dlg_item_ver, VER_APP_NUM, 62, 11, 50, 13);
     make_item(d, plat::WIN_STATIC, 113, "DLL-Version:", 12, 40, 50, 13);
     make_item(d, plat::WIN_STATIC, dlg_item_dllver, ver, 62, 40, 50, 13);
-    make_item(d, plat::WIN_BUTTON, dlg_item_ok, "OK", 48, 65, 40, 14);
+    make_item(d, plat::WIN_STATIC, dlg_item_images, images, 12, 62, 176, 32);
+    make_item(d, plat::WIN_BUTTON, dlg_item_ok, "OK", 80, 100, 40, 14);
     HDLG_About = d;
     plat::win_show(d, true);
 }

@@ -26,7 +26,9 @@
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
 #include "velquor/operations/fs_ops.h"
+#include "velquor/operations/vf_boot.h"
 #include "velquor/operations/vf_end.h"
+#include "velquor/operations/vf_firm.h"
 #include "velquor/operations/vf_fs_dnl.h"
 #include "velquor/operations/vf_fs_upl.h"
 #include "velquor/operations/vf_keys.h"
@@ -310,7 +312,7 @@ void cmd_not_built_store(int, int) {  // macro buttons
     not_built();
 }
 
-void cmd_not_built_once(int, int id) {    // Download, PC -> DDC, DDC -> PC
+void cmd_not_built_once(int, int id) {    // PC -> DDC, DDC -> PC
     if (id == cmd_ddc_dnl) ddc_stop = 0;  // a write series may run
     busy_contents(cw_store_refresh);
     if (dome == 0) {
@@ -325,12 +327,22 @@ void cmd_convert_fn(int, int) {
     not_built();
 }
 
-void cmd_firm_upd_fn(int, int) {
+// Firmware: Update.
+void cmd_firm_upd_fn(int hwnd, int id) {
     busy();
     dome = 1;
     CreateWindowContents(cw_store_refresh);
-    not_built();
+    if (update_firm(hwnd, id) != 0) end_com();
     endcom_cwcall = cw_rebuild;
+}
+
+// Bootstrap: Download, once no operation runs.
+void cmd_boot_dnl_fn(int hwnd, int) {
+    busy_contents(cw_store_refresh);
+    if (dome == 0) {
+        dome = 1;
+        if (boot_firm(hwnd) != 0) enab_sys_action(1);
+    }
 }
 
 // File System: PC -> TFT writes the dump file into the monitor (every monitor
@@ -577,7 +589,7 @@ constexpr cmd_row cmd_tab[] = {
     {cmd_baud_38400, cmd_baud},
     {cmd_baud_115200, cmd_baud},
     {cmd_firm_upd, cmd_firm_upd_fn},
-    {cmd_boot_dnl, cmd_not_built_once},
+    {cmd_boot_dnl, cmd_boot_dnl_fn},
     {cmd_ddc_dnl, cmd_not_built_once},
     {cmd_ddc_upl, cmd_not_built_once},
     {cmd_choose_file, cmd_choose_file_fn},
