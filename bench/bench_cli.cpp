@@ -15,36 +15,15 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "zelbsim.h"
-
-extern char **environ;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 // Milliseconds of one run of velquor-cli with args; -1 when it failed.
-double run_once(const std::vector<std::string> &args) {
-    std::vector<char *> argv;
-    std::string prog = VQ_BINARY_DIR "/bin/velquor-cli";
-    argv.push_back(prog.data());
-    std::vector<std::string> copy = args;
-    for (std::string &a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", 1, 0);  // O_WRONLY
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", 1, 0);
-    const auto t0 = Clock::now();
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, prog.c_str(), &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    if (rc != 0) return -1;
-    int st = 0;
-    waitpid(pid, &st, 0);
-    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-    return WIFEXITED(st) && WEXITSTATUS(st) == 0 ? ms : -1;
-}
+double run_once(const std::vector<std::string> &args) { return bench_run_cli(args).ms; }
 
 // Median and 95th percentile of `runs` runs; false when one failed.
 bool measure(const char *what, const std::vector<std::string> &args, int runs, double limit_ms) {

@@ -22,14 +22,13 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "velquor/operations/fs_ops.h"
 #include "velquor/operations/vf_fs_dnl.h"
 #include "velquor/operations/vf_fs_upl.h"
 #include "velquor/operations/vf_gamma.h"
 #include "velquor/util/files.h"
 #include "zelbsim.h"
-
-extern char **environ;
 
 namespace {
 
@@ -97,39 +96,6 @@ void bench_dump(const std::string &dir) {
 
 // ---------------------------------------------------------------- transfers
 
-struct cli_run {
-    double ms = -1;     // wall time; -1 when the command failed
-    double cpu_ms = 0;  // user + system time of the program
-};
-
-cli_run run_cli(const std::vector<std::string> &args) {
-    std::vector<char *> argv;
-    std::string prog = VQ_BINARY_DIR "/bin/velquor-cli";
-    argv.push_back(prog.data());
-    std::vector<std::string> copy = args;
-    for (std::string &a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", 1, 0);  // O_WRONLY
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", 1, 0);
-    const auto t0 = Clock::now();
-    pid_t pid = 0;
-    cli_run r;
-    const int rc = posix_spawn(&pid, prog.c_str(), &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    if (rc != 0) return r;
-    int st = 0;
-    struct rusage ru {};
-    wait4(pid, &st, 0, &ru);
-    const double ms = ms_since(t0);
-    if (!WIFEXITED(st) || WEXITSTATUS(st) != 0) return r;
-    r.ms = ms;
-    r.cpu_ms = (ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1000.0 +
-               (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1000.0;
-    return r;
-}
-
 // Frames the line received since the last call.
 uint64_t frames_since(zs_sim *sim, int line, uint64_t *last) {
     zs_line_stats st;
@@ -152,7 +118,7 @@ double download_delays(int n) { return 500.0 + 33.0 * n; }
 double upload_steps(int n) { return 2 + n * (1 + 33 * 2 + 1) + 1 + 12 + 1; }
 double download_steps(int n) { return 4 + n * (1 + 1 + 1 + 1 + 1 + 31 + 1) + 1; }
 
-void report(const char *what, const cli_run &r, uint64_t frames, double floor_ms) {
+void report(const char *what, const bench_cli_run &r, uint64_t frames, double floor_ms) {
     if (r.ms < 0) {
         printf("  %-30s failed\n", what);
         return;
@@ -195,21 +161,22 @@ int main(int argc, char **argv) {
     frames_since(sim, 0, &last);
 
     printf("monitor of %d entries and 4 gamma tables, paced at 9600 baud (pty):\n", n);
-    cli_run r = run_cli({"--config", conf, "--port", paced_link, "--monitor", "1", "upload", file});
+    bench_cli_run r =
+        bench_run_cli({"--config", conf, "--port", paced_link, "--monitor", "1", "upload", file});
     uint64_t f = frames_since(sim, 0, &last);
     report("upload (TFT -> PC)", r, f, f * frame_ms + upload_delays(n));
-    r = run_cli({"--config", conf, "--port", paced_link, "--monitor", "2", "download", file});
+    r = bench_run_cli({"--config", conf, "--port", paced_link, "--monitor", "2", "download", file});
     f = frames_since(sim, 0, &last);
     report("download (PC -> TFT)", r, f, f * frame_ms + download_delays(n));
 
     printf("the same, unpaced (pty):\n");
     last = 0;
     frames_since(sim, 1, &last);
-    r = run_cli({"--config", conf, "--port", free_link, "--monitor", "1", "upload", file});
+    r = bench_run_cli({"--config", conf, "--port", free_link, "--monitor", "1", "upload", file});
     f = frames_since(sim, 1, &last);
     report("upload (TFT -> PC)", r, f, upload_delays(n));
     if (r.ms > 0) printf("  %-30s %9.0f steps/s\n", "", upload_steps(n) * 1000.0 / r.ms);
-    r = run_cli({"--config", conf, "--port", free_link, "--monitor", "2", "download", file});
+    r = bench_run_cli({"--config", conf, "--port", free_link, "--monitor", "2", "download", file});
     f = frames_since(sim, 1, &last);
     report("download (PC -> TFT)", r, f, download_delays(n));
     if (r.ms > 0) printf("  %-30s %9.0f steps/s\n", "", download_steps(n) * 1000.0 / r.ms);

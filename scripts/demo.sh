@@ -4,14 +4,18 @@
 # Starts zelbsim with three monitors on a pseudo-terminal and the window
 # program velquor with a demo configuration whose COM1 is that terminal. Where
 # no display is available it runs a short velquor-cli tour instead (ping, info,
-# a key, a file system saved, read and written into another monitor) and says so. It ends with three commands to try afterwards.
+# a key, a file system saved, read and written into another monitor, a firmware
+# file checked and written into the chain) and says so. It ends with commands
+# to try afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build >/dev/null
-cmake --build build -j"$jobs" --target velquor velquor-cli zelbsim velq
+cmake --build build -j"$jobs" --target velquor velquor-cli zelbsim velq vq_imagegen
+# This build's firmware 5.068 and boot loaders are stand-ins: allowed for the simulator.
+export VELQUOR_TEST_IMAGES=1
 
 work=$(mktemp -d /tmp/velquor-demo.XXXXXX)
 pty="$work/ttyV0"
@@ -62,6 +66,11 @@ else
   "$cli" check-dump "$work/mon1.vqf"
   echo "\$ velquor-cli --config demo.cfg --monitor 2 download mon1.vqf"
   "$cli" --config "$cfg" --monitor 2 download "$work/mon1.vqf"
+  build/bin/imagegen hex "$work/demo_v5.h86" 3000
+  echo "\$ velquor-cli firmware --check demo_v5.h86"
+  "$cli" firmware --check "$work/demo_v5.h86"
+  echo "\$ velquor-cli --config demo.cfg --monitor 0 firmware demo_v5.h86 --baud 576000"
+  "$cli" --config "$cfg" --monitor 0 firmware "$work/demo_v5.h86" --baud 576000
 fi
 echo "demo: done"
 # The simulator above ends with this script; the commands to try start one of their own.
@@ -71,4 +80,6 @@ demo: to try next, from $PWD (a simulator of your own; kill %1 ends it):
   build/bin/velquor-cli --port /tmp/vq/ttyV0 --monitor 0 ping
   build/bin/velquor-cli --port /tmp/vq/ttyV0 --monitor 2 info
   build/bin/velquor-cli --port /tmp/vq/ttyV0 --monitor 1 upload mon1.vqf
+  build/bin/imagegen hex demo_v5.h86 3000
+  build/bin/velquor-cli --port /tmp/vq/ttyV0 --monitor 0 firmware demo_v5.h86 --baud 576000
 EOF

@@ -8,6 +8,10 @@
 //   imagegen boot OUT.cpp [PRIM ZELB3 AM29LV150]
 //       The boot loader images (bootsec.h) from three binary files of exactly
 //       32, 720 and 900 bytes; without files generated stand-ins of those sizes.
+//   imagegen hex OUT.h86 [RECORDS]
+//       The stand-in firmware as an Intel-HEX file (CR LF line ends), cut to
+//       its first RECORDS data records: a file to try an update or a
+//       bootstrap with against the simulator.
 //
 // A file that is not what it must be is refused with its name, the line or the
 // size at fault, and exit status 1; nothing is written then. The output is
@@ -314,9 +318,36 @@ int gen_boot(const char *out, char **files) {
     return write_file(out, s) ? 0 : 1;
 }
 
+// The stand-in's records up to its first `records` data records, then the end record.
+int gen_hex(const char *out, const char *count) {
+    unsigned long records = standin_data_records;
+    if (count) {
+        char *end = nullptr;
+        errno = 0;
+        records = std::strtoul(count, &end, 10);
+        if (errno || !end || *end || records == 0 || records > standin_data_records) {
+            std::fprintf(stderr, "imagegen: RECORDS must be 1..%u, not %s\n", standin_data_records,
+                         count);
+            return 2;
+        }
+    }
+    const std::vector<std::string> lines = standin_firmware();
+    std::string s;
+    unsigned long data = 0;
+    for (const std::string &l : lines) {
+        const bool is_data = l.compare(7, 2, "00") == 0, is_end = l.compare(7, 2, "01") == 0;
+        if (!is_end && data >= records) continue;
+        data += is_data;
+        s += l;
+        s += "\r\n";
+    }
+    return write_file(out, s) ? 0 : 1;
+}
+
 const char usage[] =
     "usage: imagegen firmware OUT.cpp [HEXFILE]\n"
-    "       imagegen boot OUT.cpp [PRIM ZELB3 AM29LV150]\n";
+    "       imagegen boot OUT.cpp [PRIM ZELB3 AM29LV150]\n"
+    "       imagegen hex OUT.h86 [RECORDS]\n";
 
 }  // namespace
 
@@ -325,6 +356,8 @@ int main(int argc, char **argv) {
         return gen_firmware(argv[2], argc == 4 ? argv[3] : nullptr);
     if (argc >= 3 && std::strcmp(argv[1], "boot") == 0 && (argc == 3 || argc == 6))
         return gen_boot(argv[2], argc == 6 ? argv + 3 : nullptr);
+    if (argc >= 3 && std::strcmp(argv[1], "hex") == 0 && argc <= 4)
+        return gen_hex(argv[2], argc == 4 ? argv[3] : nullptr);
     std::fputs(usage, stderr);
     return 2;
 }
