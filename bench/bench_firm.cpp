@@ -98,6 +98,15 @@ void bench_load(const std::string &file) {
 
 // ---------------------------------------------------------------- transfers
 
+// The line loop alone: the run less its fixed pauses and frames, beside the
+// wire time of the lines.
+void report_loop(const bench_cli_run &r, double wire_ms, double fixed_ms, double lines) {
+    if (r.ms < 0) return;
+    const double loop = r.ms - fixed_ms;
+    printf("  %-34s %9.1f ms   wire  %9.1f ms   ratio %.3f   (%.0f us per line more)\n",
+           "  its line loop", loop, wire_ms, loop / wire_ms, (loop - wire_ms) * 1000.0 / lines);
+}
+
 void report(const char *what, const bench_cli_run &r, double floor_ms) {
     if (r.ms < 0) {
         printf("  %-34s failed\n", what);
@@ -137,14 +146,14 @@ int main(int argc, char **argv) {
     setenv("VELQUOR_TEST_IMAGES", "1", 1);  // the boot loaders of this build are stand-ins
 
     // Line 0: one monitor; line 1: a chain of three; lines 2 and 3: a board in
-    // its boot loader, one for each variant.
+    // its boot loader, one for each variant; line 4: one monitor, unpaced.
     const std::string one = dir + "/tty_one", chain = dir + "/tty_chain",
-                      boot[2] = {dir + "/tty_boot1", dir + "/tty_boot2"};
+                      boot[2] = {dir + "/tty_boot1", dir + "/tty_boot2"}, fast = dir + "/tty_fast";
     // (The simulator numbers its lines from 1.)
     const std::vector<std::string> words = {
-        "zelbsim", "--pty",      one,     "--pty",        chain, "--pty",
-        boot[0],   "--pty",      boot[1], "--bootstrap",  "3",   "--bootstrap",
-        "4",       "--monitors", "3",     "--restart-ms", "0"};
+        "zelbsim", "--pty",        one,  "--pty",       chain, "--pty",       boot[0], "--pty",
+        boot[1],   "--pty",        fast, "--bootstrap", "3",   "--bootstrap", "4",     "--monitors",
+        "3",       "--restart-ms", "0"};
     std::vector<const char *> args;
     for (const std::string &w : words) args.push_back(w.c_str());
     zs_config cfg;
@@ -154,7 +163,8 @@ int main(int argc, char **argv) {
         return 1;
     }
     zs_line_set_count(&cfg.lines[0], 1);
-    for (zs_line_cfg &l : cfg.lines) l.pace = true;
+    zs_line_set_count(&cfg.lines[4], 1);
+    for (int i = 0; i < 4; ++i) cfg.lines[i].pace = true;
     zs_sim *sim = nullptr;
     if (zs_start(cfg, &sim, &err) != ZS_OK) {
         printf("simulator: %s\n", err.c_str());
@@ -177,11 +187,21 @@ int main(int argc, char **argv) {
     bench_cli_run r = bench_run_cli(
         {"--config", conf, "--port", one, "--monitor", "1", "firmware", file, "--baud", "576000"});
     // One monitor answers each line with one byte.
-    report("one monitor", r, (bytes + lines) * 11 * bit_ms + update_fixed_ms(1));
+    const double wire_one = (bytes + lines) * 11 * bit_ms;
+    report("one monitor", r, wire_one + update_fixed_ms(1));
+    report_loop(r, wire_one, update_fixed_ms(1), lines);
     r = bench_run_cli({"--config", conf, "--port", chain, "--monitor", "0", "firmware", file,
                        "--baud", "576000"});
     // The chain echoes each line once it has it whole.
-    report("a chain of three", r, 2 * bytes * 11 * bit_ms + update_fixed_ms(3));
+    const double wire_chain = 2 * bytes * 11 * bit_ms;
+    report("a chain of three", r, wire_chain + update_fixed_ms(3));
+    report_loop(r, wire_chain, update_fixed_ms(3), lines);
+    // The program's own time per line: the same against an unpaced line.
+    r = bench_run_cli(
+        {"--config", conf, "--port", fast, "--monitor", "1", "firmware", file, "--baud", "576000"});
+    if (r.ms > 0)
+        printf("  unpaced, one monitor: line loop %.0f ms, %.1f us per line round trip\n",
+               r.ms - update_fixed_ms(1), (r.ms - update_fixed_ms(1)) * 1000.0 / lines);
 
     mf_fopen(&f, boot_file.c_str(), mf_read);
     sys_f_rv = 0;

@@ -6,15 +6,19 @@
 // the port's rate falls down its ladder, and the questions decide.
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <asm/termbits.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/serial.h"
@@ -468,11 +472,52 @@ TEST_F(Fw, BootstrapOfBothVariantsAndItsRefusals) {
     f.kind = ZS_F_REFUSE;
     f.nth = 3;
     ASSERT_EQ(zs_add_fault(sim, 0, f), ZS_OK);
-    run_boot();
+    run_boot();  // the third record is answered 0xFB
     EXPECT_EQ(boxes(), std::vector<std::string>{"no ACK at interface"});
     EXPECT_EQ(end_last_rv, mc_e_n_ack);
     EXPECT_EQ(image().records, 2u);
     EXPECT_EQ(image().refused, 1u);
+}
+
+// A board whose echo of the secondary loader differs: the bootstrap stops
+// there, and no record goes out. The board is a few lines on a pty.
+TEST_F(Fw, BootstrapStopsAtAWrongEcho) {
+    tu_pty pty;
+    ASSERT_TRUE(pty.open());
+    ASSERT_TRUE(plat::ser_set_com_path(1, pty.path.c_str()));
+    ASSERT_EQ(sys_start(), 0);
+    com_mode = com_mode_rs232;
+    sys_intf = 1;
+    write_file(make_hex(20, 2));
+    std::atomic<size_t> after{0};  // bytes that came after the wrong echo
+    std::atomic<bool> done{false};
+    std::thread board([&] {
+        auto get = [&](uint8_t *b) {
+            pollfd p{pty.master, POLLIN, 0};
+            return poll(&p, 1, 3000) == 1 && read(pty.master, b, 1) == 1;
+        };
+        uint8_t b = 0;
+        if (!get(&b) || b != 0x00) return;
+        const uint8_t id = 0xD5;
+        if (write(pty.master, &id, 1) != 1) return;
+        for (int i = 0; i < 32; ++i)
+            if (!get(&b)) return;
+        for (int i = 0; i < 5; ++i) {  // the fifth byte comes back changed
+            if (!get(&b)) return;
+            const uint8_t e = i == 4 ? uint8_t(~b) : b;
+            if (write(pty.master, &e, 1) != 1) return;
+        }
+        while (!done) {  // until the run has ended
+            pollfd p{pty.master, POLLIN, 0};
+            if (poll(&p, 1, 20) == 1 && read(pty.master, &b, 1) == 1) ++after;
+        }
+    });
+    run_boot();
+    done = true;
+    board.join();
+    EXPECT_EQ(end_last_rv, mc_e_n_ack);
+    EXPECT_EQ(after.load(), 0u);
+    plat::win_boxes_clear();
 }
 
 }  // namespace
