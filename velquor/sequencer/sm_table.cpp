@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "velquor/link/com_action.h"
+#include "velquor/link/com_i2c.h"
 #include "velquor/operations/fs_ops.h"
 #include "velquor/operations/vf_boot.h"
 #include "velquor/operations/vf_end.h"
@@ -180,11 +181,11 @@ constexpr tm_func_table_t tm_func_tab[] = {
     // 75 DDC read: pause
     {ix_ddc_inp, HAVE(zelb_pause), ix_ddc_pw_off, ix_sm_nix, ix_sm_stop, 10},
     // 76 DDC read: adapter power off
-    {ix_ddc_pw_off, TODO(I2C_pw_off), ix_ddc_pw_on, ix_sm_nix, ix_sm_stop, 250},
+    {ix_ddc_pw_off, HAVE(I2C_pw_off), ix_ddc_pw_on, ix_sm_nix, ix_sm_stop, 250},
     // 77 DDC read: power on
-    {ix_ddc_pw_on, TODO(I2C_pw_on), ix_ddc_sp_loop, ix_sm_nix, ix_sm_stop, 250},
+    {ix_ddc_pw_on, HAVE(I2C_pw_on), ix_ddc_sp_loop, ix_sm_nix, ix_sm_stop, 250},
     // 78 DDC read: start and stop conditions
-    {ix_ddc_sp_loop, TODO(I2C_send_start_stop_loop), ix_read_start, ix_sm_nix, ix_sm_stop, 10},
+    {ix_ddc_sp_loop, HAVE(I2C_send_start_stop_loop), ix_read_start, ix_sm_nix, ix_sm_stop, 10},
     // 79 DDC read: address the EEPROM
     {ix_read_start, TODO(ddc_start_send), ix_read_start, ix_read_ddc, ix_sm_stop, 100},
     // 80 DDC read: read the bytes
@@ -196,11 +197,11 @@ constexpr tm_func_table_t tm_func_tab[] = {
     // 83 DDC write: load the file
     {ix_ddc_w_in, TODO(ddc_init_dnl), ix_ddc_w_pw_off, ix_sm_nix, ix_sm_stop, 10},
     // 84 DDC write: power off
-    {ix_ddc_w_pw_off, TODO(I2C_pw_off), ix_ddc_w_pw_on, ix_sm_nix, ix_sm_stop, 500},
+    {ix_ddc_w_pw_off, HAVE(I2C_pw_off), ix_ddc_w_pw_on, ix_sm_nix, ix_sm_stop, 500},
     // 85 DDC write: power on
-    {ix_ddc_w_pw_on, TODO(I2C_pw_on), ix_ddc_w_sp_loop, ix_sm_nix, ix_sm_stop, 500},
+    {ix_ddc_w_pw_on, HAVE(I2C_pw_on), ix_ddc_w_sp_loop, ix_sm_nix, ix_sm_stop, 500},
     // 86 DDC write: start and stop conditions
-    {ix_ddc_w_sp_loop, TODO(I2C_send_start_stop_loop), ix_ddc_w_inp2, ix_sm_nix, ix_sm_stop, 200},
+    {ix_ddc_w_sp_loop, HAVE(I2C_send_start_stop_loop), ix_ddc_w_inp2, ix_sm_nix, ix_sm_stop, 200},
     // 87 DDC write: pause
     {ix_ddc_w_inp2, HAVE(zelb_pause), ix_ddc_w_initstart, ix_sm_nix, ix_sm_stop, 10},
     // 88 DDC write: start
