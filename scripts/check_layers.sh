@@ -32,7 +32,7 @@ done <layers.txt
 
 # Every source file of the checked folders has its layer.
 sources=()
-for d in platform platform/qt velq tools/zelbsim velquor velquor/* cli; do
+for d in platform platform/qt velq portio tools/zelbsim velquor velquor/* cli; do
   [ -d "$d" ] || continue
   for f in "$d"/*.h "$d"/*.cpp; do sources+=("$f"); done
 done

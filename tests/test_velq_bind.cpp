@@ -10,6 +10,7 @@
 
 #include "platform/dynlib.h"
 #include "platform/win.h"
+#include "velquor/link/com_i2c.h"
 #include "velquor/ui/text_ar.h"
 #include "velquor/util/vqsystem.h"
 
@@ -45,10 +46,12 @@ protected:
         plat::win_boxes_clear();
         sys_lang = lang_eng;
         unsetenv(velq_env_name);
+        unsetenv(portio_env_name);
     }
     void TearDown() override {
         sys_end();
         unsetenv(velq_env_name);
+        unsetenv(portio_env_name);
         plat::win_shutdown();
     }
 };
@@ -156,3 +159,33 @@ TEST_F(VelqBind, SymbolsOnlyFromTheLibraryItself) {
 }
 
 }  // namespace
+
+// The port-I/O library comes first: one that cannot be loaded is result 1,
+// one without Inp32 or Out32 2 or 3, each with nothing left loaded and the
+// helper library not even tried. The start-up texts name them.
+TEST_F(VelqBind, PortIoLibraryFirst) {
+    struct Row {
+        const char *path;
+        char rc;
+        const char *text;
+    } rows[] = {
+        {"/no/such/dir/libvqportio.so", 1, "can't load\t\"inpout32.dll\""},
+        {"libvqportio.so", 1, "can't load\t\"inpout32.dll\""},  // the working directory: never
+        {VQ_PORTIO_NO_INP, 2, "error in \"inpout32.dll\""},
+        {VQ_PORTIO_NO_OUT, 3, "error in \"inpout32.dll\""},
+        {VQ_PORTIO_SIM, 0, "OK"},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.path);
+        setenv(portio_env_name, r.path, 1);
+        EXPECT_EQ(sys_start(), r.rc);
+        EXPECT_STREQ(sys_get_msg(r.rc), r.text);
+        EXPECT_EQ(hLib_io != nullptr, r.rc == 0);
+        EXPECT_EQ(Inp32 != nullptr && Out32 != nullptr, r.rc == 0);
+        EXPECT_EQ(hLib_com != nullptr, r.rc == 0);
+        EXPECT_STREQ(sys_port_io_status(), "");
+        sys_end();
+        EXPECT_EQ(hLib_io, nullptr);
+        EXPECT_EQ(Inp32, nullptr);
+    }
+}

@@ -15,6 +15,7 @@
 
 #include "platform/dynlib.h"
 #include "platform/win.h"
+#include "velquor/link/com_i2c.h"
 #include "velquor/link/com_link.h"
 #include "velquor/ui/text_ar.h"
 
@@ -61,6 +62,10 @@ constexpr char rv_ok = 0, rv_no_lib = 10, rv_bad_lib = 11;
 // Found version shown when a version export is missing.
 const char no_version[] = "(none)";
 
+// The path of a library: from the environment variable env_name when it is
+// set (it must begin with "/"), else file_name beside the program. 0, or 10.
+char lib_path(const char *env_name, const char *file_name, char *out, uint32_t n);
+
 void clear_binding(void) {
     for (const bind_row &r : bind_tab) r.set(nullptr);
     plat::dyn_close(&hLib_com);
@@ -71,14 +76,49 @@ void clear_binding(void) {
 
 }  // namespace
 
-char sys_load_port_io(void) { return 0; }
+void *hLib_io = nullptr;
 
-void sys_free_port_io(void) {}
+char sys_load_port_io(void) {
+    if (hLib_io) sys_free_port_io();
+    char path[4096];
+    if (lib_path(portio_env_name, portio_file_name, path, sizeof path) != rv_ok) return 1;
+    if (plat::dyn_open(path, &hLib_io) != plat::DYN_OK) return 1;
+    void *in = plat::dyn_symbol(hLib_io, "Inp32");
+    void *out = plat::dyn_symbol(hLib_io, "Out32");
+    if (!in || !out) {
+        sys_free_port_io();
+        return in ? 3 : 2;
+    }
+    set_fn(&Inp32, in);
+    set_fn(&Out32, out);
+    return 0;
+}
+
+void sys_free_port_io(void) {
+    Inp32 = nullptr;
+    Out32 = nullptr;
+    plat::dyn_close(&hLib_io);
+}
+
+const char *sys_port_io_status(void) {
+    if (!hLib_io) return "";
+    void *sym = plat::dyn_symbol(hLib_io, "vqportio_status");
+    const char *(*status)(void) = nullptr;
+    set_fn(&status, sym);
+    const char *t = status ? status() : nullptr;
+    return t ? t : "";
+}
 
 char sys_velq_path(char *out, uint32_t n) {
+    return lib_path(velq_env_name, velq_file_name, out, n);
+}
+
+namespace {
+
+char lib_path(const char *env_name, const char *file_name, char *out, uint32_t n) {
     if (!out || n == 0) return rv_no_lib;
     out[0] = '\0';
-    const char *env = std::getenv(velq_env_name);
+    const char *env = std::getenv(env_name);
     if (env && env[0]) {
         // Only an absolute path: a relative one would name the working directory.
         if (env[0] != '/' || std::strlen(env) + 1 > n) return rv_no_lib;
@@ -87,13 +127,15 @@ char sys_velq_path(char *out, uint32_t n) {
     }
     char dir[4096];
     if (!plat::dyn_exe_dir(dir, sizeof dir)) return rv_no_lib;
-    const int k = std::snprintf(out, n, "%s/%s", dir, velq_file_name);
+    const int k = std::snprintf(out, n, "%s/%s", dir, file_name);
     if (k < 0 || static_cast<uint32_t>(k) + 1 > n) {
         out[0] = '\0';
         return rv_no_lib;
     }
     return rv_ok;
 }
+
+}  // namespace
 
 char check_dll_ver(void *hLib) {
     if (!hLib) return 1;

@@ -12,7 +12,7 @@
 // nothing stays loaded and every pointer is nullptr.
 //
 // Result codes of sys_start (their texts: sys_get_msg of the text table):
-//   0 ok; 1, 2, 3 the port-I/O library (not loaded yet, see sys_load_port_io);
+//   0 ok; 1, 2, 3 the port-I/O library (see sys_load_port_io);
 //   10 the helper library could not be found or loaded; 11 refused version or
 //   a missing export.
 #pragma once
@@ -69,8 +69,17 @@ char check_dll_ver(void *hLib);
 // there is none or it does not fit.
 char sys_velq_path(char *out, uint32_t n);
 
-// Hook for the port-I/O library of the parallel-port I2C adapter (step 1 of
-// sys_start). Loads nothing yet and succeeds; when it comes it keeps the
-// results 1 (cannot load), 2 and 3 (exports missing).
+// The port-I/O library of the parallel-port I2C adapter, loaded first by
+// sys_start: from the file named by VELQUOR_PORTIO (an absolute path; tests
+// and the demo name the simulated adapter) or else libvqportio.so beside the
+// program. Binds Inp32 and Out32 (com_i2c.h): 0; 1 it cannot be loaded;
+// 2 Inp32 or 3 Out32 is missing (nothing stays loaded then).
+constexpr const char *portio_file_name = "libvqportio.so";
+constexpr const char *portio_env_name = "VELQUOR_PORTIO";
+extern void *hLib_io;
 char sys_load_port_io(void);
+// Releases it; both pointers back to nullptr.
 void sys_free_port_io(void);
+// What the library says about its port (a device missing or not permitted),
+// "" when all is well or it cannot tell.
+const char *sys_port_io_status(void);
