@@ -29,6 +29,10 @@ enum cli_cmd_t : int {
     cli_firmware,
     cli_firm_check,
     cli_bootstrap,
+    cli_ddc_read,
+    cli_ddc_write,
+    cli_ddc_convert,
+    cli_edid,
 };
 
 struct cli_opts {
@@ -53,6 +57,8 @@ struct cli_opts {
     int baud = 0;               // firmware --baud N
     bool high_timeout = false;  // firmware --high-timeout
     int variant = 0;            // bootstrap --variant: boot_zelb3 or boot_am29lv150
+    int lpt = 0;                // --lpt N: the parallel port of the DDC adapter, 1..4
+    int boards = 0;             // ddc-write --boards N: boards of the series (default 1)
 };
 
 // Results of cli_parse.

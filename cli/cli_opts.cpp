@@ -55,6 +55,13 @@ const char *cli_usage(void) {
            "  firmware --check FILE read FILE as the update would and tell its records,\n"
            "                        lines and transfer times; no monitor\n"
            "  bootstrap FILE        load FILE into a board in its bootstrap mode (57600 8N1)\n"
+           "  ddc-read FILE         read the display's EDID EEPROM into FILE (.bin: the 128\n"
+           "                        bytes, else the EDID text table)\n"
+           "  ddc-write FILE        write FILE into the EEPROM of each board put on the\n"
+           "                        adapter, one after the other (--boards N, default 1)\n"
+           "  ddc-convert FILE      convert FILE into the other form (.bin <-> .dat)\n"
+           "  edid FILE             decode the EDID in FILE (either form, or any 128-byte\n"
+           "                        file) and tell what is wrong with it; no monitor\n"
            "\n"
            "options:\n"
            "  --config FILE         configuration file (default ./std.cfg)\n"
@@ -77,6 +84,8 @@ const char *cli_usage(void) {
            "                        288000 384000 576000 (IP: at most 115200; IP list: 9600)\n"
            "  --high-timeout        firmware: wait 10 s more before the first line\n"
            "  --variant V           bootstrap: the board, zelb3 (default) or am29lv150\n"
+           "  --lpt N               ddc-read, ddc-write: the adapter's parallel port 1..4\n"
+           "  --boards N            ddc-write: end the series after N boards (default 1)\n"
            "  --quiet               print only the value: ping's number, info's lines\n"
            "  --help, --version\n"
            "\n"
@@ -167,11 +176,10 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
             const char *name;
             int lo, hi;
             int *dst;
-        } nums[] = {{"--com", 1, 99, &o->com},
-                    {"--ip-list", 1, 9, &o->ip_list},
-                    {"--monitor", 0, 255, &o->monitor},
-                    {"--timeout", 1, 60, &o->timeout},
-                    {"--baud", 9600, 576000, &o->baud}};
+        } nums[] = {{"--com", 1, 99, &o->com},          {"--ip-list", 1, 9, &o->ip_list},
+                    {"--monitor", 0, 255, &o->monitor}, {"--timeout", 1, 60, &o->timeout},
+                    {"--baud", 9600, 576000, &o->baud}, {"--lpt", 1, 4, &o->lpt},
+                    {"--boards", 1, 100000, &o->boards}};
         bool done = false;
         for (const num_opt &n : nums) {
             if (strcmp(a, n.name)) continue;
@@ -212,14 +220,19 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
         else if (!strcmp(a, "erase"))
             o->cmd = cli_erase;
         else if (!strcmp(a, "upload") || !strcmp(a, "download") || !strcmp(a, "check-dump") ||
-                 !strcmp(a, "firmware") || !strcmp(a, "bootstrap")) {
+                 !strcmp(a, "firmware") || !strcmp(a, "bootstrap") || !strcmp(a, "ddc-read") ||
+                 !strcmp(a, "ddc-write") || !strcmp(a, "ddc-convert") || !strcmp(a, "edid")) {
             // The file may follow later options: firmware --check FILE.
             file_cmd = a;
-            o->cmd = !strcmp(a, "upload")       ? cli_upload
-                     : !strcmp(a, "download")   ? cli_download
-                     : !strcmp(a, "check-dump") ? cli_check_dump
-                     : !strcmp(a, "firmware")   ? cli_firmware
-                                                : cli_bootstrap;
+            o->cmd = !strcmp(a, "upload")        ? cli_upload
+                     : !strcmp(a, "download")    ? cli_download
+                     : !strcmp(a, "check-dump")  ? cli_check_dump
+                     : !strcmp(a, "firmware")    ? cli_firmware
+                     : !strcmp(a, "bootstrap")   ? cli_bootstrap
+                     : !strcmp(a, "ddc-read")    ? cli_ddc_read
+                     : !strcmp(a, "ddc-write")   ? cli_ddc_write
+                     : !strcmp(a, "ddc-convert") ? cli_ddc_convert
+                                                 : cli_edid;
         } else if (!strcmp(a, "key")) {
             const char *s = need();
             if (!s) return fail("key needs up, down, left, right or ok");
@@ -247,6 +260,9 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
     }
     if (o->high_timeout && o->cmd != cli_firmware) return fail("--high-timeout goes with firmware");
     if (o->variant && o->cmd != cli_bootstrap) return fail("--variant goes with bootstrap");
+    if (o->lpt && o->cmd != cli_ddc_read && o->cmd != cli_ddc_write)
+        return fail("--lpt goes with ddc-read and ddc-write");
+    if (o->boards && o->cmd != cli_ddc_write) return fail("--boards goes with ddc-write");
     if (o->group && o->ip_list < 0) return fail("--group needs --ip-list");
     // The window's rules: one link at a time; info reads one monitor, as the
     // window's Update is disabled at monitor number 0.

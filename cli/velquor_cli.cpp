@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/edid.h"
 #include "platform/cp1252.h"
 #include "platform/file_replace.h"
 #include "platform/loop.h"
@@ -38,6 +39,7 @@
 #include "velquor/link/com_link.h"
 #include "velquor/operations/fs_ops.h"
 #include "velquor/operations/vf_boot.h"
+#include "velquor/operations/vf_ddc.h"
 #include "velquor/operations/vf_end.h"
 #include "velquor/operations/vf_firm.h"
 #include "velquor/operations/vf_fs_dnl.h"
@@ -282,12 +284,18 @@ bool apply_options(const cli_opts &o) {
     }
     const bool firmware =
         o.cmd == cli_firmware || o.cmd == cli_firm_check || o.cmd == cli_bootstrap;
+    const bool ddc = o.cmd == cli_ddc_read || o.cmd == cli_ddc_write || o.cmd == cli_ddc_convert ||
+                     o.cmd == cli_edid;
     if (!o.file.empty()) {
         if (firmware)
             copy_text(firmpath, sizeof firmpath, o.file);
+        else if (ddc)
+            copy_text(ddcpath, sizeof ddcpath, o.file);
         else
             copy_text(fname1, sizeof fname1, o.file);
     }
+    if (o.lpt) ddc_intf = static_cast<uint8_t>(o.lpt);
+    ddc_report.limit = o.cmd == cli_ddc_write ? (o.boards ? o.boards : 1) : 0;
     if (o.baud) sys_baud = o.baud;
     if (o.high_timeout) firm_hito = 1;
     if (o.variant) sys_boot = o.variant;
@@ -317,6 +325,9 @@ int command_id(const cli_opts &o) {
     case cli_download: return cmd_fs_dnl;
     case cli_firmware: return cmd_firm_upd;
     case cli_bootstrap: return cmd_boot_dnl;
+    case cli_ddc_read: return cmd_ddc_upl;
+    case cli_ddc_write: return cmd_ddc_dnl;
+    case cli_ddc_convert: return cmd_convert;
     default: return 0;
     }
 }
@@ -488,6 +499,19 @@ void print_result(const cli_opts &o, bool to_all) {
                sys_boot == boot_zelb3 ? "ZELB3" : "AM29LV150", where.c_str(),
                static_cast<int>(firm_lines), static_cast<unsigned long long>(table_bytes()));
         break;
+    case cli_ddc_read:
+        if (o.quiet) break;
+        printf("EEPROM on LPT%u read into %s: 128 bytes\n", unsigned(ddc_intf), o.file.c_str());
+        break;
+    case cli_ddc_write:
+        if (o.quiet) break;
+        printf("%s written into %s on LPT%u\n", o.file.c_str(),
+               plural(ddc_report.written, "board", "boards").c_str(), unsigned(ddc_intf));
+        break;
+    case cli_ddc_convert:
+        if (o.quiet) break;
+        printf("%s converted into %s\n", o.file.c_str(), ddcpath);
+        break;
     case cli_download:
         if (o.quiet) break;
         if (com_mode == com_mode_ipl && broad)
@@ -509,9 +533,46 @@ void print_result(const cli_opts &o, bool to_all) {
 // that is no success.
 bool declined(const cli_opts &o) {
     if (fs_report.declined) return true;
+    if (o.cmd == cli_ddc_write && ddc_report.failed > 0) return true;
     if (o.cmd != cli_firmware || firm_report.cur < 0) return false;
     const uint8_t out = firm_report.addr[firm_report.cur].outcome;
     return out == firm_skipped || out == firm_refused;
+}
+
+// edid: the EDID of FILE decoded, one fact a line; what is wrong on stderr.
+// The file is read in its form (.bin: exactly 128 bytes; else the text table)
+// or, whatever its name, as 128 bytes of a binary file.
+int edid_check(const cli_opts &o) {
+    long long size = 0;
+    const bool raw =
+        plat::file_kind(o.file.c_str(), &size) == plat::FILE_KIND_REGULAR && size == ddc_size;
+    mode2 = raw ? 0 : (mf_file_is_bin(ddcpath) ? 1 : 0);
+    mf_fclose(&fpupl);
+    if (mf_fopen(&fpupl, o.file.c_str(), mf_read) != 0) {
+        fprintf(stderr, "velquor-cli: cannot read %s: %s\n", o.file.c_str(), std::strerror(errno));
+        return 1;
+    }
+    sys_f_rv = 0;
+    captured.clear();
+    capture_boxes = true;
+    const char ok = input_ddc_file();
+    capture_boxes = false;
+    mf_fclose(&fpupl);
+    if (!ok) {
+        for (const std::string &c : captured)
+            fprintf(stderr, "velquor-cli: %s: %s\n", o.file.c_str(), c.c_str());
+        fprintf(stderr, "velquor-cli: %s: %s\n", o.file.c_str(),
+                utf8(mf_get_err_msg(sys_f_rv)).c_str());
+        sys_f_rv = 0;
+        return 1;
+    }
+    edid_report r;
+    edid_decode(ddc_buffer, &r);
+    for (const std::string &l : r.lines) printf("%s\n", l.c_str());
+    fflush(stdout);
+    for (const std::string &w : r.warnings)
+        fprintf(stderr, "velquor-cli: %s: %s\n", o.file.c_str(), w.c_str());
+    return r.warnings.empty() ? 0 : 1;
 }
 
 // The file a check reads, opened with no file error and no box kept yet;
@@ -600,6 +661,12 @@ int firm_check(const cli_opts &o) {
 // After a failed erase or download: where it stopped, so that the operator
 // knows which monitor may hold a part of the change.
 void print_fs_stop(const cli_opts &o) {
+    if (o.cmd == cli_ddc_write) {
+        fprintf(stderr, "velquor-cli: %s written into %s, %s failed\n", o.file.c_str(),
+                plural(ddc_report.written, "board", "boards").c_str(),
+                plural(ddc_report.failed, "board", "boards").c_str());
+        return;
+    }
     if (o.cmd == cli_firmware || o.cmd == cli_bootstrap) {
         const firm_addr_report_T &a = firm_report.addr[firm_report.cur < 0 ? 0 : firm_report.cur];
         const bool declined = o.cmd == cli_firmware &&
@@ -913,10 +980,16 @@ int cli_run(const cli_opts &o) {
         o.cmd == cli_firmware || o.cmd == cli_bootstrap) {
         if (scr_view_shown() == view_ddc || scr_view_shown() == view_boot) sysmode = view_fs;
     }
+    // The DDC commands work in the DDC view, which ends with the I2C link.
+    if (o.cmd == cli_ddc_read || o.cmd == cli_ddc_write || o.cmd == cli_ddc_convert)
+        sysmode = view_ddc;
     // Applied before the first build of the contents, so that the fields show them.
     bool ok = apply_options(o);
     int rc = 1;
-    if (ok && (o.cmd == cli_check_dump || o.cmd == cli_firm_check)) {
+    if (ok && o.cmd == cli_edid) {
+        plat::win_pump_until([] { return is_start == 1; }, 10000);
+        rc = edid_check(o);
+    } else if (ok && (o.cmd == cli_check_dump || o.cmd == cli_firm_check)) {
         plat::win_pump_until([] { return is_start == 1; }, 10000);
         rc = o.cmd == cli_check_dump ? check_dump(o) : firm_check(o);
     } else if (ok) {

@@ -68,6 +68,9 @@ public:
         if (!loaded_) load_dir();
         unsigned before = data_;
         data_ = value & 0xFF;
+        // The loop-back output toggles only in the adapter test: the moment to
+        // see whether the adapter is still plugged.
+        if ((before ^ data_) & kLoopOut) plugged_ = exists(plugged_path_);
         bool on = (data_ & kSupply) != 0;
         if (on != ((before & kSupply) != 0)) {
             if (on)

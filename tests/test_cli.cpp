@@ -76,6 +76,11 @@ TEST(CliOptions, ParsesCommandsAndRefusesBadUsage) {
         {36, {"bootstrap", "f.h86", "--variant", "zelb4"}, cli_parse_usage},
         {37, {"bootstrap", "f.h86", "--baud", "9600"}, cli_parse_usage},
         {38, {"upload", "x.vqf", "--check"}, cli_parse_usage},
+        {39, {"ddc-write", "x.bin", "--boards", "3", "--lpt", "2"}, cli_parse_ok},
+        {40, {"ddc-read", "x.bin", "--boards", "2"}, cli_parse_usage},
+        {41, {"--lpt", "5", "ddc-read", "x.bin"}, cli_parse_usage},
+        {42, {"edid", "--lpt", "1", "x.bin"}, cli_parse_usage},
+        {43, {"edid"}, cli_parse_usage},
     };
     for (const Row &r : rows) {
         cli_opts o;
@@ -546,4 +551,37 @@ TEST_F(CliSim, FirmwareCommands) {
                          ": 302 records (6312 bytes)\n");
     ASSERT_EQ(zs_get_image(sim, 0, &img), ZS_OK);
     EXPECT_EQ(image_bytes(img), want);
+}
+
+// ddc-read, ddc-convert, edid and ddc-write against the simulated adapter: one
+// line each; a write-protected board is no success, and says why.
+TEST(CliDdc, ReadConvertDecodeAndWrite) {
+    const std::string dir = tu_make_temp_dir("vq_cli_ddc_");
+    const std::string st = dir + "/adapter";
+    std::filesystem::create_directory(st);
+    for (const char *f : {"plugged", "board"}) tu_write_file(st + "/" + f, "");
+    const std::string as = "env VELQUOR_PORTIO=" VQ_PORTIO_SIM " VELQUOR_PORTIO_SIM=" + st;
+    const std::vector<std::string> cfg = {"--config", dir + "/none.cfg"};
+    CliRun r = run_cli(dir, cat(cfg, {"ddc-read", "m.bin", "--lpt", "1"}), as);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "EEPROM on LPT1 read into m.bin: 128 bytes\n");
+    EXPECT_EQ(tu_read_file(dir + "/m.bin"), std::string(128, '\xFF'));
+    r = run_cli(dir, cat(cfg, {"ddc-convert", "m.bin"}), as);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "m.bin converted into m.dat\n");
+    r = run_cli(dir, {"edid", "m.dat"});
+    EXPECT_EQ(r.status, 1);  // an erased EEPROM is no EDID
+    EXPECT_NE(r.err.find("m.dat: checksum is 0xFF, should be 0x7F"), std::string::npos) << r.err;
+
+    tu_write_file(st + "/wp", "");
+    r = run_cli(dir, cat(cfg, {"ddc-write", "m.dat"}), as);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("ddc writeprotection"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("m.dat written into 0 boards, 1 board failed"), std::string::npos)
+        << r.err;
+    std::filesystem::remove(st + "/wp");
+    r = run_cli(dir, cat(cfg, {"ddc-write", "m.dat", "--boards", "1"}), as);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "m.dat written into 1 board on LPT1\n");
+    std::filesystem::remove_all(dir);
 }

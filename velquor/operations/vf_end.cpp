@@ -58,6 +58,7 @@ void end_it(void) {
     sys_f_rv = frv;
     show_file_error();
     fs_upl_abandon();  // an upload that did not reach its end leaves no file
+    ddc_upl_abandon();  // nor does a read of the EEPROM
     mf_fclose(&fpupl);
     if (sysmode == view_ddc)
         mc_close_ddc();

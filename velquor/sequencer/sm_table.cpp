@@ -12,6 +12,7 @@
 
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_i2c.h"
+#include "velquor/operations/vf_ddc.h"
 #include "velquor/operations/fs_ops.h"
 #include "velquor/operations/vf_boot.h"
 #include "velquor/operations/vf_end.h"
@@ -187,15 +188,15 @@ constexpr tm_func_table_t tm_func_tab[] = {
     // 78 DDC read: start and stop conditions
     {ix_ddc_sp_loop, HAVE(I2C_send_start_stop_loop), ix_read_start, ix_sm_nix, ix_sm_stop, 10},
     // 79 DDC read: address the EEPROM
-    {ix_read_start, TODO(ddc_start_send), ix_read_start, ix_read_ddc, ix_sm_stop, 100},
+    {ix_read_start, HAVE(ddc_start_send), ix_read_start, ix_read_ddc, ix_sm_stop, 100},
     // 80 DDC read: read the bytes
-    {ix_read_ddc, TODO(read_ddc), ix_read_ddc, ix_ddc_upl_end, ix_sm_stop, 0},
+    {ix_read_ddc, HAVE(read_ddc), ix_read_ddc, ix_ddc_upl_end, ix_sm_stop, 0},
     // 81 DDC read: write the file
-    {ix_ddc_upl_end, TODO(ddc_upl_end), ix_sm_stop, ix_sm_nix, ix_sm_stop, 1},
+    {ix_ddc_upl_end, HAVE(ddc_upl_end), ix_sm_stop, ix_sm_nix, ix_sm_stop, 1},
     // 82 DDC write: pause
     {ix_ddc_w_inp, HAVE(zelb_pause), ix_ddc_w_in, ix_sm_nix, ix_sm_stop, 10},
     // 83 DDC write: load the file
-    {ix_ddc_w_in, TODO(ddc_init_dnl), ix_ddc_w_pw_off, ix_sm_nix, ix_sm_stop, 10},
+    {ix_ddc_w_in, HAVE(ddc_init_dnl), ix_ddc_w_pw_off, ix_sm_nix, ix_sm_stop, 10},
     // 84 DDC write: power off
     {ix_ddc_w_pw_off, HAVE(I2C_pw_off), ix_ddc_w_pw_on, ix_sm_nix, ix_sm_stop, 500},
     // 85 DDC write: power on
@@ -205,23 +206,23 @@ constexpr tm_func_table_t tm_func_tab[] = {
     // 87 DDC write: pause
     {ix_ddc_w_inp2, HAVE(zelb_pause), ix_ddc_w_initstart, ix_sm_nix, ix_sm_stop, 10},
     // 88 DDC write: start
-    {ix_ddc_w_initstart, TODO(ddc_initstart), ix_ddc_w_start_bin, ix_sm_nix, ix_sm_stop, 0},
+    {ix_ddc_w_initstart, HAVE(ddc_initstart), ix_ddc_w_start_bin, ix_sm_nix, ix_sm_stop, 0},
     // 89 DDC write: wait for the EEPROM
-    {ix_ddc_w_start_bin, TODO(ddc_check_nack), ix_ddc_w_start_bin, ix_ddc_w_focus, ix_sm_stop, 100},
+    {ix_ddc_w_start_bin, HAVE(ddc_check_nack), ix_ddc_w_start_bin, ix_ddc_w_focus, ix_sm_stop, 100},
     // 90 DDC write: status dialog in front
     {ix_ddc_w_focus, HAVE(focus_stat_dlg), ix_ddc_wr_prot_bin, ix_sm_nix, ix_sm_nix, 0},
     // 91 DDC write: test the write protection
-    {ix_ddc_wr_prot_bin, TODO(ddc_write_test), ix_ddc_wr_prot_2, ix_sm_nix, ix_err_ddc_dnl, 10},
+    {ix_ddc_wr_prot_bin, HAVE(ddc_write_test), ix_ddc_wr_prot_2, ix_sm_nix, ix_err_ddc_dnl, 10},
     // 92 DDC write: second test
-    {ix_ddc_wr_prot_2, TODO(ddc_write_test2), ix_ddc_send_bin, ix_ddc_w_end, ix_err_ddc_dnl, 10},
+    {ix_ddc_wr_prot_2, HAVE(ddc_write_test2), ix_ddc_send_bin, ix_ddc_w_end, ix_err_ddc_dnl, 10},
     // 93 DDC write: send the bytes
-    {ix_ddc_send_bin, TODO(send_ddc_bin), ix_ddc_send_ver, ix_ddc_w_end, ix_err_ddc_dnl, 1},
+    {ix_ddc_send_bin, HAVE(send_ddc_bin), ix_ddc_send_ver, ix_ddc_w_end, ix_err_ddc_dnl, 1},
     // 94 DDC write: verify
-    {ix_ddc_send_ver, TODO(send_ddc_ver), ix_ddc_send_bin, ix_sm_stop, ix_err_ddc_dnl, 1},
+    {ix_ddc_send_ver, HAVE(send_ddc_ver), ix_ddc_send_bin, ix_sm_stop, ix_err_ddc_dnl, 1},
     // 95 DDC write: wait for the acknowledgement
-    {ix_ddc_w_end, TODO(ddc_check_ack), ix_ddc_w_end, ix_ddc_w_initstart, ix_sm_stop, 100},
+    {ix_ddc_w_end, HAVE(ddc_check_ack), ix_ddc_w_end, ix_ddc_w_initstart, ix_sm_stop, 100},
     // 96 DDC write: report the failure
-    {ix_err_ddc_dnl, TODO(ddc_dnl_err), ix_ddc_w_end, ix_sm_nix, ix_sm_nix, 0},
+    {ix_err_ddc_dnl, HAVE(ddc_dnl_err), ix_ddc_w_end, ix_sm_nix, ix_sm_nix, 0},
     // 97 macro: prepare
     {ix_mak_init, TODO(mak_init), ix_mak_init_ipl, ix_sm_nix, ix_sm_nix, 10},
     // 98 macro: prepare the IP-list walk

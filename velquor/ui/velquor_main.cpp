@@ -27,6 +27,7 @@
 #include "velquor/link/com_link.h"
 #include "velquor/operations/fs_ops.h"
 #include "velquor/operations/vf_boot.h"
+#include "velquor/operations/vf_ddc.h"
 #include "velquor/operations/vf_end.h"
 #include "velquor/operations/vf_firm.h"
 #include "velquor/operations/vf_fs_dnl.h"
@@ -305,26 +306,30 @@ void cmd_view(int, int id) {
     if (changed) CreateWindowContents(cw_store_full);
 }
 
-// Commands whose operations are not built yet, each with the window state its
+// Commands whose operations are not built yet, with the window state their
 // operation starts with.
 void cmd_not_built_store(int, int) {  // macro buttons
     busy_contents(cw_store);
     not_built();
 }
 
-void cmd_not_built_once(int, int id) {    // PC -> DDC, DDC -> PC
+// DDC -> PC and PC -> DDC, once no operation runs.
+void cmd_ddc_fn(int hwnd, int id) {
     if (id == cmd_ddc_dnl) ddc_stop = 0;  // a write series may run
     busy_contents(cw_store_refresh);
     if (dome == 0) {
         dome = 1;
-        not_built();
+        const char rc = id == cmd_ddc_upl ? upl_ddc(hwnd) : dnl_ddc(hwnd);
+        if (rc != 0) end_com();
     }
 }
 
+// File > Convert File: at once; the view then shows the new file.
 void cmd_convert_fn(int, int) {
     busy_contents(cw_store);
     endcom_cwcall = cw_rebuild;
-    not_built();
+    convert_ddc();
+    end_com();
 }
 
 // Firmware: Update.
@@ -590,8 +595,8 @@ constexpr cmd_row cmd_tab[] = {
     {cmd_baud_115200, cmd_baud},
     {cmd_firm_upd, cmd_firm_upd_fn},
     {cmd_boot_dnl, cmd_boot_dnl_fn},
-    {cmd_ddc_dnl, cmd_not_built_once},
-    {cmd_ddc_upl, cmd_not_built_once},
+    {cmd_ddc_dnl, cmd_ddc_fn},
+    {cmd_ddc_upl, cmd_ddc_fn},
     {cmd_choose_file, cmd_choose_file_fn},
     {cmd_boot_zelb3, cmd_boot_type},
     {cmd_boot_am29lv150, cmd_boot_type},
