@@ -86,6 +86,7 @@ const char *cli_usage(void) {
            "  --variant V           bootstrap: the board, zelb3 (default) or am29lv150\n"
            "  --lpt N               ddc-read, ddc-write: the adapter's parallel port 1..4\n"
            "  --boards N            ddc-write: end the series after N boards (default 1)\n"
+           "  --fix-checksum        ddc-write: write a corrected checksum byte, saying so\n"
            "  --quiet               print only the value: ping's number, info's lines\n"
            "  --help, --version\n"
            "\n"
@@ -136,6 +137,10 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
         }
         if (!strcmp(a, "--high-timeout")) {
             o->high_timeout = true;
+            continue;
+        }
+        if (!strcmp(a, "--fix-checksum")) {
+            o->fix_checksum = true;
             continue;
         }
         if (!strcmp(a, "--check")) {
@@ -263,6 +268,8 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
     if (o->lpt && o->cmd != cli_ddc_read && o->cmd != cli_ddc_write)
         return fail("--lpt goes with ddc-read and ddc-write");
     if (o->boards && o->cmd != cli_ddc_write) return fail("--boards goes with ddc-write");
+    if (o->fix_checksum && o->cmd != cli_ddc_write)
+        return fail("--fix-checksum goes with ddc-write");
     if (o->group && o->ip_list < 0) return fail("--group needs --ip-list");
     // The window's rules: one link at a time; info reads one monitor, as the
     // window's Update is disabled at monitor number 0.

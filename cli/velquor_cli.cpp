@@ -296,6 +296,7 @@ bool apply_options(const cli_opts &o) {
     }
     if (o.lpt) ddc_intf = static_cast<uint8_t>(o.lpt);
     ddc_report.limit = o.cmd == cli_ddc_write ? (o.boards ? o.boards : 1) : 0;
+    ddc_fix_checksum = o.fix_checksum ? 1 : 0;
     if (o.baud) sys_baud = o.baud;
     if (o.high_timeout) firm_hito = 1;
     if (o.variant) sys_boot = o.variant;
@@ -505,8 +506,13 @@ void print_result(const cli_opts &o, bool to_all) {
         break;
     case cli_ddc_write:
         if (o.quiet) break;
-        printf("%s written into %s on LPT%u\n", o.file.c_str(),
-               plural(ddc_report.written, "board", "boards").c_str(), unsigned(ddc_intf));
+        if (ddc_fixed_from >= 0)
+            printf("%s written into %s on LPT%u, its checksum byte 0x%02X corrected to 0x%02X\n",
+                   o.file.c_str(), plural(ddc_report.written, "board", "boards").c_str(),
+                   unsigned(ddc_intf), unsigned(ddc_fixed_from), unsigned(ddc_buffer[127]));
+        else
+            printf("%s written into %s on LPT%u\n", o.file.c_str(),
+                   plural(ddc_report.written, "board", "boards").c_str(), unsigned(ddc_intf));
         break;
     case cli_ddc_convert:
         if (o.quiet) break;

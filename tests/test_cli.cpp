@@ -81,6 +81,7 @@ TEST(CliOptions, ParsesCommandsAndRefusesBadUsage) {
         {41, {"--lpt", "5", "ddc-read", "x.bin"}, cli_parse_usage},
         {42, {"edid", "--lpt", "1", "x.bin"}, cli_parse_usage},
         {43, {"edid"}, cli_parse_usage},
+        {44, {"ddc-read", "x.bin", "--fix-checksum"}, cli_parse_usage},
     };
     for (const Row &r : rows) {
         cli_opts o;
@@ -583,5 +584,11 @@ TEST(CliDdc, ReadConvertDecodeAndWrite) {
     r = run_cli(dir, cat(cfg, {"ddc-write", "m.dat", "--boards", "1"}), as);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "m.dat written into 1 board on LPT1\n");
+    r = run_cli(dir, cat(cfg, {"ddc-write", "m.dat", "--fix-checksum"}), as);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "m.dat written into 1 board on LPT1, its checksum byte 0xFF corrected to 0x7F\n");
+    EXPECT_EQ(tu_read_file(st + "/eeprom.bin"), std::string(127, '\xFF') + "\x7F");
+    EXPECT_EQ(tu_read_file(dir + "/m.dat").find("7F"), std::string::npos);  // the file stays
     std::filesystem::remove_all(dir);
 }

@@ -28,6 +28,8 @@ uint8_t ddc_buffer[256] = {};
 uint8_t mode2 = 0;
 uint8_t tuc1 = 0;
 ddc_report_T ddc_report = {0, 0, 0};
+uint8_t ddc_fix_checksum = 0;
+int16_t ddc_fixed_from = -1;
 
 namespace {
 
@@ -168,6 +170,21 @@ char input_ddc_file(void) {
     }
     return ddc_hex_to_buffer() == 0 ? 1 : 0;
 }
+
+namespace {
+
+// The checksum correction of the write series, when asked for.
+void fix_checksum(void) {
+    ddc_fixed_from = -1;
+    if (!ddc_fix_checksum) return;
+    uint8_t sum = 0;
+    for (int32_t i = 0; i < ddc_size; ++i) sum = static_cast<uint8_t>(sum + ddc_buffer[i]);
+    if (sum == 0) return;
+    ddc_fixed_from = ddc_buffer[ddc_size - 1];
+    ddc_buffer[ddc_size - 1] = static_cast<uint8_t>(ddc_buffer[ddc_size - 1] - sum);
+}
+
+}  // namespace
 
 char create_ddc_head_hex(FILE *f) {
     const char *lines[] = {"             Tranvik GmbH", "             file created by Velquor",
@@ -358,6 +375,7 @@ char ddc_init_dnl(void) {
     }
     if (open_ddc_file() != 0) return 0;
     if (!input_ddc_file()) return 0;
+    fix_checksum();
     if (!I2C_get_cable()) return 0;
     return 1;
 }

@@ -45,6 +45,12 @@ struct ddc_report_T {
 };
 extern ddc_report_T ddc_report;
 
+// When set, the write series corrects the image's last byte so that its 128
+// bytes sum to 0 (the EDID checksum); ddc_fixed_from keeps the byte it had,
+// -1 when it was right.
+extern uint8_t ddc_fix_checksum;
+extern int16_t ddc_fixed_from;
+
 // ---------------------------------------------------------------- files
 
 // The text-file reader's part for one line: the tokens after its first "|".
