@@ -116,13 +116,6 @@ void report(const char *what, const bench_cli_run &r, double floor_ms) {
            r.ms / floor_ms, r.cpu_ms);
 }
 
-// The bytes of the line table as loaded: all lines, and their number.
-uint64_t table_bytes(void) {
-    uint64_t b = 0;
-    for (int32_t i = 0; i <= n_fsent; ++i) b += firm_buff[i].len;
-    return b;
-}
-
 // The pauses of an update: 500 ms after the address, 10 ms after the
 // checks and after the start command, 2 s after the rate switch, 5 s at the
 // end; the frames before the transfer (ping, one 0xB000 per monitor, the
@@ -178,7 +171,7 @@ int main(int argc, char **argv) {
     sys_f_rv = 0;
     firm_to_buffer(f, 1, 0);
     mf_fclose(&f);
-    const double lines = firm_lines, bytes = double(table_bytes());
+    const double lines = firm_lines, bytes = double(firm_table_bytes());
     printf(
         "update of %d data records: %.0f merged lines, %.0f bytes, paced at 576 000 baud "
         "8E1:\n",
@@ -207,7 +200,7 @@ int main(int argc, char **argv) {
     sys_f_rv = 0;
     firm_to_buffer(f, 0, 0);
     mf_fclose(&f);
-    const double b_lines = firm_lines, b_bytes = double(table_bytes());
+    const double b_lines = firm_lines, b_bytes = double(firm_table_bytes());
     printf("bootstrap of %.0f records (%.0f bytes), paced at 57 600 baud 8N1:\n", b_lines, b_bytes);
     // 00 and its answer, the primary loader, the secondary byte by byte with
     // its echo, 0xCC, then each record and its acknowledgement; 100 ms before.

@@ -92,6 +92,8 @@ struct progress_rate {
     std::string phase;
     int32_t act0 = 0;
     std::chrono::steady_clock::time_point t0;
+    int32_t summed_to = 0;  // firmware lines act0..summed_to - 1 are in `bytes`
+    uint64_t bytes = 0;
 } rate;
 
 // "  12.5/s  0:07 left" once the counter has moved for a second, else "".
@@ -102,6 +104,8 @@ std::string rate_text(const stat_dlg_view &v) {
         rate.phase = phase;
         rate.act0 = v.act;
         rate.t0 = now;
+        rate.summed_to = v.act;
+        rate.bytes = 0;
         return std::string();
     }
     const double s = std::chrono::duration<double>(now - rate.t0).count();
@@ -112,10 +116,9 @@ std::string rate_text(const stat_dlg_view &v) {
     int k = snprintf(buf, sizeof buf, "  %.1f/s", r);
     // Firmware lines differ in length: their bytes too, from the line table.
     if (progress_lines && firm_buff && v.act <= n_fsent + 1) {
-        uint64_t bytes = 0;
-        for (int32_t i = rate.act0; i < v.act; ++i) bytes += firm_buff[i].len;
+        while (rate.summed_to < v.act) rate.bytes += firm_buff[rate.summed_to++].len;
         k += snprintf(buf + k, sizeof buf - static_cast<size_t>(k), " (%.0f bytes/s)",
-                      static_cast<double>(bytes) / s);
+                      static_cast<double>(rate.bytes) / s);
     }
     snprintf(buf + k, sizeof buf - static_cast<size_t>(k), "  %ld:%02ld left", left / 60,
              left % 60);
@@ -386,13 +389,6 @@ void print_info(void) {
         printf("%s %s\n", utf8(scr_get_text_ix(r.label)).c_str(), utf8(r.value).c_str());
 }
 
-// Data bytes and wire bytes of the line table's lines 0..n_fsent.
-uint64_t table_bytes(void) {
-    uint64_t b = 0;
-    for (int32_t i = 0; firm_buff && firm_lines > 0 && i <= n_fsent; ++i) b += firm_buff[i].len;
-    return b;
-}
-
 std::string seconds(int64_t ms) {
     char t[32];
     snprintf(t, sizeof t, "%.1f s", static_cast<double>(ms) / 1000.0);
@@ -490,7 +486,7 @@ void print_result(const cli_opts &o, bool to_all) {
                    ? "monitor 1"
                    : ("the chain of " + std::to_string(a.monitors) + " monitors").c_str(),
                where.c_str(), static_cast<int>(firm_lines),
-               static_cast<unsigned long long>(table_bytes()), static_cast<int>(sys_baud2),
+               static_cast<unsigned long long>(firm_table_bytes()), static_cast<int>(sys_baud2),
                seconds(a.ms).c_str());
         break;
     }
@@ -498,7 +494,7 @@ void print_result(const cli_opts &o, bool to_all) {
         if (o.quiet) break;
         printf("%s loaded into the %s board on %s: %d records (%llu bytes)\n", o.file.c_str(),
                sys_boot == boot_zelb3 ? "ZELB3" : "AM29LV150", where.c_str(),
-               static_cast<int>(firm_lines), static_cast<unsigned long long>(table_bytes()));
+               static_cast<int>(firm_lines), static_cast<unsigned long long>(firm_table_bytes()));
         break;
     case cli_ddc_read:
         if (o.quiet) break;
@@ -545,6 +541,19 @@ bool declined(const cli_opts &o) {
     return out == firm_skipped || out == firm_refused;
 }
 
+// The file a check reads, opened with no file error and no box kept yet;
+// nullptr (and why, on stderr) when it cannot be read.
+FILE *open_for_check(const cli_opts &o) {
+    FILE *f = nullptr;
+    if (mf_fopen(&f, o.file.c_str(), mf_read) != 0) {
+        fprintf(stderr, "velquor-cli: cannot read %s: %s\n", o.file.c_str(), std::strerror(errno));
+        return nullptr;
+    }
+    sys_f_rv = 0;
+    captured.clear();
+    return f;
+}
+
 // edid: the EDID of FILE decoded, one fact a line; what is wrong on stderr.
 // The file is read in its form (.bin: exactly 128 bytes; else the text table)
 // or, whatever its name, as 128 bytes of a binary file.
@@ -554,12 +563,8 @@ int edid_check(const cli_opts &o) {
         plat::file_kind(o.file.c_str(), &size) == plat::FILE_KIND_REGULAR && size == ddc_size;
     mode2 = raw ? 0 : (mf_file_is_bin(ddcpath) ? 1 : 0);
     mf_fclose(&fpupl);
-    if (mf_fopen(&fpupl, o.file.c_str(), mf_read) != 0) {
-        fprintf(stderr, "velquor-cli: cannot read %s: %s\n", o.file.c_str(), std::strerror(errno));
-        return 1;
-    }
-    sys_f_rv = 0;
-    captured.clear();
+    fpupl = open_for_check(o);
+    if (!fpupl) return 1;
     capture_boxes = true;
     const char ok = input_ddc_file();
     capture_boxes = false;
@@ -579,19 +584,6 @@ int edid_check(const cli_opts &o) {
     for (const std::string &w : r.warnings)
         fprintf(stderr, "velquor-cli: %s: %s\n", o.file.c_str(), w.c_str());
     return r.warnings.empty() ? 0 : 1;
-}
-
-// The file a check reads, opened with no file error and no box kept yet;
-// nullptr (and why, on stderr) when it cannot be read.
-FILE *open_for_check(const cli_opts &o) {
-    FILE *f = nullptr;
-    if (mf_fopen(&f, o.file.c_str(), mf_read) != 0) {
-        fprintf(stderr, "velquor-cli: cannot read %s: %s\n", o.file.c_str(), std::strerror(errno));
-        return nullptr;
-    }
-    sys_f_rv = 0;
-    captured.clear();
-    return f;
 }
 
 // The firmware file as the update reads it: records, data bytes, address
@@ -632,9 +624,9 @@ int firm_check(const cli_opts &o) {
         else
             ranges.emplace_back(a, a + l[0]);
     }
-    const uint64_t raw_bytes = table_bytes();
+    const uint64_t raw_bytes = firm_table_bytes();
     firm_compress();
-    const uint64_t merged_bytes = table_bytes();
+    const uint64_t merged_bytes = firm_table_bytes();
     printf("%s: %d records, %llu data bytes\n", o.file.c_str(), static_cast<int>(records),
            static_cast<unsigned long long>(data));
     if (o.quiet) return 0;

@@ -139,14 +139,16 @@ char fs_get_n_entr(uint8_t nr, int hwnd, int32_t *count) {
     return 0;
 }
 
-void fs_progress_start(int title) {
+void progress_start(int title, int label, int32_t max) {
     fs_cnt = 0;
     set_titeltx(scr_get_text_ix(title));
-    setdlg_stat_txt(scr_get_text_ix(tx_ent), scr_get_text_ix(tx_von), nullptr);
-    stat_set_max(n_fsent);
+    setdlg_stat_txt(scr_get_text_ix(label), scr_get_text_ix(tx_von), nullptr);
+    stat_set_max(max);
     stat_set_act(0);
     set_auto_titel();
 }
+
+void fs_progress_start(int title) { progress_start(title, tx_ent, n_fsent); }
 
 // ---------------------------------------------------------------- shared steps
 

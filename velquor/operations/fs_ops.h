@@ -114,8 +114,10 @@ struct fs_report_T {
 extern fs_report_T fs_report;
 void fs_report_reset(void);
 
-// The progress of a pass over n_fsent entries: caption text `title` (a text
-// id), "Entry: 0 of n_fsent", fs_cnt = 0, and a redraw.
+// The progress of a pass: caption text `title`, counter texts "<label> 0 of
+// max" (text ids), fs_cnt = 0, and a redraw.
+void progress_start(int title, int label, int32_t max);
+// The same for a pass over n_fsent entries ("Entry:").
 void fs_progress_start(int title);
 
 // ---------------------------------------------------------------- steps

@@ -62,16 +62,6 @@ char read_byte(uint8_t *b) {
     return rv != 0 && plat::io_stop_raised() ? rv : char(mc_e_to);
 }
 
-// The progress of a stage: caption text, counter texts, 0 of max.
-void stage_progress(int title, int pre, int32_t max) {
-    set_titeltx(scr_get_text_ix(title));
-    setdlg_stat_txt(scr_get_text_ix(pre), scr_get_text_ix(tx_von), nullptr);
-    fs_cnt = 0;
-    stat_set_max(max);
-    stat_set_act(0);
-    set_auto_titel();
-}
-
 }  // namespace
 
 char boot_firm1(void) {
@@ -85,11 +75,7 @@ char boot_firm1(void) {
     }
     char name[intf_name_size] = {0};
     get_intf_name(sys_intf, sys_ip, sys_ipx, name);
-    const char orv = mf_fopen(&fpupl, firmpath, mf_read);
-    if (orv != 0) {
-        sys_f_rv = static_cast<uint8_t>(orv);
-        return 0;
-    }
+    if (mf_open_fpupl(firmpath) != 0) return 0;
     fs_cnt = 0;
     n_fsent = 0;
     stat_set_max(0);
@@ -140,7 +126,7 @@ char boot_send_prim(void) {
         mw_showerror(hwndMain, scr_get_text_ix(tx_boot_prim_err));
         return 0;
     }
-    stage_progress(tx_boot_sec, tx_byte, static_cast<int32_t>(BootSecondaryLength) + 1);
+    progress_start(tx_boot_sec, tx_byte, static_cast<int32_t>(BootSecondaryLength) + 1);
     for (uint32_t i = 0; i <= BootSecondaryLength; ++i) {
         if (!step_verdict(mc_write_syscom(&BootSecondary[i], 1))) return 0;
         if (!boot_ack_sec(BootSecondary[i])) return 0;
@@ -149,7 +135,7 @@ char boot_send_prim(void) {
     }
     if (!boot_ack_sec(boot_sec_ready)) return 0;
     fs_grp_cnt = 0;
-    stage_progress(tx_boot_firm, tx_line, n_fsent);
+    progress_start(tx_boot_firm, tx_line, n_fsent);
     return 1;
 }
 

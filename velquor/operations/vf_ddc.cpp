@@ -11,6 +11,7 @@
 #include "velquor/link/com_i2c.h"
 #include "velquor/operations/fs_ops.h"
 #include "velquor/operations/vf_end.h"
+#include "velquor/operations/vf_firm.h"
 #include "velquor/sequencer/sm_act.h"
 #include "velquor/ui/err_texts.h"
 #include "velquor/ui/text_ar.h"
@@ -35,15 +36,6 @@ namespace {
 
 // Tokens taken by the text reader so far.
 int32_t ddc_tokens = 0;
-// The read's new file, beside ddcpath until its end.
-plat::FileReplace upl_file = {nullptr, -1, {0}, {0}};
-
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
 
 char put(FILE *f, const char *s) {
     const char rc = mf_write_str(f, s);
@@ -66,11 +58,13 @@ char put_byte(FILE *f, uint8_t b) {
 
 // Opens ddcpath for reading and sets mode2 from its name: 0, or a file error.
 char open_ddc_file(void) {
-    mf_fclose(&fpupl);
     mode2 = mf_file_is_bin(ddcpath) ? 1 : 0;  // 0: ".bin"
-    const char rc = mf_fopen(&fpupl, ddcpath, mf_read);
-    if (rc) sys_f_rv = static_cast<uint8_t>(rc);
-    return rc;
+    return mf_open_fpupl(ddcpath);
+}
+
+// The series has done the boards asked for (a limit of 0 asks for no end).
+bool series_done(void) {
+    return ddc_report.limit > 0 && ddc_report.written + ddc_report.failed >= ddc_report.limit;
 }
 
 // A read of address adr as the steps make it: 0, 14 not acknowledged, or
@@ -80,15 +74,6 @@ char read_at(uint8_t adr, uint8_t *out) {
     if (I2C_R3(ddc_dev_adr, adr, out) == 0) return 0;
     if (sys_rv == 0) sys_rv = mc_e_n_ack;
     return static_cast<char>(sys_rv);
-}
-
-void series_progress_start(void) {
-    fs_cnt = 0;
-    n_fsent = ddc_size;
-    set_titeltx(scr_get_text_ix(tx_ddc_dnl));
-    setdlg_stat_txt(scr_get_text_ix(tx_byte), scr_get_text_ix(tx_von), nullptr);
-    stat_set_max(ddc_size);
-    stat_set_act(0);
 }
 
 }  // namespace
@@ -103,9 +88,9 @@ char ddc_hex_datline(const char *text) {
     for (;;) {
         while (*p == ' ' || *p == '\t') ++p;
         if (!*p) return 0;
-        const int hi = hex_digit(p[0]), lo = p[1] ? hex_digit(p[1]) : -1;
+        const uint8_t hi = hex_get_val(p[0]), lo = p[1] ? hex_get_val(p[1]) : 0xFF;
         const bool ends = p[1] && (p[2] == 0 || p[2] == ' ' || p[2] == '\t');
-        if (hi < 0 || lo < 0 || !ends) {
+        if (hi == 0xFF || lo == 0xFF || !ends) {
             // The token as it stands: its first two characters at most.
             char tok[3] = {p[0], p[1] ? p[1] : '\0', '\0'};
             mw_showerror_str(hwndMain, scr_get_text_ix(tx_inv_num), tok);
@@ -263,7 +248,7 @@ void convert_ddc(void) {
 
 char upl_ddc(int hwnd) {
     (void)hwnd;
-    ddc_upl_abandon();
+    out_file_abandon();
     mf_fclose(&fpupl);
     reset_err();
     if (ddc_prot && mf_FileExists(ddcpath) == 1) {
@@ -281,28 +266,12 @@ char upl_ddc(int hwnd) {
         return 1;
     }
     mode2 = mf_file_is_bin(ddcpath) ? 1 : 0;  // 0: ".bin"
-    switch (plat::file_replace_open(ddcpath, &upl_file)) {
-    case plat::FILE_OK: break;
-    case plat::FILE_BAD_ARG: sys_f_rv = mfe_nopath; return 1;
-    default: sys_f_rv = mfe_open; return 1;
-    }
-    fpupl = upl_file.f;
+    if (out_file_open(ddcpath) != 0) return 1;
     n_fsent = ddc_size;
-    fs_cnt = 0;
     tuc1 = 0;
-    set_titeltx(scr_get_text_ix(tx_ddc_upl));
-    setdlg_stat_txt(scr_get_text_ix(tx_byte), scr_get_text_ix(tx_von), nullptr);
-    stat_set_max(ddc_size);
-    stat_set_act(0);
-    set_auto_titel();
+    progress_start(tx_ddc_upl, tx_byte, ddc_size);
     sm_start_liste1(hwndMain, ix_ddc_inp);
     return 0;
-}
-
-void ddc_upl_abandon(void) {
-    if (upl_file.f == nullptr) return;
-    if (fpupl == upl_file.f) fpupl = nullptr;
-    plat::file_replace_abort(&upl_file);
 }
 
 char ddc_start_send(void) {
@@ -343,14 +312,7 @@ char read_ddc(void) {
     return 1;
 }
 
-char ddc_upl_end(void) {
-    if (fpupl == upl_file.f) fpupl = nullptr;
-    if (upl_file.f == nullptr || plat::file_replace_commit(&upl_file) != plat::FILE_OK) {
-        mw_showerror(hwndMain, scr_get_text_ix(tx_no_cf_fl));
-        return 0;
-    }
-    return 1;
-}
+char ddc_upl_end(void) { return out_file_commit(); }
 
 // ---------------------------------------------------------------- write series
 
@@ -359,7 +321,8 @@ char dnl_ddc(int hwnd) {
     dlg_err = 2;
     ddc_report.written = 0;
     ddc_report.failed = 0;
-    series_progress_start();
+    n_fsent = ddc_size;
+    progress_start(tx_ddc_dnl, tx_byte, ddc_size);
     sm_start_liste1(hwndMain, ix_ddc_w_inp);
     return 0;
 }
@@ -394,8 +357,7 @@ char ddc_check_ack2(void) {
 char ddc_initstart(void) {
     if (ddc_stop) return 0;
     // The series ends by itself after the boards asked for.
-    if (ddc_report.limit > 0 && ddc_report.written + ddc_report.failed >= ddc_report.limit)
-        return 0;
+    if (series_done()) return 0;
     fs_cnt = 0;
     stat_set_act(0);
     set_titeltx(scr_get_text_ix(tx_ddc_dnl));
@@ -469,7 +431,7 @@ char send_ddc_ver(void) {
     if (fs_cnt >= n_fsent) {
         ++ddc_report.written;
         // The boards asked for are done: the series ends here, not at the removal.
-        if (ddc_report.limit > 0 && ddc_report.written + ddc_report.failed >= ddc_report.limit) {
+        if (series_done()) {
             sys_rv = 0;
             return 2;
         }
@@ -495,8 +457,7 @@ char ddc_dnl_err(void) {
         send_stat_msg(t);
         set_auto_titel();
         // The boards asked for are done: the series ends with this board's error.
-        if (ddc_report.limit > 0 && ddc_report.written + ddc_report.failed >= ddc_report.limit)
-            return 0;
+        if (series_done()) return 0;
     } else {
         dlg_err = 0;
     }

@@ -81,8 +81,6 @@ char ddc_target_name(const char *src, char *out, uint32_t n);
 char upl_ddc(int hwnd);
 // PC -> DDC: starts the write series of ddcpath. Always 0.
 char dnl_ddc(int hwnd);
-// The end of an operation: a read that did not reach its end leaves no file.
-void ddc_upl_abandon(void);
 
 // Steps (verdicts 1 go on, 2 alternative, 0 failure).
 char ddc_start_send(void);

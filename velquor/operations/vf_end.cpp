@@ -7,12 +7,12 @@
 // dialog) goes through the window seam.
 #include "velquor/operations/vf_end.h"
 
+#include "platform/file_replace.h"
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_i2c.h"
 #include "velquor/link/com_link.h"
 #include "velquor/operations/fs_ops.h"
 #include "velquor/operations/vf_ddc.h"
-#include "velquor/operations/vf_fs_upl.h"
 #include "velquor/operations/vf_ring.h"
 #include "velquor/sequencer/sm_act.h"
 #include "velquor/ui/text_ar.h"
@@ -21,6 +21,38 @@
 #include "velquor/ui/velquor_win.h"
 #include "velquor/ui/win_seam.h"
 #include "velquor/util/files.h"
+
+namespace {
+
+// The new file of out_file_open while it is open.
+plat::FileReplace out_file = {nullptr, -1, {0}, {0}};
+
+}  // namespace
+
+char out_file_open(const char *path) {
+    out_file_abandon();
+    mf_fclose(&fpupl);
+    switch (plat::file_replace_open(path, &out_file)) {
+    case plat::FILE_OK: fpupl = out_file.f; return 0;
+    case plat::FILE_BAD_ARG: sys_f_rv = mfe_nopath; return mfe_nopath;
+    default: sys_f_rv = mfe_open; return mfe_open;
+    }
+}
+
+char out_file_commit(void) {
+    if (fpupl == out_file.f) fpupl = nullptr;
+    if (out_file.f == nullptr || plat::file_replace_commit(&out_file) != plat::FILE_OK) {
+        mw_showerror(hwndMain, scr_get_text_ix(tx_no_cf_fl));
+        return 0;
+    }
+    return 1;
+}
+
+void out_file_abandon(void) {
+    if (out_file.f == nullptr) return;
+    if (fpupl == out_file.f) fpupl = nullptr;
+    plat::file_replace_abort(&out_file);
+}
 
 uint8_t end_last_rv = 0;
 uint8_t end_last_f_rv = 0;
@@ -57,8 +89,7 @@ void end_it(void) {
     if (rv != 0) mw_showerror(hwndMain, mc_get_err_msg(rv));
     sys_f_rv = frv;
     show_file_error();
-    fs_upl_abandon();  // an upload that did not reach its end leaves no file
-    ddc_upl_abandon();  // nor does a read of the EEPROM
+    out_file_abandon();  // an operation that did not reach its end leaves no file
     mf_fclose(&fpupl);
     if (sysmode == view_ddc)
         mc_close_ddc();

@@ -30,6 +30,18 @@ extern uint8_t end_last_f_rv;
 // Forgets them, before an operation is started.
 void end_last_reset(void);
 
+// The file an operation writes for the operator (an upload's dump, a read of
+// the EEPROM): a new file beside the target, whose stream is fpupl, takes the
+// target's name only when the operation's last step commits it. The end step
+// throws away one that is still open, so a failed or stopped operation leaves
+// the old file as it was.
+// Opens it: 0, or the file error (mfe_nopath, mfe_open), kept in sys_f_rv too.
+char out_file_open(const char *path);
+// Commits it: 1; 0 after the box "can not create file" when that failed.
+char out_file_commit(void);
+// Throws it away; nothing when none is open.
+void out_file_abandon(void);
+
 // A step that only carries its row's delay. Verdict 1.
 // (The C library owns the plain name pause.)
 char zelb_pause(void);

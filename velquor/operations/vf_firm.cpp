@@ -168,6 +168,12 @@ char firm_to_buffer(FILE *f, uint8_t compress, uint8_t builtin) {
     return 0;
 }
 
+uint64_t firm_table_bytes(void) {
+    uint64_t b = 0;
+    for (int32_t i = 0; firm_buff && firm_lines > 0 && i <= n_fsent; ++i) b += firm_buff[i].len;
+    return b;
+}
+
 void firm_compress(void) {
     firm_buff_T *tab = firm_buff;
     if (!tab || firm_lines == 0) return;
@@ -350,12 +356,7 @@ char firm_init(void) {
     addr_start = Clock::now();
     if (firm_addr_report_T *r = report_cur()) *r = firm_addr_report_T{firm_running, 0, 0, 0};
 
-    mf_fclose(&fpupl);
-    const char orv = mf_fopen(&fpupl, firmpath, mf_read);
-    if (orv != 0) {
-        sys_f_rv = static_cast<uint8_t>(orv);
-        return 0;
-    }
+    if (mf_open_fpupl(firmpath) != 0) return 0;
     no_ack_cnt = 0;
     fs_grp_cnt = 0;
     sys_baud2 = sys_baud;

@@ -76,6 +76,8 @@ char firm_to_buffer(FILE *f, uint8_t compress, uint8_t builtin);
 // Merges neighbouring data records of the table in place (at most 96 data
 // bytes a record) and sets n_fsent to the index of the last record.
 void firm_compress(void);
+// The bytes the loaded lines put on the wire (their len summed); 0 when none.
+uint64_t firm_table_bytes(void);
 
 // ---------------------------------------------------------------- file name and checks
 

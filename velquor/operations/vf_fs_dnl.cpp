@@ -138,12 +138,7 @@ char download_fs1(void) {
     reset_err();
     // A stop asked for during the previous address: the next one is not opened.
     if (sm_get_stop_request()) return 0;
-    mf_fclose(&fpupl);
-    const char orv = mf_fopen(&fpupl, fname1, mf_read);
-    if (orv != 0) {
-        sys_f_rv = static_cast<uint8_t>(orv);
-        return 0;
-    }
+    if (mf_open_fpupl(fname1) != 0) return 0;
     n_fsent = 0;
     if (buffer_fs_file(fpupl) != 1) return 0;
     ac_reset_func = fs_dnl_res;

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/file_replace.h"
 #include "velquor/link/com_action.h"
 #include "velquor/operations/fs_ops.h"
 #include "velquor/operations/vf_end.h"
@@ -30,9 +29,6 @@ const cie_kxy_T cieKxy[44] = {
 };
 
 namespace {
-
-// The new dump file while the upload runs (fpupl is its stream).
-plat::FileReplace upl_file = {nullptr, -1, {0}, {0}};
 
 // Item names of SBF/AUX entries by selector, four characters each.
 const char *const item_names[4][10] = {
@@ -169,19 +165,13 @@ char upload_fs(int hwnd) {
     return 0;
 }
 
-void fs_upl_abandon(void) {
-    if (upl_file.f == nullptr) return;
-    if (fpupl == upl_file.f) fpupl = nullptr;
-    plat::file_replace_abort(&upl_file);
-}
-
 char upload_fs1(void) {
     reset_err();
     byte_count = 0;
     reset_gamma_tab();
     sm_set_stop_enabled();
     ipl_disab = 1;
-    fs_upl_abandon();
+    out_file_abandon();
     mf_fclose(&fpupl);
     del_zelb_nr = sys_zelb_nr;
     dome.store(1);
@@ -196,12 +186,7 @@ char upload_fs1(void) {
         mw_showerror(hwndMain, scr_get_text_ix(tx_no_zelb_nr));
         return 0;
     }
-    switch (plat::file_replace_open(fname1, &upl_file)) {
-    case plat::FILE_OK: break;
-    case plat::FILE_BAD_ARG: sys_f_rv = mfe_nopath; return 0;
-    default: sys_f_rv = mfe_open; return 0;
-    }
-    fpupl = upl_file.f;
+    if (out_file_open(fname1) != 0) return 0;
     if (!step_verdict(open_my_zelb_noipl())) return 0;
     int32_t n = 0;
     if (!step_verdict(fs_get_n_entr(del_zelb_nr, hwndMain, &n))) return 0;
@@ -251,11 +236,4 @@ char fs_rgamma_end(void) {
     return 1;
 }
 
-char fs_upl_end(void) {
-    if (fpupl == upl_file.f) fpupl = nullptr;
-    if (upl_file.f == nullptr || plat::file_replace_commit(&upl_file) != plat::FILE_OK) {
-        mw_showerror(hwndMain, scr_get_text_ix(tx_no_cf_fl));
-        return 0;
-    }
-    return 1;
-}
+char fs_upl_end(void) { return out_file_commit(); }

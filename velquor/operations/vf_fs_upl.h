@@ -44,10 +44,6 @@ char fs_rgamma_end(void);
 // The dump takes the chosen name. Ends the chain.
 char fs_upl_end(void);
 
-// Throws away the new file of an upload that did not reach its end (the end
-// step of every operation calls it); nothing when none is open.
-void fs_upl_abandon(void);
-
 // The lines of one entry (its 32 words in w) as the dump holds them. The file
 // error id.
 char fs_print_entry(FILE *f, const int32_t *w);

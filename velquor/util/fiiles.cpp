@@ -80,6 +80,13 @@ void mf_fclose(FILE **holder) {
     *holder = nullptr;
 }
 
+char mf_open_fpupl(const char *path) {
+    mf_fclose(&fpupl);
+    const char rc = mf_fopen(&fpupl, path, mf_read);
+    if (rc) sys_f_rv = static_cast<uint8_t>(rc);
+    return rc;
+}
+
 // ---------------------------------------------------------------- bytes and texts
 
 int8_t mf_fgetc(FILE *f) {

@@ -62,6 +62,9 @@ const char *mf_fmode(uint8_t attr);
 char mf_fopen(FILE **holder, const char *path, uint8_t attr);
 // Closes the stream of the holder, if any, and empties the holder.
 void mf_fclose(FILE **holder);
+// Closes fpupl and opens path into it for reading: 0, or the file error, kept
+// in sys_f_rv too (the input file of an operation).
+char mf_open_fpupl(const char *path);
 // The next byte as signed 8 bits, -1 at the end of the file (a byte 0xFF
 // reads as -1 as well) or without a stream.
 int8_t mf_fgetc(FILE *f);

@@ -64,7 +64,25 @@ const char no_version[] = "(none)";
 
 // The path of a library: from the environment variable env_name when it is
 // set (it must begin with "/"), else file_name beside the program. 0, or 10.
-char lib_path(const char *env_name, const char *file_name, char *out, uint32_t n);
+char lib_path(const char *env_name, const char *file_name, char *out, uint32_t n) {
+    if (!out || n == 0) return rv_no_lib;
+    out[0] = '\0';
+    const char *env = std::getenv(env_name);
+    if (env && env[0]) {
+        // Only an absolute path: a relative one would name the working directory.
+        if (env[0] != '/' || std::strlen(env) + 1 > n) return rv_no_lib;
+        std::memcpy(out, env, std::strlen(env) + 1);
+        return rv_ok;
+    }
+    char dir[4096];
+    if (!plat::dyn_exe_dir(dir, sizeof dir)) return rv_no_lib;
+    const int k = std::snprintf(out, n, "%s/%s", dir, file_name);
+    if (k < 0 || static_cast<uint32_t>(k) + 1 > n) {
+        out[0] = '\0';
+        return rv_no_lib;
+    }
+    return rv_ok;
+}
 
 void clear_binding(void) {
     for (const bind_row &r : bind_tab) r.set(nullptr);
@@ -112,30 +130,6 @@ const char *sys_port_io_status(void) {
 char sys_velq_path(char *out, uint32_t n) {
     return lib_path(velq_env_name, velq_file_name, out, n);
 }
-
-namespace {
-
-char lib_path(const char *env_name, const char *file_name, char *out, uint32_t n) {
-    if (!out || n == 0) return rv_no_lib;
-    out[0] = '\0';
-    const char *env = std::getenv(env_name);
-    if (env && env[0]) {
-        // Only an absolute path: a relative one would name the working directory.
-        if (env[0] != '/' || std::strlen(env) + 1 > n) return rv_no_lib;
-        std::memcpy(out, env, std::strlen(env) + 1);
-        return rv_ok;
-    }
-    char dir[4096];
-    if (!plat::dyn_exe_dir(dir, sizeof dir)) return rv_no_lib;
-    const int k = std::snprintf(out, n, "%s/%s", dir, file_name);
-    if (k < 0 || static_cast<uint32_t>(k) + 1 > n) {
-        out[0] = '\0';
-        return rv_no_lib;
-    }
-    return rv_ok;
-}
-
-}  // namespace
 
 char check_dll_ver(void *hLib) {
     if (!hLib) return 1;
