@@ -383,8 +383,10 @@ char ddc_read_settled(uint8_t adr, uint8_t *out) {
     using Clock = std::chrono::steady_clock;
     const auto until = Clock::now() + std::chrono::milliseconds(20);
     for (;;) {
+        // The last try begins after the 20 ms, however late this thread ran.
+        const bool last = Clock::now() >= until;
         const char rv = read_at(adr, out);
-        if (rv != mc_e_n_ack || Clock::now() >= until) return rv;
+        if (rv != mc_e_n_ack || last) return rv;
     }
 }
 
