@@ -2,16 +2,22 @@
 // EEPROM: a 128-byte read and a 128-byte write with each byte read back,
 // register accesses per byte and time per byte, with the accesses held 2.5 us
 // apart (standard-mode timing, as on a real port) and unheld (the program's
-// own cost), and the clock rate the primitives give.
+// own cost), and the clock rate the primitives give. Then velquor-cli's
+// ddc-read and ddc-write against the same EEPROM, each against its floor: the
+// pauses of the operation's steps, the bus time at 2.5 us per access and the
+// EEPROM's 5 ms write cycle per byte written.
 //
 //   build/bench/bench_i2c
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "bench_support.h"
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_i2c.h"
 #include "velquor/util/vqsystem.h"
@@ -98,5 +104,38 @@ int main() {
     run(2500);
     run(0);
     sys_free_port_io();
+
+    // The commands as an operator runs them (each its own process).
+    const std::string d = dir;
+    FILE *src = fopen((d + "/src.bin").c_str(), "wb");
+    for (int i = 0; src && i < 128; ++i) fputc(i * 5 + 1, src);
+    if (src) fclose(src);
+    const std::vector<std::string> cfg = {"--config", d + "/none.cfg"};
+    std::vector<std::string> rd = cfg, wr = cfg;
+    rd.insert(rd.end(), {"ddc-read", d + "/read.bin"});
+    wr.insert(wr.end(), {"ddc-write", d + "/src.bin"});
+    // Read: the pauses of the steps (10 ms, supply off 250 ms and on 250 ms,
+    // the start-stop loop 10 ms) and 178 accesses per byte.
+    const double read_floor = 520 + 128 * 178 * 2.5e-3;
+    // Write: the pauses (1250 ms up to the first board, 20 ms for the test of
+    // the write protection), then per byte the write (122 accesses), the rest
+    // of the 5 ms write cycle, the read back (178 accesses) and the 1 ms pause
+    // after it.
+    const double write_floor = 1250 + 20 + 128 * (5 + 1 + (122 + 178) * 2.5e-3);
+    printf("velquor-cli, each its own process:\n");
+    for (int k = 0; k < 2; ++k) {
+        const bench_cli_run r = bench_run_cli(k == 0 ? rd : wr);
+        const double floor = k == 0 ? read_floor : write_floor;
+        if (r.ms < 0) {
+            printf("  %s failed\n", k == 0 ? "ddc-read" : "ddc-write");
+            continue;
+        }
+        printf("  %-9s %7.1f ms  floor %7.1f ms  (+%.1f%%)  cpu %.1f ms\n",
+               k == 0 ? "ddc-read" : "ddc-write", r.ms, floor, 100.0 * (r.ms - floor) / floor,
+               r.cpu_ms);
+    }
+    for (const char *f : {"plugged", "board", "eeprom.bin", "src.bin", "read.bin"})
+        remove((d + "/" + f).c_str());
+    rmdir(dir);
     return 0;
 }

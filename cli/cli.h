@@ -58,6 +58,7 @@ struct cli_opts {
     bool high_timeout = false;  // firmware --high-timeout
     int variant = 0;            // bootstrap --variant: boot_zelb3 or boot_am29lv150
     int lpt = 0;                // --lpt N: the parallel port of the DDC adapter, 1..4
+    std::string i2c;            // --i2c DEV: an i2c-dev bus instead of the parallel port
     int boards = 0;             // ddc-write --boards N: boards of the series (default 1)
     bool fix_checksum = false;  // ddc-write --fix-checksum: write a corrected last byte
 };

@@ -85,6 +85,8 @@ const char *cli_usage(void) {
            "  --high-timeout        firmware: wait 10 s more before the first line\n"
            "  --variant V           bootstrap: the board, zelb3 (default) or am29lv150\n"
            "  --lpt N               ddc-read, ddc-write: the adapter's parallel port 1..4\n"
+           "  --i2c DEV             ddc-read, ddc-write: the display's DDC bus at DEV\n"
+           "                        (/dev/i2c-N of a graphics card) instead of the adapter\n"
            "  --boards N            ddc-write: end the series after N boards (default 1)\n"
            "  --fix-checksum        ddc-write: write a corrected checksum byte, saying so\n"
            "  --quiet               print only the value: ping's number, info's lines\n"
@@ -163,12 +165,13 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
             continue;
         }
         if (!strcmp(a, "--config") || !strcmp(a, "--port") || !strcmp(a, "--log") ||
-            !strcmp(a, "--ip") || !strcmp(a, "--backup")) {
+            !strcmp(a, "--ip") || !strcmp(a, "--backup") || !strcmp(a, "--i2c")) {
             const char *s = need();
             if (!s || !*s) return fail(std::string(a) + " needs a value");
             if (!strcmp(a, "--config")) o->config = s;
             if (!strcmp(a, "--backup")) o->backup = s;
             if (!strcmp(a, "--port")) o->port = s;
+            if (!strcmp(a, "--i2c")) o->i2c = s;
             if (!strcmp(a, "--log")) o->log = s;
             if (!strcmp(a, "--ip")) {
                 if (ms_is_not_ipv4_u_std(s)) return fail(std::string("not an IPv4 address: ") + s);
@@ -267,6 +270,10 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
     if (o->variant && o->cmd != cli_bootstrap) return fail("--variant goes with bootstrap");
     if (o->lpt && o->cmd != cli_ddc_read && o->cmd != cli_ddc_write)
         return fail("--lpt goes with ddc-read and ddc-write");
+    if (!o->i2c.empty() && o->cmd != cli_ddc_read && o->cmd != cli_ddc_write)
+        return fail("--i2c goes with ddc-read and ddc-write");
+    if (!o->i2c.empty() && o->lpt) return fail("choose one bus: --lpt or --i2c");
+    if (o->i2c.size() >= 96) return fail("--i2c: device path too long");
     if (o->boards && o->cmd != cli_ddc_write) return fail("--boards goes with ddc-write");
     if (o->fix_checksum && o->cmd != cli_ddc_write)
         return fail("--fix-checksum goes with ddc-write");

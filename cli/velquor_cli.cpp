@@ -36,6 +36,7 @@
 #include "platform/loop.h"
 #include "platform/serial.h"
 #include "platform/win.h"
+#include "velquor/link/com_i2c.h"
 #include "velquor/link/com_link.h"
 #include "velquor/operations/fs_ops.h"
 #include "velquor/operations/vf_boot.h"
@@ -298,6 +299,7 @@ bool apply_options(const cli_opts &o) {
             copy_text(fname1, sizeof fname1, o.file);
     }
     if (o.lpt) ddc_intf = static_cast<uint8_t>(o.lpt);
+    copy_text(ddc_i2c_dev, sizeof ddc_i2c_dev, o.i2c);
     ddc_report.limit = o.cmd == cli_ddc_write ? (o.boards ? o.boards : 1) : 0;
     ddc_fix_checksum = o.fix_checksum ? 1 : 0;
     if (o.baud) sys_baud = o.baud;
@@ -360,6 +362,12 @@ std::string fs_where(void) {
     if (com_mode == com_mode_ipl && broad && fs_report.addr > 0)
         return list_get_ip_sub(sys_ipx, fs_report.addr - 1);
     return link_where();
+}
+
+// The bus of the DDC commands: "LPT1", or the i2c-dev device.
+std::string ddc_bus_name(void) {
+    if (ddc_i2c_dev[0]) return ddc_i2c_dev;
+    return "LPT" + std::to_string(unsigned(ddc_intf));
 }
 
 std::string plural(int32_t n, const char *one, const char *many) {
@@ -498,17 +506,17 @@ void print_result(const cli_opts &o, bool to_all) {
         break;
     case cli_ddc_read:
         if (o.quiet) break;
-        printf("EEPROM on LPT%u read into %s: 128 bytes\n", unsigned(ddc_intf), o.file.c_str());
+        printf("EEPROM on %s read into %s: 128 bytes\n", ddc_bus_name().c_str(), o.file.c_str());
         break;
     case cli_ddc_write:
         if (o.quiet) break;
         if (ddc_fixed_from >= 0)
-            printf("%s written into %s on LPT%u, its checksum byte 0x%02X corrected to 0x%02X\n",
+            printf("%s written into %s on %s, its checksum byte 0x%02X corrected to 0x%02X\n",
                    o.file.c_str(), plural(ddc_report.written, "board", "boards").c_str(),
-                   unsigned(ddc_intf), unsigned(ddc_fixed_from), unsigned(ddc_buffer[127]));
+                   ddc_bus_name().c_str(), unsigned(ddc_fixed_from), unsigned(ddc_buffer[127]));
         else
-            printf("%s written into %s on LPT%u\n", o.file.c_str(),
-                   plural(ddc_report.written, "board", "boards").c_str(), unsigned(ddc_intf));
+            printf("%s written into %s on %s\n", o.file.c_str(),
+                   plural(ddc_report.written, "board", "boards").c_str(), ddc_bus_name().c_str());
         break;
     case cli_ddc_convert:
         if (o.quiet) break;

@@ -8,16 +8,15 @@
 // glibc's <termios.h>, so this file must not include that header.
 #include "serial.h"
 
+#include "dev_explain.h"
 #include "io_stop.h"
 
 #include <asm/termbits.h>
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
 #include <strings.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
@@ -373,34 +372,7 @@ int ser_discard_input(int fd, uint8_t *buf, size_t n, size_t *got) {
 int ser_last_errno() { return t_errno; }
 
 void ser_explain_open(const char *path, int err, char *out, size_t n) {
-    if (!out || n == 0) return;
-    struct stat st;
-    const bool exists = path && ::stat(path, &st) == 0;
-    switch (err) {
-    case ENOENT:
-    case ENXIO:
-    case ENODEV: std::snprintf(out, n, "no such device"); return;
-    case EACCES:
-    case EPERM: {
-        // The group that may use the device, when it has one with a name.
-        const struct group *g = exists ? ::getgrgid(st.st_gid) : nullptr;
-        if (g && g->gr_name && st.st_gid != 0)
-            std::snprintf(out, n, "permission denied (join group %s)", g->gr_name);
-        else
-            std::snprintf(out, n, "permission denied");
-        return;
-    }
-    case EBUSY:
-    case EWOULDBLOCK: std::snprintf(out, n, "in use by another program"); return;
-    case EISDIR: std::snprintf(out, n, "a folder, not a serial port"); return;
-    case ENOTTY: std::snprintf(out, n, "not a serial port"); return;
-    default: break;
-    }
-    if (exists && !S_ISCHR(st.st_mode)) {
-        std::snprintf(out, n, "not a serial port");
-        return;
-    }
-    std::snprintf(out, n, "%s", err ? std::strerror(err) : "failed");
+    explain_open_dev(path, err, "a serial port", out, n);
 }
 
 bool ser_set_com_path(int n, const char *path) {

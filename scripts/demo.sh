@@ -5,15 +5,16 @@
 # program velquor with a demo configuration whose COM1 is that terminal. Where
 # no display is available it runs a short velquor-cli tour instead (ping, info,
 # a key, a file system saved, read and written into another monitor, a firmware
-# file checked and written into the chain) and says so. It ends with commands
-# to try afterwards.
+# file checked and written into the chain, an EDID written into the simulated
+# DDC adapter's EEPROM, read back and decoded) and says so. It ends with
+# commands to try afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build >/dev/null
-cmake --build build -j"$jobs" --target velquor velquor-cli zelbsim velq vq_imagegen
+cmake --build build -j"$jobs" --target velquor velquor-cli zelbsim velq vq_imagegen vqportio vqportio_sim
 # This build's firmware 5.068 and boot loaders are stand-ins: allowed for the simulator.
 export VELQUOR_TEST_IMAGES=1
 
@@ -48,6 +49,12 @@ ik_sysmode 129
 ik_syslang 2
 EOF
 
+# The DDC adapter on LPT1, simulated with a blank EEPROM board put on it.
+mkdir "$work/adapter"
+: >"$work/adapter/plugged"
+: >"$work/adapter/board"
+export VELQUOR_PORTIO="$PWD/build/bin/libvqportio_sim.so" VELQUOR_PORTIO_SIM="$work/adapter"
+
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "demo: starting velquor with $cfg (close the window to end the demo)"
   (cd "$work" && "$OLDPWD/build/bin/velquor" "$cfg")
@@ -71,6 +78,13 @@ else
   "$cli" firmware --check "$work/demo_v5.h86"
   echo "\$ velquor-cli --config demo.cfg --monitor 0 firmware demo_v5.h86 --baud 576000"
   "$cli" --config "$cfg" --monitor 0 firmware "$work/demo_v5.h86" --baud 576000
+  build/bin/imagegen edid "$work/demo_edid.bin"
+  echo "\$ velquor-cli --config demo.cfg ddc-write demo_edid.bin"
+  "$cli" --config "$cfg" ddc-write "$work/demo_edid.bin"
+  echo "\$ velquor-cli --config demo.cfg ddc-read board.dat"
+  "$cli" --config "$cfg" ddc-read "$work/board.dat"
+  echo "\$ velquor-cli edid board.dat"
+  "$cli" edid "$work/board.dat"
 fi
 echo "demo: done"
 # The simulator above ends with this script; the commands to try start one of their own.
@@ -82,4 +96,9 @@ demo: to try next, from $PWD (a simulator of your own; kill %1 ends it):
   build/bin/velquor-cli --port /tmp/vq/ttyV0 --monitor 1 upload mon1.vqf
   build/bin/imagegen hex demo_v5.h86 3000
   build/bin/velquor-cli --port /tmp/vq/ttyV0 --monitor 0 firmware demo_v5.h86 --baud 576000
+  mkdir -p /tmp/vq/adapter && touch /tmp/vq/adapter/plugged /tmp/vq/adapter/board
+  export VELQUOR_PORTIO=\$PWD/build/bin/libvqportio_sim.so VELQUOR_PORTIO_SIM=/tmp/vq/adapter
+  build/bin/imagegen edid demo_edid.bin
+  build/bin/velquor-cli ddc-write demo_edid.bin
+  build/bin/velquor-cli ddc-read board.dat && build/bin/velquor-cli edid board.dat
 EOF

@@ -82,6 +82,9 @@ TEST(CliOptions, ParsesCommandsAndRefusesBadUsage) {
         {42, {"edid", "--lpt", "1", "x.bin"}, cli_parse_usage},
         {43, {"edid"}, cli_parse_usage},
         {44, {"ddc-read", "x.bin", "--fix-checksum"}, cli_parse_usage},
+        {45, {"ddc-write", "x.bin", "--i2c", "/dev/i2c-3"}, cli_parse_ok},
+        {46, {"ddc-read", "x.bin", "--i2c", "/dev/i2c-3", "--lpt", "1"}, cli_parse_usage},
+        {47, {"--i2c", "/dev/i2c-3", "ping"}, cli_parse_usage},
     };
     for (const Row &r : rows) {
         cli_opts o;
@@ -590,5 +593,11 @@ TEST(CliDdc, ReadConvertDecodeAndWrite) {
               "m.dat written into 1 board on LPT1, its checksum byte 0xFF corrected to 0x7F\n");
     EXPECT_EQ(tu_read_file(st + "/eeprom.bin"), std::string(127, '\xFF') + "\x7F");
     EXPECT_EQ(tu_read_file(dir + "/m.dat").find("7F"), std::string::npos);  // the file stays
+    r = run_cli(dir, cat(cfg, {"ddc-read", "n.bin", "--i2c", dir + "/no-bus"}), as);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("can not open port: " + dir + "/no-bus: no such device"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir + "/n.bin"));
     std::filesystem::remove_all(dir);
 }

@@ -2,20 +2,26 @@
 // and the conversion on a headless main window against the simulated adapter
 // and its EEPROM (the port-I/O library the program loads at start-up).
 #include <gtest/gtest.h>
+#include <linux/i2c-dev.h>
+#include <linux/i2c.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/i2c.h"
 #include "platform/win.h"
 #include "support/test_util.h"
 #include "support/ui_support.h"
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_i2c.h"
+#include "velquor/link/com_link.h"
 #include "velquor/operations/vf_ddc.h"
 #include "velquor/operations/vf_end.h"
 #include "velquor/sequencer/sm_act.h"
@@ -295,4 +301,98 @@ TEST_F(Ddc, WriteSeriesOfThreeBoards) {
     ASSERT_GE(contents.size(), 1u);
     EXPECT_EQ(contents[0], bytes_text(want));
     EXPECT_EQ(eeprom(), bytes_text(want));  // the third board
+}
+
+namespace {
+
+// A display's EEPROM on an i2c-dev bus, behind the bus layer's system calls:
+// it takes the word address and the data of a write, reads on from its
+// pointer, and acknowledges nothing for three transfers after a byte written
+// (its write cycle), nor while it is absent.
+struct FakeDevBus {
+    std::mutex mu;
+    uint8_t mem[256] = {};
+    uint8_t ptr = 0;
+    int busy = 0, busy_naks = 0;
+    bool present = true;
+} dev;
+
+int dev_open(const char *path, int) {
+    if (std::string(path) != "/dev/i2c-fake") {
+        errno = ENOENT;
+        return -1;
+    }
+    return 77;
+}
+int dev_close(int) { return 0; }
+int dev_ioctl(int, unsigned long req, void *arg) {
+    if (req == I2C_FUNCS) {
+        *static_cast<unsigned long *>(arg) = I2C_FUNC_I2C;
+        return 0;
+    }
+    std::lock_guard<std::mutex> lk(dev.mu);
+    auto *d = static_cast<i2c_rdwr_ioctl_data *>(arg);
+    if (req != I2C_RDWR || d->nmsgs < 1 || d->nmsgs > 2) {
+        errno = EINVAL;
+        return -1;
+    }
+    if (dev.busy > 0 || !dev.present || d->msgs[0].addr != 0x50) {
+        if (dev.busy > 0) --dev.busy, ++dev.busy_naks;
+        errno = ENXIO;
+        return -1;
+    }
+    for (unsigned m = 0; m < d->nmsgs; ++m) {
+        const i2c_msg &g = d->msgs[m];
+        if (g.flags & I2C_M_RD) {
+            for (unsigned i = 0; i < g.len; ++i) g.buf[i] = dev.mem[dev.ptr++];
+        } else if (g.len > 0) {
+            dev.ptr = g.buf[0];
+            for (unsigned i = 1; i < g.len; ++i) dev.mem[dev.ptr++] = g.buf[i];
+            if (g.len > 1) dev.busy = 3;
+        }
+    }
+    return static_cast<int>(d->nmsgs);
+}
+
+}  // namespace
+
+// The same read, write and refusals over a graphics card's DDC bus: the
+// files are the same, the writes wait out the EEPROM's write cycle, and a bus
+// that cannot be opened is named with the reason.
+TEST_F(Ddc, OverAnI2cDevBus) {
+    plat::i2c_sys() = {dev_open, dev_close, dev_ioctl};
+    std::snprintf(ddc_i2c_dev, sizeof ddc_i2c_dev, "/dev/i2c-fake");
+    const std::vector<uint8_t> e = image(7);
+    std::copy(e.begin(), e.end(), dev.mem);
+    const uint64_t adapter = i2c_accesses;
+
+    std::snprintf(ddcpath, sizeof ddcpath, "%s/r.dat", dir.c_str());
+    run(true);
+    EXPECT_EQ(end_last_rv, 0);
+    EXPECT_EQ(tu_read_file(ddcpath), head + rows(e, true));
+
+    const std::vector<uint8_t> want = image(90);
+    const std::string src = tu_write_file(dir + "/w.bin", bytes_text(want));
+    std::snprintf(ddcpath, sizeof ddcpath, "%s", src.c_str());
+    ddc_report.limit = 1;
+    run(false);
+    EXPECT_EQ(end_last_rv, 0);
+    EXPECT_EQ(ddc_report.written, 1);
+    EXPECT_EQ(std::vector<uint8_t>(dev.mem, dev.mem + 128), want);
+    EXPECT_GE(dev.busy_naks, 128 * 3);
+    // One transfer per byte and per try, no register accesses of the adapter.
+    EXPECT_LT(i2c_accesses - adapter, 128u * 10);
+    EXPECT_EQ(boxes(), std::vector<std::string>{});
+
+    std::snprintf(ddc_i2c_dev, sizeof ddc_i2c_dev, "/dev/i2c-none");
+    std::snprintf(ddcpath, sizeof ddcpath, "%s/r.bin", dir.c_str());
+    run(true);
+    EXPECT_EQ(end_last_rv, mc_e_n_op_comp);
+    EXPECT_STREQ(mc_fail_where, "/dev/i2c-none");
+    EXPECT_STREQ(mc_fail_why, "no such device");
+    EXPECT_EQ(boxes(), (std::vector<std::string>{"can not open port"}));
+    EXPECT_FALSE(std::filesystem::exists(ddcpath));
+
+    ddc_i2c_dev[0] = '\0';
+    plat::i2c_sys_reset();
 }

@@ -12,6 +12,10 @@
 //       The stand-in firmware as an Intel-HEX file (CR LF line ends), cut to
 //       its first RECORDS data records: a file to try an update or a
 //       bootstrap with against the simulator.
+//   imagegen edid OUT.bin
+//       The 128-byte EDID of a demonstration monitor ("VELQUOR DEMO", 1920 x
+//       1080 at 60 Hz preferred), with a correct checksum: a file to write
+//       into the simulated adapter's EEPROM.
 //
 // A file that is not what it must be is refused with its name, the line or the
 // size at fault, and exit status 1; nothing is written then. The output is
@@ -344,10 +348,59 @@ int gen_hex(const char *out, const char *count) {
     return write_file(out, s) ? 0 : 1;
 }
 
+// Puts a display descriptor with a text of at most 13 characters at off.
+void put_descriptor_text(uint8_t *b, int off, uint8_t tag, const char *text) {
+    uint8_t *d = b + off;
+    std::memset(d, 0, 5);
+    d[3] = tag;
+    std::memset(d + 5, ' ', 13);
+    const size_t n = std::strlen(text) < 13 ? std::strlen(text) : 13;
+    std::memcpy(d + 5, text, n);
+    if (n < 13) d[5 + n] = 0x0A;
+}
+
+int gen_edid(const char *out) {
+    uint8_t b[128] = {};
+    // Header, maker "VLQ", product 1, serial 1, week 49 of 2026, EDID 1.3.
+    const uint8_t head[20] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x59, 0x91,
+                              0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 49,   36,   1,    3};
+    std::memcpy(b, head, sizeof head);
+    b[20] = 0x80;  // digital input
+    b[21] = 53;    // 53 x 30 cm
+    b[22] = 30;
+    b[23] = 120;   // gamma 2.20
+    b[24] = 0xEA;  // power states, RGB colour, preferred timing first
+    // sRGB primaries and D65 white, as 10-bit fractions.
+    const unsigned xy[8] = {655, 338, 307, 614, 154, 61, 320, 337};
+    b[25] =
+        static_cast<uint8_t>((xy[0] & 3) << 6 | (xy[1] & 3) << 4 | (xy[2] & 3) << 2 | (xy[3] & 3));
+    b[26] =
+        static_cast<uint8_t>((xy[4] & 3) << 6 | (xy[5] & 3) << 4 | (xy[6] & 3) << 2 | (xy[7] & 3));
+    for (int i = 0; i < 8; i++) b[27 + i] = static_cast<uint8_t>(xy[i] >> 2);
+    b[35] = 0x21;  // 640x480 and 800x600 at 60 Hz
+    b[36] = 0x08;  // 1024x768 at 60 Hz
+    const uint8_t std_timings[16] = {0x81, 0x80, 0xD1, 0xC0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    std::memcpy(b + 38, std_timings, 16);
+    // 1920 x 1080 at 60 Hz, 148.5 MHz, 531 x 299 mm.
+    const uint8_t timing[18] = {0x02, 0x3A, 0x80, 0x18, 0x71, 0x38, 0x2D, 0x40, 0x58,
+                                0x2C, 0x45, 0x00, 0x13, 0x2B, 0x21, 0x00, 0x00, 0x1E};
+    std::memcpy(b + 54, timing, 18);
+    put_descriptor_text(b, 72, 0xFC, "VELQUOR DEMO");
+    const uint8_t range[18] = {0,  0, 0,    0xFD, 0,   56,  76,  30,  83,
+                               17, 0, 0x0A, ' ',  ' ', ' ', ' ', ' ', ' '};
+    std::memcpy(b + 90, range, 18);
+    put_descriptor_text(b, 108, 0xFF, "VQ000001");
+    unsigned sum = 0;
+    for (int i = 0; i < 127; i++) sum += b[i];
+    b[127] = static_cast<uint8_t>(-sum);
+    return write_file(out, std::string(reinterpret_cast<const char *>(b), sizeof b)) ? 0 : 1;
+}
+
 const char usage[] =
     "usage: imagegen firmware OUT.cpp [HEXFILE]\n"
     "       imagegen boot OUT.cpp [PRIM ZELB3 AM29LV150]\n"
-    "       imagegen hex OUT.h86 [RECORDS]\n";
+    "       imagegen hex OUT.h86 [RECORDS]\n"
+    "       imagegen edid OUT.bin\n";
 
 }  // namespace
 
@@ -358,6 +411,7 @@ int main(int argc, char **argv) {
         return gen_boot(argv[2], argc == 6 ? argv + 3 : nullptr);
     if (argc >= 3 && std::strcmp(argv[1], "hex") == 0 && argc <= 4)
         return gen_hex(argv[2], argc == 4 ? argv[3] : nullptr);
+    if (argc == 3 && std::strcmp(argv[1], "edid") == 0) return gen_edid(argv[2]);
     std::fputs(usage, stderr);
     return 2;
 }

@@ -1,11 +1,16 @@
 // The I2C bus on the parallel port: the port table, the selection and the bus
-// primitives, each an exact sequence of register writes and status reads.
+// primitives, each an exact sequence of register writes and status reads; or
+// an i2c-dev bus, where each read and write of a byte is one transfer.
 #include "velquor/link/com_i2c.h"
 
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <initializer_list>
 
+#include "platform/i2c.h"
 #include "velquor/link/com_action.h"
+#include "velquor/link/com_link.h"
 #include "velquor/ui/err_texts.h"
 
 uint32_t lptport[lpt_n_ports] = {0x378, 0x278, 0x3BC, 0x378};
@@ -16,6 +21,35 @@ inp32_fn Inp32 = nullptr;
 out32_fn Out32 = nullptr;
 uint64_t i2c_accesses = 0;
 uint32_t i2c_access_ns = 2500;
+char ddc_i2c_dev[96] = "";
+
+namespace {
+
+int i2c_fd = -1;
+
+bool on_i2c_dev(void) { return ddc_i2c_dev[0] != '\0'; }
+
+// One transfer on the i2c-dev bus for I2C_WR3 and I2C_R3: 0, or 1 with sys_rv
+// 14 (not acknowledged) or fail_id (the transfer failed otherwise, noted in
+// the traffic log).
+char dev_transfer(uint8_t adr, const uint8_t *w, size_t wn, uint8_t *r, size_t rn,
+                  uint8_t fail_id) {
+    ++i2c_accesses;
+    const int rc = plat::i2c_transfer(i2c_fd, static_cast<uint8_t>(adr >> 1), w, wn, r, rn);
+    if (rc == plat::I2C_OK) return 0;
+    if (rc == plat::I2C_NAK) {
+        sys_rv = mc_e_n_ack;
+        return 1;
+    }
+    char note[160];
+    std::snprintf(note, sizeof note, "%s: %s", ddc_i2c_dev,
+                  i2c_fd < 0 ? "not open" : std::strerror(plat::i2c_last_errno()));
+    mc_log_note(note);
+    sys_rv = fail_id;
+    return 1;
+}
+
+}  // namespace
 
 void reset_ddc_port(void) {
     static const uint32_t data[lpt_n_ports] = {0x378, 0x278, 0x3BC, 0x378};
@@ -28,13 +62,22 @@ void reset_ddc_port(void) {
 char mc_open_ddc(uint8_t intf, uint8_t to, uint8_t bus) {
     (void)to;
     (void)bus;
+    if (on_i2c_dev()) {
+        mc_fail_where[0] = mc_fail_why[0] = '\0';
+        plat::i2c_close(&i2c_fd);
+        if (plat::i2c_open(ddc_i2c_dev, &i2c_fd) == plat::I2C_OK) return mc_e_ok;
+        char why[128];
+        plat::i2c_explain_open(ddc_i2c_dev, plat::i2c_last_errno(), why, sizeof why);
+        mc_open_failed(ddc_i2c_dev, why);
+        return mc_e_n_op_comp;
+    }
     if (intf < 1 || intf > lpt_n_ports) return mc_e_n_comp;
     sys_lport = lptport[intf - 1];
     sys_lport_stat = lptportstat[intf - 1];
     return mc_e_ok;
 }
 
-void mc_close_ddc(void) {}
+void mc_close_ddc(void) { plat::i2c_close(&i2c_fd); }
 
 namespace {
 
@@ -72,6 +115,7 @@ constexpr uint8_t stat_sda = 0x40, stat_loop = 0x80;
 
 char I2C_get_cable(void) {
     sys_rv = 0;
+    if (on_i2c_dev()) return 1;
     w(0);
     if (!(r() & stat_loop)) {
         sys_rv = mc_e_flush;
@@ -86,31 +130,32 @@ char I2C_get_cable(void) {
 }
 
 char I2C_pw_off(void) {
-    w(0);
+    if (!on_i2c_dev()) w(0);
     return 1;
 }
 
 char I2C_pw_on(void) {
-    w(4);
+    if (!on_i2c_dev()) w(4);
     return 1;
 }
 
 char I2C_send_start(void) {
-    w({5, 5, 4, 4});
+    if (!on_i2c_dev()) w({5, 5, 4, 4});
     return 0;
 }
 
 char I2C_send_rpstart(void) {
-    w({6, 6, 7, 7, 5, 5, 4, 4});
+    if (!on_i2c_dev()) w({6, 6, 7, 7, 5, 5, 4, 4});
     return 0;
 }
 
 char I2C_send_stop(void) {
-    w({5, 5, 7, 7});
+    if (!on_i2c_dev()) w({5, 5, 7, 7});
     return 0;
 }
 
 char I2C_send_start_stop_loop(void) {
+    if (on_i2c_dev()) return 1;
     for (int i = 0; i < 10; ++i) {
         I2C_send_start();
         I2C_send_stop();
@@ -145,6 +190,10 @@ uint8_t I2C_rdat(void) {
 }
 
 char I2C_WR3(uint8_t adr, uint8_t sub, uint8_t dat) {
+    if (on_i2c_dev()) {
+        const uint8_t b[2] = {sub, dat};
+        return dev_transfer(adr, b, 2, nullptr, 0, mc_e_w_dat);
+    }
     I2C_send_start();
     if (I2C_wdat(adr) || I2C_wdat(sub) || I2C_wdat(dat)) return 1;
     I2C_send_stop();
@@ -153,6 +202,12 @@ char I2C_WR3(uint8_t adr, uint8_t sub, uint8_t dat) {
 
 char I2C_R3(uint8_t adr, uint8_t sub, uint8_t *dat) {
     sys_rv = 0;
+    if (on_i2c_dev()) {
+        uint8_t b = 0;
+        if (dev_transfer(adr, &sub, 1, &b, 1, mc_e_r_dat)) return 1;
+        if (dat) *dat = b;
+        return 0;
+    }
     I2C_send_start();
     bool failed = I2C_wdat(adr) || I2C_wdat(sub);
     if (!failed) {

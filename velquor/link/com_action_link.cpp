@@ -151,16 +151,15 @@ void init_op_dat(int32_t mode, const char *intf, int *port, uint8_t to, uint8_t 
 
 // ---------------------------------------------------------------- opening and closing
 
-namespace {
-
-// Keeps where and why an opening failed, and notes it in the traffic log.
-void open_failed(const char *where, const char *why) {
+void mc_open_failed(const char *where, const char *why) {
     std::snprintf(mc_fail_where, sizeof mc_fail_where, "%s", where);
     std::snprintf(mc_fail_why, sizeof mc_fail_why, "%s", why);
     char note[sizeof mc_fail_where + sizeof mc_fail_why + 16];
     std::snprintf(note, sizeof note, "open %s: %s", mc_fail_where, mc_fail_why);
     mc_log_note(note);
 }
+
+namespace {
 
 // The reason of a failed serial opening of `intf`.
 void serial_failed(const char *intf, char rv) {
@@ -174,7 +173,7 @@ void serial_failed(const char *intf, char rv) {
         std::snprintf(why, sizeof why, "no port named");
     else
         plat::ser_explain_open(path, plat::ser_last_errno(), why, sizeof why);
-    open_failed(path, why);
+    mc_open_failed(path, why);
 }
 
 // The reason of a failed TCP opening (the ICMP echo or the connect) of `ip`.
@@ -194,7 +193,7 @@ void tcp_failed(const char *ip, uint32_t port, char rv, bool echo) {
     else
         std::snprintf(why, sizeof why, "%s", std::strerror(plat::net_last_errno()));
     why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
-    open_failed(where, why);
+    mc_open_failed(where, why);
 }
 
 }  // namespace

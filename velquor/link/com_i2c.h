@@ -8,6 +8,11 @@
 // bit 2 the supply of the bus side, bit 7 the loop-back output of the adapter
 // test. Status register: bit 6 SDA as seen on the bus, bit 7 the loop-back
 // input, which reads the inverse of data bit 7 while the adapter is plugged.
+//
+// The same EEPROM can also be reached over a graphics card's DDC lines, an
+// i2c-dev bus, where the kernel's driver is the master: then I2C_WR3 and
+// I2C_R3 are one transfer each, and the adapter test, the supply and the bare
+// conditions have nothing to do.
 #pragma once
 
 #include <cstdint>
@@ -39,18 +44,27 @@ extern uint64_t i2c_accesses;
 // standard mode's 4.7 us of a low clock. 0 lets the accesses run as they come.
 extern uint32_t i2c_access_ns;
 
-// Selects the register pair of port intf (1..4): 0, or 6 "port not specified"
-// with the selection left as it was. to and bus are not used.
+// The i2c-dev bus to use instead of the parallel port ("/dev/i2c-N"); empty
+// for the parallel port.
+extern char ddc_i2c_dev[96];
+
+// The parallel port: selects the register pair of port intf (1..4): 0, or 6
+// "port not specified" with the selection left as it was. An i2c-dev bus:
+// opens it, 0, or 3 "can not open port" with mc_fail_where and mc_fail_why
+// set. to and bus are not used.
 char mc_open_ddc(uint8_t intf, uint8_t to, uint8_t bus);
-// Closes the I2C link. The parallel port needs no closing: nothing to do.
+// Closes the I2C link: the i2c-dev bus when one is open (the parallel port
+// needs no closing).
 void mc_close_ddc(void);
 
 // The adapter test: 1 found; 0 not found with sys_rv 21. Leaves the supply off.
+// An i2c-dev bus has no adapter: 1.
 char I2C_get_cable(void);
 // The supply of the bus side off (both lines low) or on (both lines low); 1.
+// Nothing to do on an i2c-dev bus, whose supply the graphics card keeps on.
 char I2C_pw_off(void);
 char I2C_pw_on(void);
-// Start, repeated start and stop conditions; 0.
+// Start, repeated start and stop conditions; 0. Nothing on an i2c-dev bus.
 char I2C_send_start(void);
 char I2C_send_rpstart(void);
 char I2C_send_stop(void);
@@ -62,8 +76,10 @@ char I2C_wdat(uint8_t dat);
 // Clocks in one byte and answers it with no acknowledge.
 uint8_t I2C_rdat(void);
 // Writes dat to word address sub of device adr: 0, or 1 at the first byte not
-// acknowledged (no stop condition then).
+// acknowledged (no stop condition then; sys_rv 14). On an i2c-dev bus a
+// transfer that failed otherwise gives sys_rv 7, and the traffic log says why.
 char I2C_WR3(uint8_t adr, uint8_t sub, uint8_t dat);
 // Reads word address sub of device adr into *dat: 0, or 1 when a byte was not
-// acknowledged (a stop condition is sent either way; sys_rv 14).
+// acknowledged (a stop condition is sent either way; sys_rv 14), or on an
+// i2c-dev bus when the transfer failed otherwise (sys_rv 11).
 char I2C_R3(uint8_t adr, uint8_t sub, uint8_t *dat);

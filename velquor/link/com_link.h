@@ -142,6 +142,8 @@ void mc_log_note(const char *text);
 // log and velquor-cli add these.
 extern char mc_fail_where[96];
 extern char mc_fail_why[128];
+// Keeps where and why an opening failed, and notes it in the traffic log.
+void mc_open_failed(const char *where, const char *why);
 // The kind of an opening: a serial port (op_dat an odat_ser) or a TCP
 // connection to a converter (an odat_ip), made after an ICMP echo.
 enum mc_open_kind : int { mc_open_ser = 0, mc_open_tcp = 1 };

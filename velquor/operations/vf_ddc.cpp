@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "platform/file_replace.h"
 #include "velquor/link/com_action.h"
@@ -387,6 +388,9 @@ char ddc_read_settled(uint8_t adr, uint8_t *out) {
         const bool last = Clock::now() >= until;
         const char rv = read_at(adr, out);
         if (rv != mc_e_n_ack || last) return rv;
+        // A try costs a fraction of a millisecond of bus time; the pause
+        // between tries leaves the processor to others meanwhile.
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
 }
 
