@@ -74,6 +74,23 @@ int main(int argc, char **argv) {
     measure("info, paced 9600, pty",
             {"--config", conf, "--port", paced.link, "--monitor", "2", "info"}, runs,
             7 * 2 * 10 * byte_ms + 1);
+    // A macro step of ten commands to monitors 1, 2, 3, 1, ...: each frame and
+    // its answer on the wire, and the chain's pauses (10 ms each for the start,
+    // the list set-up, the walk and the opening, 1 ms each after the frames
+    // and at the end).
+    {
+        FILE *f = fopen((dir + "/ten.vqm").c_str(), "w");
+        if (f) {
+            fprintf(f, "Ten <ten commands>\n");
+            for (int i = 0; i < 10; ++i) fprintf(f, ":%d 0x1234 %d\n", i % 3 + 1, i);
+            fclose(f);
+        }
+    }
+    measure("macro step of 10, unpaced, pty",
+            {"--config", conf, "--port", pty.link, "macro", dir + "/ten.vqm", "1"}, runs, 0);
+    measure("macro step of 10, paced 9600, pty",
+            {"--config", conf, "--port", paced.link, "macro", dir + "/ten.vqm", "1"}, runs,
+            10 * 2 * 10 * byte_ms + 4 * 10 + 2);
     zs_stop(&sim);
     return 0;
 }

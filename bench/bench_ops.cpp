@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "bench_support.h"
+#include "bench_window.h"
 #include "platform/loop.h"
 #include "platform/serial.h"
 #include "platform/win.h"
@@ -24,48 +24,8 @@
 
 namespace {
 
-int main_proc(int, int msg, int p1, int) {
-    if (msg == plat::WIN_MSG_TIMER) {
-        if (p1 == static_cast<int>(sm_timer_resume)) sm_on_timer_173();
-        if (p1 == static_cast<int>(sm_timer_end)) sm_on_timer_165();
-        if (p1 == static_cast<int>(dlg_tm_idle)) dlg_idle_tick();
-    }
-    return 0;
-}
-
-// The helper library's serial primitives over the platform serial layer, as
-// start-up would bind them.
-char b_open(int *h, const char *intf) {
-    char path[256];
-    if (!h) return 10;
-    if (!intf || !plat::ser_resolve_name(intf, path, sizeof path)) return 2;
-    return plat::ser_open(path, h) == plat::SER_OK ? 0 : 3;
-}
-void b_close(int *h) { plat::ser_close(h); }
-char b_timeouts(int h, uint32_t tor) {
-    return plat::ser_set_read_timeout(h, tor) == plat::SER_OK ? 0 : 9;
-}
-void bind_serial(bool on) {
-    mc_opencom = on ? b_open : nullptr;
-    mc_CloseCom = on ? b_close : nullptr;
-    set_comm_timeouts_zelb = on ? b_timeouts : nullptr;
-    mc_read_com_buff = on ? bench_ser_read : nullptr;
-    mc_writecom_buff = on ? bench_ser_write : nullptr;
-}
-
-void ensure_windows() {
-    if (hwndMain != -1) return;
-    vq_wire();
-    plat::win_use_headless();
-    plat::WinMainArgs a;
-    a.proc = main_proc;
-    hwndMain = plat::win_create_main(a);
-    dlgopen_stat();
-    dlgopen_staterr();
-}
-
 void BM_StatusRedraw(benchmark::State &state) {
-    ensure_windows();
+    bench_open_windows();
     set_titeltx("FS: PC->TFT ");
     setdlg_stat_txt("Line:", "of", nullptr);
     stat_set_max(200);
@@ -80,7 +40,7 @@ BENCHMARK(BM_StatusRedraw);
 
 // One key press from the dispatcher's start to idle, end timer included.
 void BM_KeyPressOverPty(benchmark::State &state) {
-    ensure_windows();
+    bench_open_windows();
     std::string err;
     zs_sim *sim = bench_start_pty_sim(&err);
     if (!sim) {
@@ -88,7 +48,7 @@ void BM_KeyPressOverPty(benchmark::State &state) {
         return;
     }
     plat::ser_set_com_path(1, zs_slave_path(sim, 0).c_str());
-    bind_serial(true);
+    bench_bind_serial(true);
     com_mode = com_mode_rs232;
     sys_intf = 1;
     sys_zelb_nr = 1;
@@ -103,7 +63,7 @@ void BM_KeyPressOverPty(benchmark::State &state) {
             },
             30000);
     }
-    bind_serial(false);
+    bench_bind_serial(false);
     plat::ser_set_com_path(1, nullptr);
     zs_stop(&sim);
 }

@@ -33,6 +33,8 @@ enum cli_cmd_t : int {
     cli_ddc_write,
     cli_ddc_convert,
     cli_edid,
+    cli_macro,
+    cli_scan,
 };
 
 struct cli_opts {
@@ -50,6 +52,7 @@ struct cli_opts {
     std::string log;     // --log FILE
     int answer = 0;      // --yes 1, --no 2, else ask (or No without a terminal)
     bool quiet = false;  // --quiet: only the value (ping's number, info's lines)
+    bool json = false;   // --json: one JSON document on stdout instead of the text result
     cli_cmd_t cmd = cli_none;
     int key_id = 0;             // command id of the key: cmd_key_up .. cmd_key_ok
     std::string file;           // the dump file of upload, download and check-dump
@@ -61,6 +64,10 @@ struct cli_opts {
     std::string i2c;            // --i2c DEV: an i2c-dev bus instead of the parallel port
     int boards = 0;             // ddc-write --boards N: boards of the series (default 1)
     bool fix_checksum = false;  // ddc-write --fix-checksum: write a corrected last byte
+    std::string button;         // macro FILE BUTTON: 1..5 or the button's name
+    int step = 0;               // macro --step N: the step to run, 1..25 (default the first)
+    int scan_from = 0;          // scan --from A: the first COM number (default the configuration's)
+    int scan_to = 0;            // scan --to B: the last COM number
 };
 
 // Results of cli_parse.

@@ -62,6 +62,11 @@ const char *cli_usage(void) {
            "  ddc-convert FILE      convert FILE into the other form (.bin <-> .dat)\n"
            "  edid FILE             decode the EDID in FILE (either form, or any 128-byte\n"
            "                        file) and tell what is wrong with it; no monitor\n"
+           "  scan                  look for monitors on COM --from A to --to B (RS232): the\n"
+           "                        ports that answer, their monitors and firmware\n"
+           "  macro FILE            list the buttons of the macro FILE and their steps\n"
+           "  macro FILE BUTTON     send a step of BUTTON (1..5 or its name) to the\n"
+           "                        monitors: its first, or --step N\n"
            "\n"
            "options:\n"
            "  --config FILE         configuration file (default ./std.cfg)\n"
@@ -89,7 +94,12 @@ const char *cli_usage(void) {
            "                        (/dev/i2c-N of a graphics card) instead of the adapter\n"
            "  --boards N            ddc-write: end the series after N boards (default 1)\n"
            "  --fix-checksum        ddc-write: write a corrected checksum byte, saying so\n"
+           "  --step N              macro: the step of the button to send, 1..25\n"
+           "  --from A, --to B      scan: the range of COM numbers, 1..99 (default the\n"
+           "                        configuration's, else 1 to 99)\n"
            "  --quiet               print only the value: ping's number, info's lines\n"
+           "  --json                ping, info, scan, check-dump, firmware --check: print\n"
+           "                        one JSON document with the result or the error\n"
            "  --help, --version\n"
            "\n"
            "exit status: 0 no error, 1 the operation reported an error or a file could not\n"
@@ -160,6 +170,10 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
                 return fail(std::string("--variant takes zelb3 or am29lv150, not ") + s);
             continue;
         }
+        if (!strcmp(a, "--json")) {
+            o->json = true;
+            continue;
+        }
         if (!strcmp(a, "--quiet") || !strcmp(a, "-q")) {
             o->quiet = true;
             continue;
@@ -184,10 +198,11 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
             const char *name;
             int lo, hi;
             int *dst;
-        } nums[] = {{"--com", 1, 99, &o->com},          {"--ip-list", 1, 9, &o->ip_list},
-                    {"--monitor", 0, 255, &o->monitor}, {"--timeout", 1, 60, &o->timeout},
-                    {"--baud", 9600, 576000, &o->baud}, {"--lpt", 1, 4, &o->lpt},
-                    {"--boards", 1, 100000, &o->boards}};
+        } nums[] = {{"--com", 1, 99, &o->com},           {"--ip-list", 1, 9, &o->ip_list},
+                    {"--monitor", 0, 255, &o->monitor},  {"--timeout", 1, 60, &o->timeout},
+                    {"--baud", 9600, 576000, &o->baud},  {"--lpt", 1, 4, &o->lpt},
+                    {"--boards", 1, 100000, &o->boards}, {"--step", 1, 25, &o->step},
+                    {"--from", 1, 99, &o->scan_from},    {"--to", 1, 99, &o->scan_to}};
         bool done = false;
         for (const num_opt &n : nums) {
             if (strcmp(a, n.name)) continue;
@@ -218,6 +233,11 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
             o->file = a;
             continue;
         }
+        if (o->cmd == cli_macro && o->button.empty()) {
+            if (strlen(a) > 25) return fail(std::string("no button is named ") + a);
+            o->button = a;
+            continue;
+        }
         if (o->cmd != cli_none) return fail(std::string("one command only: ") + a);
         if (!strcmp(a, "ping"))
             o->cmd = cli_ping;
@@ -227,9 +247,12 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
             o->cmd = cli_reset;
         else if (!strcmp(a, "erase"))
             o->cmd = cli_erase;
+        else if (!strcmp(a, "scan"))
+            o->cmd = cli_scan;
         else if (!strcmp(a, "upload") || !strcmp(a, "download") || !strcmp(a, "check-dump") ||
                  !strcmp(a, "firmware") || !strcmp(a, "bootstrap") || !strcmp(a, "ddc-read") ||
-                 !strcmp(a, "ddc-write") || !strcmp(a, "ddc-convert") || !strcmp(a, "edid")) {
+                 !strcmp(a, "ddc-write") || !strcmp(a, "ddc-convert") || !strcmp(a, "edid") ||
+                 !strcmp(a, "macro")) {
             // The file may follow later options: firmware --check FILE.
             file_cmd = a;
             o->cmd = !strcmp(a, "upload")        ? cli_upload
@@ -240,6 +263,7 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
                      : !strcmp(a, "ddc-read")    ? cli_ddc_read
                      : !strcmp(a, "ddc-write")   ? cli_ddc_write
                      : !strcmp(a, "ddc-convert") ? cli_ddc_convert
+                     : !strcmp(a, "macro")       ? cli_macro
                                                  : cli_edid;
         } else if (!strcmp(a, "key")) {
             const char *s = need();
@@ -277,6 +301,15 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
     if (o->boards && o->cmd != cli_ddc_write) return fail("--boards goes with ddc-write");
     if (o->fix_checksum && o->cmd != cli_ddc_write)
         return fail("--fix-checksum goes with ddc-write");
+    if (o->json && o->cmd != cli_ping && o->cmd != cli_info && o->cmd != cli_check_dump &&
+        o->cmd != cli_firm_check && o->cmd != cli_scan)
+        return fail("--json goes with ping, info, scan, check-dump and firmware --check");
+    if ((o->scan_from || o->scan_to) && o->cmd != cli_scan)
+        return fail("--from and --to go with scan");
+    if (o->cmd == cli_scan && (!o->ip.empty() || o->ip_list > 0))
+        return fail("scan looks at COM ports (RS232): not with --ip or --ip-list");
+    if (o->step && (o->cmd != cli_macro || o->button.empty()))
+        return fail("--step goes with macro FILE BUTTON");
     if (o->group && o->ip_list < 0) return fail("--group needs --ip-list");
     // The window's rules: one link at a time; info reads one monitor, as the
     // window's Update is disabled at monitor number 0.

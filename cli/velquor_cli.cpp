@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/cli_json.h"
 #include "cli/edid.h"
 #include "platform/cp1252.h"
 #include "platform/file_replace.h"
@@ -48,8 +49,10 @@
 #include "velquor/operations/vf_images.h"
 #include "velquor/operations/vf_info.h"
 #include "velquor/operations/vf_ipl.h"
+#include "velquor/operations/vf_mak.h"
 #include "velquor/sequencer/sm_act.h"
 #include "velquor/ui/conf.h"
+#include "velquor/ui/scan.h"
 #include "velquor/ui/screen.h"
 #include "velquor/ui/text_ar.h"
 #include "velquor/ui/velquor_dialogs.h"
@@ -61,6 +64,7 @@ namespace {
 constexpr int kOpLimitMs = 30 * 60 * 1000;  // an operation that runs longer is given up
 
 bool had_error = false;
+bool boxes_to_stderr = false;
 bool usage_error = false;      // an option turned out not to fit the configuration
 std::atomic<int> g_signal{0};  // SIGINT or SIGTERM once one came, else 0
 
@@ -213,11 +217,16 @@ plat::WinAnswer on_box(const plat::WinBoxRecord &b, int answer) {
     // failures), go to stderr; so do questions, which are not results.
     bool err = b.icon == plat::WIN_ICON_STOP;
     if (err) had_error = true;
-    FILE *f = (err || b.owner == -1 || b.buttons == plat::WIN_BOX_YESNO) ? stderr : stdout;
+    // With --json and for the scan, whose results stdout carries, every box
+    // goes to stderr.
+    FILE *f = (err || b.owner == -1 || b.buttons == plat::WIN_BOX_YESNO || boxes_to_stderr)
+                  ? stderr
+                  : stdout;
     std::string body = utf8(b.body);
     // A link that could not be opened: where, and the system's reason.
     if (err && mc_fail_where[0])
         body += ": " + std::string(mc_fail_where) + ": " + std::string(mc_fail_why);
+    if (err && json_on) json_message(body);
     if (b.caption.empty())
         fprintf(f, "%s\n", body.c_str());
     else
@@ -277,6 +286,12 @@ bool apply_options(const cli_opts &o) {
         return false;
     }
     if (o.monitor >= 0) sys_zelb_nr = static_cast<uint8_t>(o.monitor);
+    if (o.cmd == cli_scan) {
+        if (o.scan_from) sc_intf_s = static_cast<uint8_t>(o.scan_from);
+        if (o.scan_to) sc_intf_e = static_cast<uint8_t>(o.scan_to);
+        if (o.timeout > 0) sc_to = static_cast<uint8_t>(o.timeout);
+        if (o.no_parity) sc_parno = 1;
+    }
     if ((o.cmd == cli_info || o.cmd == cli_upload) && sys_zelb_nr == 0) {
         // From the configuration: the window's rule.
         fprintf(stderr,
@@ -334,6 +349,7 @@ int command_id(const cli_opts &o) {
     case cli_ddc_read: return cmd_ddc_upl;
     case cli_ddc_write: return cmd_ddc_dnl;
     case cli_ddc_convert: return cmd_convert;
+    case cli_scan: return cmd_scan;
     default: return 0;
     }
 }
@@ -426,9 +442,68 @@ void print_firm_report(FILE *f) {
 
 // One line that says what the command did; with --quiet only the value.
 // `to_all`: the command went to monitor number 0, every monitor of the line.
+// The scan's tree as indented lines: a port, its monitors, their firmware.
+void print_scan(void) {
+    char t[scan_line_size];
+    if (scan_count == 0) {
+        scan_none_line(t, sizeof t);
+        printf("%s\n", utf8(t).c_str());
+    }
+    for (int32_t i = 0; i < scan_count; ++i) {
+        const scan_T &r = scans[i];
+        scan_port_line(&r, t, sizeof t);
+        printf("%s\n", utf8(t).c_str());
+        for (int j = 1; r.mode == scan_m_found && j <= r.mon_count; ++j) {
+            scan_mon_line(&r, j, t, sizeof t);
+            printf("  %s\n", utf8(t).c_str());
+            scan_firm_line(&r, j, t, sizeof t);
+            printf("    %s\n", utf8(t).c_str());
+        }
+    }
+}
+
+// The scan for a script: each port opened with its device and what it
+// answered, and each monitor's identification.
+void json_scan(nlohmann::json &d) {
+    d["from"] = sc_intf_s < sc_intf_e ? sc_intf_s : sc_intf_e;
+    d["to"] = sc_intf_s < sc_intf_e ? sc_intf_e : sc_intf_s;
+    d["aborted"] = scan_cancelled != 0;
+    d["ports"] = nlohmann::json::array();
+    for (int32_t i = 0; i < scan_count; ++i) {
+        const scan_T &r = scans[i];
+        const char *path = plat::ser_com_path(r.ix);
+        nlohmann::json p = {{"com", r.ix},
+                            {"device", path ? path : ""},
+                            {"result", r.mode == scan_m_found  ? "monitors"
+                                       : r.mode == scan_m_loop ? "loop"
+                                                               : "error"},
+                            {"monitors", nlohmann::json::array()}};
+        for (int j = 1; r.mode == scan_m_found && j <= r.mon_count; ++j) {
+            nlohmann::json m = json_identification(r.zelb_data[j - 1]);
+            m["number"] = j;
+            p["monitors"].push_back(m);
+        }
+        d["ports"].push_back(p);
+    }
+    if (scan_denied_count > 0)
+        d["denied"] = {
+            {"count", scan_denied_count}, {"first", scan_denied_where}, {"why", scan_denied_why}};
+}
+
 void print_result(const cli_opts &o, bool to_all) {
     const std::string where = link_where();
     const unsigned nr = sys_zelb_nr;
+    if (json_on) {
+        nlohmann::json &d = json_doc();
+        if (o.cmd != cli_scan) d["link"] = where;
+        if (o.cmd == cli_ping) d["monitors"] = nr;
+        if (o.cmd == cli_info) {
+            d["monitor"] = nr;
+            d["identification"] = json_identification(zelb_info_dat);
+        }
+        if (o.cmd == cli_scan) json_scan(d);
+        return;
+    }
     switch (o.cmd) {
     case cli_ping:
         if (o.quiet)
@@ -518,6 +593,7 @@ void print_result(const cli_opts &o, bool to_all) {
             printf("%s written into %s on %s\n", o.file.c_str(),
                    plural(ddc_report.written, "board", "boards").c_str(), ddc_bus_name().c_str());
         break;
+    case cli_scan: print_scan(); break;
     case cli_ddc_convert:
         if (o.quiet) break;
         printf("%s converted into %s\n", o.file.c_str(), ddcpath);
@@ -554,12 +630,31 @@ bool declined(const cli_opts &o) {
 FILE *open_for_check(const cli_opts &o) {
     FILE *f = nullptr;
     if (mf_fopen(&f, o.file.c_str(), mf_read) != 0) {
-        fprintf(stderr, "velquor-cli: cannot read %s: %s\n", o.file.c_str(), std::strerror(errno));
+        const std::string why = std::strerror(errno);
+        fprintf(stderr, "velquor-cli: cannot read %s: %s\n", o.file.c_str(), why.c_str());
+        if (json_on) json_error("file", mfe_open, utf8(mf_get_err_msg(mfe_open)), o.file, why);
         return nullptr;
     }
     sys_f_rv = 0;
     captured.clear();
     return f;
+}
+
+// A file that a check refuses: each complaint and the text of file error id
+// on stderr (the latter only when id is not 0) and in the JSON document, with
+// the file and line at fault in `at`. 1.
+int file_refused(const std::string &at, uint8_t id) {
+    for (const std::string &c : captured) {
+        fprintf(stderr, "velquor-cli: %s: %s\n", at.c_str(), c.c_str());
+        if (json_on) json_message(at + ": " + c);
+    }
+    const std::string text = utf8(mf_get_err_msg(id ? id : uint8_t(mfe_invdat)));
+    if (id) fprintf(stderr, "velquor-cli: %s: %s\n", at.c_str(), text.c_str());
+    if (json_on)
+        json_error("file", id ? int(id) : int(mfe_invdat), text, at,
+                   captured.empty() ? "" : captured[0]);
+    sys_f_rv = 0;
+    return 1;
 }
 
 // edid: the EDID of FILE decoded, one fact a line; what is wrong on stderr.
@@ -577,14 +672,7 @@ int edid_check(const cli_opts &o) {
     const char ok = input_ddc_file();
     capture_boxes = false;
     mf_fclose(&fpupl);
-    if (!ok) {
-        for (const std::string &c : captured)
-            fprintf(stderr, "velquor-cli: %s: %s\n", o.file.c_str(), c.c_str());
-        fprintf(stderr, "velquor-cli: %s: %s\n", o.file.c_str(),
-                utf8(mf_get_err_msg(sys_f_rv)).c_str());
-        sys_f_rv = 0;
-        return 1;
-    }
+    if (!ok) return file_refused(o.file, sys_f_rv ? sys_f_rv : uint8_t(mfe_invdat));
     edid_report r;
     edid_decode(ddc_buffer, &r);
     for (const std::string &l : r.lines) printf("%s\n", l.c_str());
@@ -607,12 +695,8 @@ int firm_check(const cli_opts &o) {
     if (rc != 0 || firm_lines == 0) {
         const std::string at =
             firm_err_line ? o.file + ":" + std::to_string(firm_err_line) : o.file;
-        for (const std::string &c : captured)
-            fprintf(stderr, "velquor-cli: %s: %s\n", at.c_str(), c.c_str());
         const uint8_t e = firm_lines == 0 && rc == 0 ? uint8_t(mfe_nodat) : sys_f_rv;
-        fprintf(stderr, "velquor-cli: %s: %s\n", at.c_str(), utf8(mf_get_err_msg(e)).c_str());
-        sys_f_rv = 0;
-        return 1;
+        return file_refused(at, e ? e : uint8_t(mfe_invdat));
     }
     // Records as they stand: data bytes and the address ranges they cover.
     const int32_t records = firm_lines;
@@ -635,6 +719,25 @@ int firm_check(const cli_opts &o) {
     const uint64_t raw_bytes = firm_table_bytes();
     firm_compress();
     const uint64_t merged_bytes = firm_table_bytes();
+    if (json_on) {
+        nlohmann::json &d = json_doc();
+        d["file"] = o.file;
+        d["records"] = records;
+        d["data_bytes"] = data;
+        d["ranges"] = nlohmann::json::array();
+        for (const auto &r : ranges)
+            d["ranges"].push_back({{"first", r.first}, {"last", r.second - 1}});
+        d["lines_merged"] = firm_lines;
+        d["bytes_merged"] = merged_bytes;
+        d["bytes_unmerged"] = raw_bytes;
+        d["wire_seconds"] = nlohmann::json::array();
+        for (int rate : {9600, 19200, 38400, 115200, 288000, 384000, 576000})
+            d["wire_seconds"].push_back(
+                {{"baud", rate},
+                 {"one_monitor", (merged_bytes + static_cast<uint64_t>(firm_lines)) * 11.0 / rate},
+                 {"chain", 2.0 * merged_bytes * 11.0 / rate}});
+        return 0;
+    }
     printf("%s: %d records, %llu data bytes\n", o.file.c_str(), static_cast<int>(records),
            static_cast<unsigned long long>(data));
     if (o.quiet) return 0;
@@ -744,6 +847,84 @@ std::string file_reason(const std::string &path, bool write) {
     return "the disk refused the new file";
 }
 
+// A command of a macro step as the file writes it: address, command, value.
+std::string macro_command_text(const mak_ent_T &e, int k) {
+    char t[48];
+    snprintf(t, sizeof t, "%u 0x%04X 0x%04X", unsigned(e.zelb_nr[k]), unsigned(e.cmd[k] & 0xFFFF),
+             unsigned(e.val[k] & 0xFFFF));
+    return t;
+}
+
+// macro FILE: the buttons and their steps, one line a button and one a step.
+void print_macros(void) {
+    for (int b = 0; b < mak_buttons; ++b) {
+        const makroT &m = makros[b];
+        if (mak_is_empty(&m)) continue;
+        printf("%d %s\n", b + 1, utf8(m.ent[0].text_id).c_str());
+        for (int i = 0; i < m.cnt; ++i) {
+            const mak_ent_T &e = m.ent[i];
+            std::string cmds;
+            for (int k = 0; k < e.cnt; ++k) cmds += (k ? "; " : "") + macro_command_text(e, k);
+            printf("  %d %s: %s\n", i + 1, utf8(e.text).c_str(),
+                   cmds.empty() ? "no commands" : cmds.c_str());
+        }
+    }
+}
+
+// macro FILE [BUTTON]: loads FILE as the window's Macro File > Open does,
+// lists it, or sends one step of the button. 0, 1 (the file or the step
+// failed) or 2 (no such button or step).
+int macro_command(const cli_opts &o) {
+    had_error = false;
+    copy_text(makpath, sizeof makpath, o.file);
+    load_mak();
+    if (had_error && !makpath[0])
+        fprintf(stderr, "velquor-cli: %s: %s\n", o.file.c_str(),
+                file_reason(o.file, false).c_str());
+    if (had_error) return 1;
+    int n = 0;
+    for (const makroT &m : makros) n += mak_is_empty(&m) ? 0 : 1;
+    if (o.button.empty()) {
+        if (n == 0) {
+            fprintf(stderr, "velquor-cli: %s: no macro buttons\n", o.file.c_str());
+            return 1;
+        }
+        print_macros();
+        return 0;
+    }
+    int b = -1;
+    if (o.button.size() == 1 && o.button[0] >= '1' && o.button[0] <= '5')
+        b = o.button[0] - '1';
+    else
+        b = mak_is_grp(o.button.c_str());
+    if (b < 0 || mak_is_empty(&makros[b])) {
+        fprintf(stderr, "velquor-cli: %s has no button %s\n", o.file.c_str(), o.button.c_str());
+        return 2;
+    }
+    makroT &m = makros[b];
+    if (o.step > m.cnt) {
+        fprintf(stderr, "velquor-cli: button %s has %s\n", o.button.c_str(),
+                plural(m.cnt, "step", "steps").c_str());
+        return 2;
+    }
+    m.ix = static_cast<uint8_t>(o.step > 0 ? o.step - 1 : 0);
+    const int ran = m.ix + 1;
+    const mak_ent_T &e = m.ent[m.ix];
+    run_button(cmd_mak_1 + b);
+    const int sig = g_signal.load();
+    if (sig != 0) {
+        vq_stop_operation(vq_stop_wait_ms);
+        fprintf(stderr, "velquor-cli: interrupted: the operation was stopped\n");
+        return 128 + sig;
+    }
+    if (had_error) return 1;
+    if (!o.quiet)
+        printf("%s: step %d %s sent to %s: %s\n", utf8(e.text_id).c_str(), ran,
+               utf8(e.text).c_str(), link_where().c_str(),
+               plural(e.cnt, "frame", "frames").c_str());
+    return 0;
+}
+
 // The line of `path` that ends before byte `pos` (the reader stopped behind
 // it); 0 when pos names no line.
 long dump_line_of(const std::string &path, long pos) {
@@ -793,14 +974,7 @@ int check_dump(const cli_opts &o) {
     mf_fclose(&f);
     if (ok != 1) {
         const long line = dump_line_of(o.file, fsd_err_pos);
-        const std::string at = line ? o.file + ":" + std::to_string(line) : o.file;
-        for (const std::string &c : captured)
-            fprintf(stderr, "velquor-cli: %s: %s\n", at.c_str(), c.c_str());
-        if (sys_f_rv != 0)
-            fprintf(stderr, "velquor-cli: %s: %s\n", at.c_str(),
-                    utf8(mf_get_err_msg(sys_f_rv)).c_str());
-        sys_f_rv = 0;
-        return 1;
+        return file_refused(line ? o.file + ":" + std::to_string(line) : o.file, sys_f_rv);
     }
     // Entries by class, in the order the classes first appear.
     std::vector<std::pair<const char *, int>> classes;
@@ -816,12 +990,24 @@ int check_dump(const cli_opts &o) {
     }
     std::string tables;
     int n_tables = 0;
+    nlohmann::json jtables = nlohmann::json::array();
     for (const gamma_kind_T &k : gamma_kinds) {
         if (k.tab->count <= 0) continue;
         char t[16];
         snprintf(t, sizeof t, "%s%02X (", n_tables ? ", " : "", static_cast<unsigned>(k.nr));
         tables += t + plural(k.tab->count, "point", "points") + ")";
+        jtables.push_back({{"table", k.nr}, {"points", k.tab->count}});
         ++n_tables;
+    }
+    if (json_on) {
+        nlohmann::json &d = json_doc();
+        d["file"] = o.file;
+        d["entries"] = fsd.fs_ent_cnt;
+        d["entry_classes"] = nlohmann::json::array();
+        for (const auto &c : classes)
+            d["entry_classes"].push_back({{"class", c.first}, {"count", c.second}});
+        d["gamma_tables"] = jtables;
+        return 0;
     }
     printf("%s: %s, %s\n", o.file.c_str(), plural(fsd.fs_ent_cnt, "entry", "entries").c_str(),
            plural(n_tables, "gamma table", "gamma tables").c_str());
@@ -969,7 +1155,18 @@ int cli_run(const cli_opts &o) {
     int answer = o.answer;
     plat::win_set_box_hook([answer](const plat::WinBoxRecord &b) { return on_box(b, answer); });
 
-    if (vq_startup(o.config.c_str()) != vq_start_ok) return 1;
+    json_on = o.json;
+    if (json_on)
+        json_start(o.cmd == cli_ping         ? "ping"
+                   : o.cmd == cli_info       ? "info"
+                   : o.cmd == cli_scan       ? "scan"
+                   : o.cmd == cli_check_dump ? "check-dump"
+                                             : "firmware --check");
+    boxes_to_stderr = json_on || o.cmd == cli_scan;
+    if (vq_startup(o.config.c_str()) != vq_start_ok) {
+        if (json_on) json_print(false);  // the start-up's boxes are its messages
+        return 1;
+    }
     if (vq_create_window(false) == -1) {
         fprintf(stderr, "velquor-cli: the main window could not be created\n");
         vq_shutdown(false);
@@ -986,6 +1183,11 @@ int cli_run(const cli_opts &o) {
         o.cmd == cli_firmware || o.cmd == cli_bootstrap) {
         if (scr_view_shown() == view_ddc || scr_view_shown() == view_boot) sysmode = view_fs;
     }
+    // The scan runs in its view, on RS232.
+    if (o.cmd == cli_scan) {
+        sysmode = view_scan;
+        set_com_mode(com_mode_rs232);
+    }
     // The DDC commands work in the DDC view, which ends with the I2C link.
     if (o.cmd == cli_ddc_read || o.cmd == cli_ddc_write || o.cmd == cli_ddc_convert)
         sysmode = view_ddc;
@@ -995,6 +1197,9 @@ int cli_run(const cli_opts &o) {
     if (ok && o.cmd == cli_edid) {
         plat::win_pump_until([] { return is_start == 1; }, 10000);
         rc = edid_check(o);
+    } else if (ok && o.cmd == cli_macro) {
+        plat::win_pump_until([] { return is_start == 1; }, 10000);
+        rc = macro_command(o);
     } else if (ok && (o.cmd == cli_check_dump || o.cmd == cli_firm_check)) {
         plat::win_pump_until([] { return is_start == 1; }, 10000);
         rc = o.cmd == cli_check_dump ? check_dump(o) : firm_check(o);
@@ -1038,6 +1243,14 @@ int cli_run(const cli_opts &o) {
         rc = sig != 0 ? 128 + sig : (had_error || declined(o)) ? 1 : 0;
     }
     if (usage_error) rc = 2;
+    if (json_on) {
+        if (rc != 0 && end_last_rv != 0)
+            json_error("link", end_last_rv, utf8(mc_get_err_msg(end_last_rv)), mc_fail_where,
+                       mc_fail_why);
+        else if (rc != 0 && end_last_f_rv != 0)
+            json_error("file", end_last_f_rv, utf8(mf_get_err_msg(end_last_f_rv)));
+        json_print(rc == 0);
+    }
     plat::win_close(hwndMain);
     sysmode = kept_sysmode;
     show_info = kept_show_info;

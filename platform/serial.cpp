@@ -99,19 +99,24 @@ bool known_port(int fd) {
 }
 
 // COM table. Paths live in fixed slots so that pointers handed out stay valid.
+// `path` holds the path set explicitly, `found` the device ser_find_ports gave
+// the number ("" = none).
 constexpr size_t kPathMax = 256;
 struct ComEntry {
     bool set;
     char path[kPathMax];
+    char found[kPathMax];
 };
 std::mutex g_com_mu;
 ComEntry g_com[100];
 
-// The path of COM n (1..99), the default written into its slot when unset.
-// g_com_mu held.
+// The path of COM n (1..99): the one set, else the one found, else the
+// default, which is written into its slot. g_com_mu held.
 const char *com_path_locked(int n) {
     ComEntry &e = g_com[n];
-    if (!e.set) snprintf(e.path, sizeof e.path, "/dev/ttyS%d", n - 1);
+    if (e.set) return e.path;
+    if (e.found[0]) return e.found;
+    snprintf(e.path, sizeof e.path, "/dev/ttyS%d", n - 1);
     return e.path;
 }
 
@@ -387,6 +392,14 @@ bool ser_set_com_path(int n, const char *path) {
     if (strlen(path) >= kPathMax) return false;
     strcpy(e.path, path);
     e.set = true;
+    return true;
+}
+
+bool ser_set_com_default(int n, const char *path) {
+    if (n < 1 || n > 99) return false;
+    if (path && strlen(path) >= kPathMax) return false;
+    std::lock_guard<std::mutex> lk(g_com_mu);
+    snprintf(g_com[n].found, sizeof g_com[n].found, "%s", path ? path : "");
     return true;
 }
 

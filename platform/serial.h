@@ -12,8 +12,11 @@
 // waiting (a late answer to an earlier command) without waiting for more.
 //
 // COM names: the program names ports "Com1" ... "Com99". ser_resolve_name maps
-// such a name (any letter case) through a port table, default /dev/ttyS(N-1),
-// to a device path; a name that begins with "/" is a device path already.
+// such a name (any letter case) through a port table to a device path; a name
+// that begins with "/" is a device path already. A COM number stands for, in
+// this order: the path set for it (the configuration, velquor-cli --port),
+// the device ser_find_ports gave it at start-up (a USB serial adapter), or
+// /dev/ttyS(N-1).
 //
 // Every system call goes through ser_sys(), a table that tests may replace to
 // make reads short, writes fail or a device vanish.
@@ -89,6 +92,28 @@ bool ser_com_path_is_set(int n);
 // "ComN" -> table path, "/..." -> itself. Copies at most outsz-1 bytes and
 // terminates. False for any other name or a name that does not fit.
 bool ser_resolve_name(const char *name, char *out, size_t outsz);
+
+// The device COM n stands for while no path is set for it (ser_find_ports
+// fills these); nullptr or "" gives it back /dev/ttyS(n-1). Never written to a
+// configuration. False for numbers outside 1..99 or a path too long.
+bool ser_set_com_default(int n, const char *path);
+
+// Gives the COM numbers to the serial devices of this machine, once at
+// start-up after the configuration was read. The rule:
+//   1. A number set explicitly (ser_set_com_path) keeps its path, and the
+//      device it names gets no second number.
+//   2. /dev/ttySk keeps COM k+1 when a UART stands behind it: sys/class/tty/
+//      ttySk/device exists and its `type` attribute is not 0. Legacy ttyS
+//      names without a UART hold no number.
+//   3. USB serial adapters, /dev/ttyUSB0, ttyUSB1, ... and then /dev/ttyACM0,
+//      ttyACM1, ... (by number), take the lowest numbers still free, each
+//      under its stable name in /dev/serial/by-id/ when one links to it (the
+//      first such name in name order), else under its /dev name.
+//   4. Every other number keeps /dev/ttyS(n-1).
+// dev_root and sys_root stand for /dev and /sys (nullptr: those), so a test
+// can point them at a tree of its own. Forgets the defaults of an earlier
+// call first. Returns how many adapters got a number.
+int ser_find_ports(const char *dev_root, const char *sys_root);
 
 // System calls used by this layer, swappable by tests (ser_sys_reset restores).
 struct SerialSys {

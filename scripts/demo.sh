@@ -65,6 +65,8 @@ else
   "$cli" --config "$cfg" --monitor 0 ping
   echo "\$ velquor-cli --config demo.cfg --monitor 1 info"
   "$cli" --config "$cfg" --monitor 1 info
+  echo "\$ velquor-cli --config demo.cfg scan --from 1 --to 1"
+  "$cli" --config "$cfg" scan --from 1 --to 1
   echo "\$ velquor-cli --config demo.cfg --monitor 2 key ok"
   "$cli" --config "$cfg" --monitor 2 key ok
   echo "\$ velquor-cli --config demo.cfg --monitor 1 upload mon1.vqf"

@@ -7,6 +7,7 @@ packages=(
   g++ cmake make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
+  nlohmann-json3-dev
 )
 
 missing=()

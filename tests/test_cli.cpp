@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <array>
@@ -85,6 +86,13 @@ TEST(CliOptions, ParsesCommandsAndRefusesBadUsage) {
         {45, {"ddc-write", "x.bin", "--i2c", "/dev/i2c-3"}, cli_parse_ok},
         {46, {"ddc-read", "x.bin", "--i2c", "/dev/i2c-3", "--lpt", "1"}, cli_parse_usage},
         {47, {"--i2c", "/dev/i2c-3", "ping"}, cli_parse_usage},
+        {48, {"macro", "m.vqm", "Light", "--step", "2"}, cli_parse_ok},
+        {49, {"macro", "m.vqm", "--step", "2"}, cli_parse_usage},  // a step of which button?
+        {50, {"macro", "m.vqm", "1", "2"}, cli_parse_usage},
+        {51, {"macro", "m.vqm", "1", "--step", "26"}, cli_parse_usage},
+        {52, {"scan", "--from", "5", "--to", "3", "--json"}, cli_parse_ok},
+        {53, {"--ip", "1.2.3.4", "scan"}, cli_parse_usage},  // COM ports only
+        {54, {"ping", "--from", "2"}, cli_parse_usage},
     };
     for (const Row &r : rows) {
         cli_opts o;
@@ -206,6 +214,31 @@ void tour(CliSim &t, int line) {
 }  // namespace
 
 TEST_F(CliSim, CommandsOverRs232) { tour(*this, 0); }
+
+// --json: ping and info as one document each; a link that cannot be opened as
+// a document with the error's id, text, device and reason.
+TEST_F(CliSim, JsonDocuments) {
+    CliRun r = run_cli(dir, {"--port", pty, "--json", "ping"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j,
+              nlohmann::json({{"command", "ping"}, {"ok", true}, {"link", pty}, {"monitors", 3}}));
+    r = run_cli(dir, {"--ip", ip, "--monitor", "1", "--json", "info"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["identification"]["board_type"], "ZELB3");
+    EXPECT_EQ(j["identification"]["display"], 0x101);
+    EXPECT_EQ(j["identification"]["date_iso"], "2024-03-12");
+    r = run_cli(dir, {"--port", dir + "/none", "--json", "ping"});
+    EXPECT_EQ(r.status, 1);
+    j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["ok"], false);
+    EXPECT_EQ(j["error"], nlohmann::json({{"kind", "link"},
+                                          {"id", 3},
+                                          {"text", "can not open port"},
+                                          {"where", dir + "/none"},
+                                          {"why", "no such device"}}));
+}
 TEST_F(CliSim, CommandsOverIp) { tour(*this, 1); }
 
 TEST_F(CliSim, ErrorsGoToStderrWithStatusOne) {
@@ -395,6 +428,72 @@ std::vector<entry> dump_entries(const std::string &path) {
 // upload, download, erase and check-dump: one line each; --backup saves each
 // monitor's own file system before anything is changed; a refused question
 // changes nothing and is no success.
+// macro FILE lists the buttons; macro FILE BUTTON sends the first step or
+// --step N, by number or name (any letter case); no such button or step is a
+// usage error, a file that breaks a rule fails with the line.
+TEST_F(CliSim, MacroListsAndSendsSteps) {
+    tu_write_file(dir + "/m.vqm",
+                  "Light <On>\n:255 0x1234 1\nLight <Off> // back\n:255 0x1234 0\n"
+                  "Two <Both>\n:1 0x1235 0x0007\n:0 0x1236 8\n");
+    CliRun r = run_cli(dir, {"macro", "m.vqm"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "1 Light\n  1 On: 255 0x1234 0x0001\n  2 Off: 255 0x1234 0x0000\n2 Two\n"
+              "  1 Both: 1 0x1235 0x0007; 0 0x1236 0x0008\n");
+    r = run_cli(dir, {"--port", pty, "macro", "m.vqm", "LIGHT", "--step", "2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Light: step 2 Off sent to " + pty + ": 1 frame\n");
+    r = run_cli(dir, {"--port", pty, "--monitor", "3", "macro", "m.vqm", "2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Two: step 1 Both sent to " + pty + ": 2 frames\n");
+    std::vector<std::pair<int, uint16_t>> got;  // monitor and value of each macro frame
+    for (const zs_event &e : zs_events(sim))
+        if (e.kind == ZS_EV_RX && e.line == 0 && (e.cmd & 0xFFF0) == 0x1230)
+            got.push_back({e.mon, e.val});
+    EXPECT_EQ(got, (std::vector<std::pair<int, uint16_t>>{{0, 0}, {1, 7}, {3, 8}}));
+
+    r = run_cli(dir, {"--port", pty, "macro", "m.vqm", "Dark"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("m.vqm has no button Dark"), std::string::npos) << r.err;
+    r = run_cli(dir, {"--port", pty, "macro", "m.vqm", "1", "--step", "3"});
+    EXPECT_EQ(r.status, 2);
+    tu_write_file(dir + "/bad.vqm", "A <s>\n:1 0x1234 0x1\n");
+    r = run_cli(dir, {"macro", "bad.vqm"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("error in marco file:  \":1 0x1234 0x1\""), std::string::npos) << r.err;
+}
+
+// scan: the tree as indented lines (Begin and End in either order), and as a
+// document; the COM numbers of the range all name a pty or nothing.
+TEST_F(CliSim, ScanPrintsTheTree) {
+    zs_line_cfg loop;
+    loop.link = dir + "/ttyLOOP";
+    loop.loop = true;
+    zs_line_set_count(&loop, 1);
+    zs_sim *ls = ops_start({loop});
+    ASSERT_NE(ls, nullptr);
+    tu_write_file(dir + "/scan.cfg", "ik_comdev_2 " + dir + "/none\r\nik_comdev_3 " + pty +
+                                         "\r\nik_comdev_4 " + loop.link + "\r\n");
+    CliRun r = run_cli(dir, {"--config", "scan.cfg", "scan", "--from", "4", "--to", "2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "COM3:  3 Monitor(s)\n"
+              "  1: ZELB3 -> Display: 0x101\n    Firmware 5.068   from 12.03. 2024\n"
+              "  2: ZELB3 -> Display: 0x102\n    Firmware 5.068   from 12.03. 2024\n"
+              "  3: ZELB3 -> Display: 0x103\n    Firmware 5.068   from 12.03. 2024\n"
+              "COM4: Loop\n");
+    r = run_cli(dir, {"--config", "scan.cfg", "--json", "scan", "--from", "2", "--to", "4"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const nlohmann::json j = nlohmann::json::parse(r.out);
+    ASSERT_EQ(j["ports"].size(), 2u);
+    EXPECT_EQ(j["ports"][0]["device"], pty);
+    EXPECT_EQ(j["ports"][0]["monitors"][2]["display"], 0x103);
+    EXPECT_EQ(j["ports"][1]["result"], "loop");
+    r = run_cli(dir, {"--config", "scan.cfg", "scan", "--from", "2", "--to", "2"});
+    EXPECT_EQ(r.out, "Interface(s): 0 \n");
+    zs_stop(&ls);
+}
+
 TEST_F(CliSim, FileSystemCommands) {
     zs_fs one, two;
     one.entries = {make_entry(0x00AD, 1), make_entry(0x01A9, 2), make_entry(0x02A9, 3)};
@@ -422,6 +521,19 @@ TEST_F(CliSim, FileSystemCommands) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("bad.vqf:3: Value: ABC "), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("bad.vqf:3: invalid format of file"), std::string::npos) << r.err;
+    // The same facts for a script: one document, numbers as numbers.
+    r = run_cli(dir, {"--json", "check-dump", "m1.vqf"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["entries"], 3);
+    EXPECT_EQ(j["entry_classes"][1]["count"], 2);
+    EXPECT_EQ(j["gamma_tables"][0]["table"], 0xC1);
+    r = run_cli(dir, {"--json", "check-dump", "bad.vqf"});
+    EXPECT_EQ(r.status, 1);
+    j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["ok"], false);
+    EXPECT_EQ(j["error"]["kind"], "file");
+    EXPECT_EQ(j["error"]["where"], "bad.vqf:3");
 
     // Download into monitor 2 with a backup: the backup holds monitor 2's own
     // entries, the monitor then the file's (0x00AD replaced, 0x05AC kept).
@@ -500,6 +612,12 @@ TEST_F(CliSim, FirmwareCommands) {
     r = run_cli(dir, {"firmware", "--check", "bad.h86"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("bad.h86:3: invalid format of file"), std::string::npos) << r.err;
+    r = run_cli(dir, {"firmware", "--check", "--json", "fw_v5.h86"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["records"], 302);
+    EXPECT_EQ(j["lines_merged"], 52);
+    EXPECT_EQ(j["ranges"][0]["last"], 0x12BF);
 
     // The chain of three on the pty takes it at 576 000.
     r = run_cli(dir,

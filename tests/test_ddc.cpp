@@ -100,12 +100,6 @@ struct Ddc : ::testing::Test {
     void put(const char *name, const std::string &text) { tu_write_file(state + "/" + name, text); }
     void drop(const char *name) { std::filesystem::remove(state + "/" + name); }
     std::string eeprom(void) { return tu_read_file(state + "/eeprom.bin"); }
-    std::vector<std::string> boxes(void) {
-        std::vector<std::string> b;
-        for (const plat::WinBoxRecord &r : plat::win_boxes_shown()) b.push_back(r.body);
-        plat::win_boxes_clear();
-        return b;
-    }
     // Runs the read or the write series as the window's buttons start them.
     void run(bool read) {
         dome = 1;
@@ -168,9 +162,9 @@ TEST_F(Ddc, FileFormsAreReadOrRefused) {
         }
     }
     // The bad token's box shows its two characters, no more.
-    EXPECT_EQ(boxes(), (std::vector<std::string>{"invalid number: \"5 \""}));
+    EXPECT_EQ(ui_boxes(), (std::vector<std::string>{"invalid number: \"5 \""}));
     load("b.dat", "  0  |  " + std::string(500, 'Z') + "\n");
-    EXPECT_EQ(boxes(), (std::vector<std::string>{"invalid number: \"ZZ\""}));
+    EXPECT_EQ(ui_boxes(), (std::vector<std::string>{"invalid number: \"ZZ\""}));
 }
 
 // Both ways, with the target names; the protection keeps an existing target.
@@ -206,7 +200,7 @@ TEST_F(Ddc, ConversionBothWays) {
     tu_write_file(dat, "mine");
     std::snprintf(ddcpath, sizeof ddcpath, "%s", bin.c_str());
     convert_ddc();
-    EXPECT_EQ(boxes(), (std::vector<std::string>{"The file is write-protected!"}));
+    EXPECT_EQ(ui_boxes(), (std::vector<std::string>{"The file is write-protected!"}));
     EXPECT_EQ(tu_read_file(dat), "mine");
 }
 
@@ -221,12 +215,12 @@ TEST_F(Ddc, ReadIntoBothFormsAndItsRefusals) {
         EXPECT_EQ(end_last_rv, 0);
         EXPECT_EQ(tu_read_file(ddcpath), name[2] == 'b' ? bytes_text(e) : head + rows(e, true));
     }
-    EXPECT_EQ(boxes(), std::vector<std::string>{});
+    EXPECT_EQ(ui_boxes(), std::vector<std::string>{});
 
     ddc_prot = 1;
     const uint64_t before = i2c_accesses;
     run(true);
-    EXPECT_EQ(boxes(), (std::vector<std::string>{"The file is write-protected!"}));
+    EXPECT_EQ(ui_boxes(), (std::vector<std::string>{"The file is write-protected!"}));
     EXPECT_EQ(i2c_accesses, before);
     ddc_prot = 0;
 
@@ -234,12 +228,12 @@ TEST_F(Ddc, ReadIntoBothFormsAndItsRefusals) {
     drop("plugged");
     run(true);
     EXPECT_EQ(end_last_rv, mc_e_flush);
-    EXPECT_EQ(boxes(), (std::vector<std::string>{"no i2c-converter detected"}));
+    EXPECT_EQ(ui_boxes(), (std::vector<std::string>{"no i2c-converter detected"}));
     put("plugged", "");
     drop("board");
     run(true);  // eleven tries, 100 ms apart
     EXPECT_EQ(end_last_rv, mc_e_n_ack);
-    boxes();
+    ui_boxes();
     EXPECT_EQ(tu_read_file(ddcpath), "kept");
 }
 
@@ -382,7 +376,7 @@ TEST_F(Ddc, OverAnI2cDevBus) {
     EXPECT_GE(dev.busy_naks, 128 * 3);
     // One transfer per byte and per try, no register accesses of the adapter.
     EXPECT_LT(i2c_accesses - adapter, 128u * 10);
-    EXPECT_EQ(boxes(), std::vector<std::string>{});
+    EXPECT_EQ(ui_boxes(), std::vector<std::string>{});
 
     std::snprintf(ddc_i2c_dev, sizeof ddc_i2c_dev, "/dev/i2c-none");
     std::snprintf(ddcpath, sizeof ddcpath, "%s/r.bin", dir.c_str());
@@ -390,7 +384,7 @@ TEST_F(Ddc, OverAnI2cDevBus) {
     EXPECT_EQ(end_last_rv, mc_e_n_op_comp);
     EXPECT_STREQ(mc_fail_where, "/dev/i2c-none");
     EXPECT_STREQ(mc_fail_why, "no such device");
-    EXPECT_EQ(boxes(), (std::vector<std::string>{"can not open port"}));
+    EXPECT_EQ(ui_boxes(), (std::vector<std::string>{"can not open port"}));
     EXPECT_FALSE(std::filesystem::exists(ddcpath));
 
     ddc_i2c_dev[0] = '\0';

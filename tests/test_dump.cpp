@@ -55,11 +55,8 @@ struct Dump : ::testing::Test {
 
     // Reads text as a dump with the download's reader: its verdict.
     char read_dump(const std::string &text) {
-        FILE *w = std::fopen(path("r.vqf").c_str(), "wb");
-        std::fwrite(text.data(), 1, text.size(), w);
-        std::fclose(w);
         FILE *f = nullptr;
-        EXPECT_EQ(mf_fopen(&f, path("r.vqf").c_str(), mf_read), 0);
+        EXPECT_EQ(mf_fopen(&f, tu_write_file(path("r.vqf"), text).c_str(), mf_read), 0);
         sys_f_rv = 0;
         const char rc = buffer_fs_file(f);
         mf_fclose(&f);
@@ -382,9 +379,7 @@ TEST_F(Dump, MissingColourPointsAndSourceStyleFiles) {
     t.count = 1;
     print_gamma_c1(&t, path("none.c").c_str());
     EXPECT_EQ(plat::file_kind(path("none.c").c_str(), nullptr), plat::FILE_KIND_NONE);
-    FILE *c = std::fopen(path("mygamma.c").c_str(), "wb");
-    std::fputs("old", c);
-    std::fclose(c);
+    tu_write_file(path("mygamma.c"), "old");
     print_gamma_c1(&t, path("mygamma.c").c_str());
     EXPECT_EQ(tu_read_file(path("mygamma.c")),
               "gt_ ,{640,330,    300,600,   150,60,   313,329},\n\n{\n0,1,2,3,\n};\n");

@@ -205,37 +205,19 @@ TEST(Edid, InputSizeAndFeaturesByRevision) {
         std::vector<std::string> want;
     };
     const Row rows[] = {
-        {4,
-         0xA5,
-         53,
-         30,
-         0x1A,
-         {"input: digital", "colour depth: 8 bits per primary", "interface: DisplayPort",
-          "colour encodings: RGB 4:4:4, YCrCb 4:4:4, YCrCb 4:2:2",
+        // clang-format off
+        {4, 0xA5, 53, 30, 0x1A, {"input: digital", "colour depth: 8 bits per primary",
+          "interface: DisplayPort", "colour encodings: RGB 4:4:4, YCrCb 4:4:4, YCrCb 4:2:2",
           "preferred timing is native: yes", "continuous frequency: no"}},
-        {4,
-         0x92,
-         78,
-         0,
-         0x05,
-         {"colour depth: 6 bits per primary", "interface: HDMI-a",
+        {4, 0x92, 78, 0, 0x05, {"colour depth: 6 bits per primary", "interface: HDMI-a",
           "screen size: not given, aspect ratio 1.77 (landscape)", "srgb default: yes",
           "continuous frequency: yes"}},
         {4, 0x80, 0, 79, 0x00, {"screen size: not given, aspect ratio 0.56 (portrait)"}},
-        {3,
-         0x4E,
-         0,
-         0,
-         0x01,
-         {"input: analog", "signal level (video / sync): 1.000 V / 0.400 V",
+        {3, 0x4E, 0, 0, 0x01, {"input: analog", "signal level (video / sync): 1.000 V / 0.400 V",
           "sync: separate, composite on hsync, on green", "vsync serration: no",
           "screen size: not given", "gtf supported: yes"}},
-        {3,
-         0x81,
-         40,
-         30,
-         0x00,
-         {"dfp 1.x compatible: yes", "display type: monochrome or grayscale"}},
+        {3, 0x81, 40, 30, 0x00, {"dfp 1.x compatible: yes", "display type: monochrome or grayscale"}},
+        // clang-format on
     };
     for (const Row &row : rows) {
         Block b = valid_block();

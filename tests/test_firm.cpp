@@ -57,10 +57,7 @@ struct Loader : ::testing::Test {
     }
     // Loads text as a firmware file: firm_to_buffer's result.
     char load(const std::string &text, bool compress = false) {
-        const std::string p = dir + "/f.h86";
-        FILE *w = std::fopen(p.c_str(), "wb");
-        std::fwrite(text.data(), 1, text.size(), w);
-        std::fclose(w);
+        const std::string p = tu_write_file(dir + "/f.h86", text);
         FILE *f = nullptr;
         EXPECT_EQ(mf_fopen(&f, p.c_str(), mf_read), 0);
         sys_f_rv = 0;
@@ -189,10 +186,7 @@ struct Fw : Ops {
     }
     void write_file(const std::string &text, const char *name = nullptr) {
         if (name) file = dir + "/" + name;
-        FILE *f = std::fopen(file.c_str(), "wb");
-        std::fwrite(text.data(), 1, text.size(), f);
-        std::fclose(f);
-        std::snprintf(firmpath, sizeof firmpath, "%s", file.c_str());
+        std::snprintf(firmpath, sizeof firmpath, "%s", tu_write_file(file, text).c_str());
     }
     // A line of n monitors on a pty reached as COM1 over RS232; quick restarts.
     void start_pty(int n, bool bootstrap = false, uint8_t id = 0xD5) {
@@ -214,12 +208,6 @@ struct Fw : Ops {
         sys_act = 0;
         boot_firm(hwndMain);
         ASSERT_TRUE(ui_wait_idle(120000));
-    }
-    std::vector<std::string> boxes(void) {
-        std::vector<std::string> b;
-        for (const plat::WinBoxRecord &r : plat::win_boxes_shown()) b.push_back(r.body);
-        plat::win_boxes_clear();
-        return b;
     }
     // The value of the start command the line received, -1 for none.
     int start_code(void) {
@@ -243,7 +231,7 @@ TEST_F(Fw, UpdateOfOneMonitorAndOfAChain) {
         write_file(make_hex(4200, uint32_t(n), &want));  // two segments
         sys_baud = n == 1 ? 115200 : 576000;
         run_update();
-        EXPECT_EQ(boxes(), std::vector<std::string>{});
+        EXPECT_EQ(ui_boxes(), std::vector<std::string>{});
         EXPECT_EQ(end_last_rv, 0);
         EXPECT_EQ(start_code(), n == 1 ? 12 : 24);
         const zs_image img = image();
@@ -284,7 +272,7 @@ TEST_F(Fw, RefusalsAndSilence) {
         f.times = r.times;
         ASSERT_EQ(zs_add_fault(sim, 0, f), ZS_OK);
         run_update();
-        EXPECT_EQ(boxes(), r.boxes);
+        EXPECT_EQ(ui_boxes(), r.boxes);
         EXPECT_EQ(end_last_rv, r.rv);
         const zs_image img = image();
         if (r.rv == 0) {
@@ -314,7 +302,7 @@ TEST_F(Fw, RateLadderAndTheConverter) {
         return ::ioctl(fd, req, arg);
     };
     run_update();
-    EXPECT_EQ(boxes(), std::vector<std::string>{});
+    EXPECT_EQ(ui_boxes(), std::vector<std::string>{});
     EXPECT_EQ(start_code(), 20);
     EXPECT_EQ(image_bytes(image()), want);
     zs_stop(&sim);
@@ -323,7 +311,7 @@ TEST_F(Fw, RateLadderAndTheConverter) {
     start_sim(1, "127.0.13.1");
     sys_baud = 576000;
     run_update();
-    EXPECT_EQ(boxes(), std::vector<std::string>{});
+    EXPECT_EQ(ui_boxes(), std::vector<std::string>{});
     EXPECT_EQ(start_code(), 12);
     EXPECT_EQ(image_bytes(image()), want);
     // The converter was set to 115 200 for the transfer, never higher.
@@ -357,7 +345,7 @@ TEST_F(Fw, IpListMembersInTurn) {
     write_file(make_hex(100, 4, &want));
     plat::win_script_box(plat::WIN_ANSWER_NO);
     run_update();
-    EXPECT_EQ(boxes(),
+    EXPECT_EQ(ui_boxes(),
               std::vector<std::string>{
                   "There are differences between type of firmware and Monitor. Continue?"});
     ASSERT_EQ(firm_report.n, 2);
@@ -384,16 +372,10 @@ TEST_F(Fw, QuestionsAndAnEmptyFile) {
     m.board_type = 3;
     m.restart_ms = 10;
     ASSERT_EQ(zs_set_monitor(sim, 0, 1, m), ZS_OK);
-    const std::string d = dir;
-    std::snprintf(firmpath, sizeof firmpath, "%s/v5_main.h86", d.c_str());
-    {
-        FILE *f = std::fopen(firmpath, "wb");
-        std::fputs(make_hex(8, 1).c_str(), f);
-        std::fclose(f);
-    }
+    write_file(make_hex(8, 1), "v5_main.h86");
     plat::win_script_box(plat::WIN_ANSWER_NO);
     run_update();
-    EXPECT_EQ(boxes(),
+    EXPECT_EQ(ui_boxes(),
               std::vector<std::string>{
                   "There are differences between type of firmware and Monitor. Continue?"});
     EXPECT_EQ(start_code(), -1);
@@ -401,15 +383,10 @@ TEST_F(Fw, QuestionsAndAnEmptyFile) {
 
     m.board_type = 5;
     ASSERT_EQ(zs_set_monitor(sim, 0, 1, m), ZS_OK);
-    std::snprintf(firmpath, sizeof firmpath, "%s/069_v5_main.h86", d.c_str());
-    {
-        FILE *f = std::fopen(firmpath, "wb");
-        std::fputs(make_hex(8, 1).c_str(), f);
-        std::fclose(f);
-    }
+    write_file(make_hex(8, 1), "069_v5_main.h86");
     plat::win_script_box(plat::WIN_ANSWER_NO);
     run_update();
-    EXPECT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(ui_boxes().size(), 1u);
     EXPECT_EQ(firm_report.addr[0].outcome, firm_refused);
     EXPECT_EQ(start_code(), -1);
 
@@ -418,7 +395,7 @@ TEST_F(Fw, QuestionsAndAnEmptyFile) {
     plat::win_script_box(plat::WIN_ANSWER_YES);
     plat::win_script_box(plat::WIN_ANSWER_YES);
     run_update();
-    EXPECT_EQ(boxes().size(), 2u);
+    EXPECT_EQ(ui_boxes().size(), 2u);
     EXPECT_EQ(end_last_rv, 0);
     EXPECT_EQ(start_code(), 12);
     EXPECT_EQ(sys_baud, 115200);
@@ -432,7 +409,7 @@ TEST_F(Fw, QuestionsAndAnEmptyFile) {
     write_file("\r\n\r\n", "empty.h86");
     const uint64_t from = zs_last_seq(sim);
     run_update();
-    EXPECT_EQ(boxes(), std::vector<std::string>{"too few data in file"});
+    EXPECT_EQ(ui_boxes(), std::vector<std::string>{"too few data in file"});
     for (const zs_event &e : zs_events(sim, from)) EXPECT_NE(e.cmd, 0x7000);
 }
 
@@ -447,7 +424,7 @@ TEST_F(Fw, BootstrapOfBothVariantsAndItsRefusals) {
         write_file(make_hex(200, 2, &want));
         sys_boot = variant;
         run_boot();
-        EXPECT_EQ(boxes(), std::vector<std::string>{});
+        EXPECT_EQ(ui_boxes(), std::vector<std::string>{});
         EXPECT_EQ(end_last_rv, 0);
         EXPECT_EQ(BootSecondaryLength, variant == boot_zelb3 ? 719u : 899u);
         EXPECT_EQ(BootPrim[24] | BootPrim[25] << 8, variant == boot_zelb3 ? 0xE3DF : 0xE493);
@@ -462,7 +439,7 @@ TEST_F(Fw, BootstrapOfBothVariantsAndItsRefusals) {
     start_pty(1, true, 0x55);
     write_file(make_hex(4, 2));
     run_boot();
-    EXPECT_EQ(boxes(), std::vector<std::string>{"Reset CPU!"});
+    EXPECT_EQ(ui_boxes(), std::vector<std::string>{"Reset CPU!"});
     zs_mode_info mode;
     ASSERT_EQ(zs_get_mode(sim, 0, &mode), ZS_OK);
     // It answered and still waits for the primary loader: none went out.
@@ -476,7 +453,7 @@ TEST_F(Fw, BootstrapOfBothVariantsAndItsRefusals) {
     f.nth = 3;
     ASSERT_EQ(zs_add_fault(sim, 0, f), ZS_OK);
     run_boot();  // the third record is answered 0xFB
-    EXPECT_EQ(boxes(), std::vector<std::string>{"no ACK at interface"});
+    EXPECT_EQ(ui_boxes(), std::vector<std::string>{"no ACK at interface"});
     EXPECT_EQ(end_last_rv, mc_e_n_ack);
     EXPECT_EQ(image().records, 2u);
     EXPECT_EQ(image().refused, 1u);

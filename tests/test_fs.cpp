@@ -144,14 +144,6 @@ struct Fs : Ops {
         return out;
     }
 
-    // The boxes since the last call, their bodies.
-    static std::vector<std::string> boxes(void) {
-        std::vector<std::string> b;
-        for (const plat::WinBoxRecord &r : plat::win_boxes_shown()) b.push_back(r.body);
-        plat::win_boxes_clear();
-        return b;
-    }
-
     // The names in dir.
     std::vector<std::string> files(void) const {
         std::vector<std::string> n;
@@ -176,8 +168,8 @@ TEST_F(Fs, EraseTrafficAndTheQuestion) {
     std::vector<std::string> want = kCount;
     for (const char *c : {"208C:0", "6005:0", "6000:0", "6005:0", "6005:0"}) want.push_back(c);
     EXPECT_EQ(traffic(1), want);
-    EXPECT_EQ(boxes(), std::vector<std::string>{
-                           "Do you really want to delete the file system of all monitors?"});
+    EXPECT_EQ(ui_boxes(), std::vector<std::string>{
+                              "Do you really want to delete the file system of all monitors?"});
     EXPECT_TRUE(fs_of(2).entries.empty());
     EXPECT_EQ(fs_report.deleted, 3);
     // The second monitor: counted (3 entries), then select/delete three times.
@@ -192,7 +184,7 @@ TEST_F(Fs, EraseTrafficAndTheQuestion) {
     want = kCount;
     want.push_back("208C:0");
     EXPECT_EQ(traffic(1), want);
-    EXPECT_EQ(boxes(), std::vector<std::string>{"The file system is empty!"});
+    EXPECT_EQ(ui_boxes(), std::vector<std::string>{"The file system is empty!"});
     EXPECT_EQ(fs_report.empty, 1);
 
     // Answered No: nothing deleted.
@@ -217,7 +209,8 @@ TEST_F(Fs, EraseOverRs232AndAllMonitorsAsOneStep) {
     sys_zelb_nr = 2;
     plat::win_script_box(plat::WIN_ANSWER_YES);
     op(erase_zelb);
-    EXPECT_EQ(boxes(), std::vector<std::string>{"Do you really want to delete the file system?"});
+    EXPECT_EQ(ui_boxes(),
+              std::vector<std::string>{"Do you really want to delete the file system?"});
     EXPECT_TRUE(fs_of(2).entries.empty());
     EXPECT_EQ(fs_of(1).entries.size(), 2u);
 
@@ -229,7 +222,7 @@ TEST_F(Fs, EraseOverRs232AndAllMonitorsAsOneStep) {
         if (e.kind == ZS_EV_RX && e.cmd == fs_cmd_delete) order.push_back(e.mon);
     // Two deletes on monitor 2 by the erase above, then 3, 3, 1, 1 (2 is empty now).
     EXPECT_EQ(order, (std::vector<int>{2, 2, 3, 3, 1, 1}));
-    EXPECT_TRUE(boxes().empty());
+    EXPECT_TRUE(ui_boxes().empty());
 }
 
 // A monitor's file system saved, written into an erased monitor and saved
@@ -243,7 +236,7 @@ TEST_F(Fs, RoundTripThroughTheDumpFile) {
     const zs_fs src = fs_of(1);
     ASSERT_EQ(src.entries.size(), 6u);
     upload(1, path("a.vqf"));
-    EXPECT_TRUE(boxes().empty());
+    EXPECT_TRUE(ui_boxes().empty());
     EXPECT_EQ(fs_report.total, 6);
     EXPECT_EQ(fs_report.tables, 4);
     // One monitor.
@@ -254,7 +247,7 @@ TEST_F(Fs, RoundTripThroughTheDumpFile) {
     for (int k = 0; k < 4; ++k) EXPECT_EQ(fs_of(2).gamma[k], src.gamma[k]) << k;
     // A ring of four (the source included: every entry replaced by itself).
     download(0, path("a.vqf"));
-    EXPECT_TRUE(boxes().empty());
+    EXPECT_TRUE(ui_boxes().empty());
     for (int m = 1; m <= 4; ++m) EXPECT_EQ(fs_of(m).entries, src.entries) << m;
     upload(4, path("c.vqf"));
     EXPECT_EQ(tu_read_file(path("a.vqf")), tu_read_file(path("c.vqf")));
@@ -265,7 +258,7 @@ TEST_F(Fs, RoundTripThroughTheDumpFile) {
     sys_ipx = 0;
     broad = 1;
     download(0, path("a.vqf"));
-    EXPECT_TRUE(boxes().empty());
+    EXPECT_TRUE(ui_boxes().empty());
     EXPECT_EQ(fs_of(1, 1).entries, src.entries);
     EXPECT_EQ(fs_of(1, 2).entries, src.entries);
     EXPECT_EQ(fs_of(1, 2).gamma[3], src.gamma[3]);
@@ -321,17 +314,15 @@ TEST_F(Fs, FailedUploadLeavesTheChosenFileAlone) {
     start_with({"--tcp", "127.0.12.47:11111", "--monitors", "2", "--fs-random", "1:12"},
                "127.0.12.47");
     const std::string target = path("keep.vqf");
-    FILE *f = std::fopen(target.c_str(), "wb");
-    std::fputs("old contents\n", f);
-    std::fclose(f);
+    tu_write_file(target, "old contents\n");
     upload(0, target);
-    EXPECT_EQ(boxes(), std::vector<std::string>{"no Monitor-No."});
+    EXPECT_EQ(ui_boxes(), std::vector<std::string>{"no Monitor-No."});
     fsf_prot = 1;
     upload(1, target);
-    EXPECT_EQ(boxes(), std::vector<std::string>{"The file is write-protected!"});
+    EXPECT_EQ(ui_boxes(), std::vector<std::string>{"The file is write-protected!"});
     fsf_prot = 0;
     upload(2, target);
-    EXPECT_EQ(boxes(), std::vector<std::string>{"The file system is empty!"});
+    EXPECT_EQ(ui_boxes(), std::vector<std::string>{"The file system is empty!"});
 
     zs_fault silent;
     silent.kind = ZS_F_SILENT;
@@ -340,7 +331,7 @@ TEST_F(Fs, FailedUploadLeavesTheChosenFileAlone) {
     silent.nth = static_cast<uint32_t>(st.frames + 300);
     ASSERT_EQ(zs_add_fault(sim, 0, silent), ZS_OK);
     upload(1, target);
-    EXPECT_EQ(boxes(), std::vector<std::string>{"Timeout"});
+    EXPECT_EQ(ui_boxes(), std::vector<std::string>{"Timeout"});
     EXPECT_EQ(tu_read_file(target), "old contents\n");
     EXPECT_EQ(files(), std::vector<std::string>{"keep.vqf"});
 
@@ -392,7 +383,7 @@ TEST_F(Fs, FaultsDuringTheDownload) {
     silent.nth = static_cast<uint32_t>(st.frames + 200);
     ASSERT_EQ(zs_add_fault(sim, 0, silent), ZS_OK);
     download(2, path("d.vqf"));
-    EXPECT_EQ(boxes(), std::vector<std::string>{"Timeout"});
+    EXPECT_EQ(ui_boxes(), std::vector<std::string>{"Timeout"});
     EXPECT_EQ(end_last_rv, mc_e_to);
     EXPECT_EQ(fs_report.mon, 2);
     EXPECT_EQ(fs_report.total, 20);
@@ -407,7 +398,7 @@ TEST_F(Fs, FaultsDuringTheDownload) {
     // A monitor that holds at most 12 entries refuses the 13th.
     std::snprintf(sys_ip, sizeof sys_ip, "127.0.12.51");
     download(1, path("d.vqf"));
-    EXPECT_EQ(boxes(), std::vector<std::string>{"no ACK at interface"});
+    EXPECT_EQ(ui_boxes(), std::vector<std::string>{"no ACK at interface"});
     EXPECT_EQ(end_last_rv, mc_e_n_ack);
     EXPECT_EQ(fs_of(1, 1).entries.size(), 12u);
 }
@@ -442,7 +433,7 @@ TEST_F(Fs, StopDuringARingDownload) {
     });
     download(0, path("s.vqf"));
     stopper.join();
-    EXPECT_TRUE(boxes().empty());
+    EXPECT_TRUE(ui_boxes().empty());
     const zs_fs one = fs_of(1);
     EXPECT_GE(one.entries.size(), 3u);
     EXPECT_LT(one.entries.size(), 30u);
@@ -471,17 +462,15 @@ TEST_F(Fs, GammaTablesOfTheUpload) {
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     ASSERT_EQ(chdir(dir.c_str()), 0);
-    FILE *c = std::fopen("mygamma_def.c", "wb");
-    std::fputs("old", c);
-    std::fclose(c);
+    tu_write_file("mygamma_def.c", "old");
 
     upload(1, path("g1.vqf"));
-    EXPECT_TRUE(boxes().empty());
+    EXPECT_TRUE(ui_boxes().empty());
     EXPECT_EQ(tu_read_file(path("g1.vqf")).find(";C1"), std::string::npos);
     for (const std::string &t : traffic(1)) EXPECT_NE(t, "6000:FF41");
 
     upload(2, path("g2.vqf"));
-    EXPECT_TRUE(boxes().empty());
+    EXPECT_TRUE(ui_boxes().empty());
     const std::string text = tu_read_file(path("g2.vqf"));
     EXPECT_NE(text.find(";C1 //Chroma and Gamma \r\n"), std::string::npos);
     EXPECT_NE(text.find(";41 //Chroma and Gamma \r\n"), std::string::npos);

@@ -151,35 +151,19 @@ TEST_F(PortioDev, UnusableDeviceIsReportedOnceAndFloats) {
         const char *message;
         std::vector<std::string> calls;
     };
+    const std::vector<std::string> open = {"open /dev/parport0 rw"};
     const Case cases[] = {
-        {"denied",
-         EACCES,
-         0,
-         fake_group,
-         "vqportio: /dev/parport0: Permission denied (the device belongs to group lp: add the user "
-         "to it)",
-         {"open /dev/parport0 rw"}},
-        {"denied, group unknown",
-         EACCES,
-         0,
-         no_group,
-         "vqportio: /dev/parport0: Permission denied (add the user to the group that owns the "
-         "device)",
-         {"open /dev/parport0 rw"}},
-        {"missing",
-         ENOENT,
-         0,
-         fake_group,
-         "vqportio: /dev/parport0: No such file or directory (no such parallel port, or the ppdev "
-         "module is not loaded)",
-         {"open /dev/parport0 rw"}},
-        {"claimed elsewhere",
-         0,
-         EBUSY,
-         fake_group,
-         "vqportio: /dev/parport0: cannot claim the port: Device or resource busy (another "
-         "program may hold it)",
+        // clang-format off
+        {"denied", EACCES, 0, fake_group, "vqportio: /dev/parport0: Permission denied (the device "
+         "belongs to group lp: add the user to it)", open},
+        {"denied, group unknown", EACCES, 0, no_group, "vqportio: /dev/parport0: Permission denied "
+         "(add the user to the group that owns the device)", open},
+        {"missing", ENOENT, 0, fake_group, "vqportio: /dev/parport0: No such file or directory (no "
+         "such parallel port, or the ppdev module is not loaded)", open},
+        {"claimed elsewhere", 0, EBUSY, fake_group, "vqportio: /dev/parport0: cannot claim the port: "
+         "Device or resource busy (another program may hold it)",
          {"open /dev/parport0 rw", "claim 10", "close 10"}},
+        // clang-format on
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

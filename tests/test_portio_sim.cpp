@@ -153,79 +153,68 @@ protected:
     Master m_;
 };
 
-TEST_F(PortioSim, AdapterLoopBackOnlyWhenPlugged) {
-    m_.power_on();
-    EXPECT_FALSE(m_.adapter());
-    m_.w(128);
-    EXPECT_EQ(m_.status(), 0xC0);  // nothing on the port: the inputs float high
-
-    touch("plugged");  // seen by the adapter test itself, as a plug is
-    EXPECT_TRUE(m_.adapter());
-    fs::remove(dir_ / "plugged");
-    EXPECT_FALSE(m_.adapter());
-    touch("plugged");
-    m_.power_on();
-    EXPECT_TRUE(m_.adapter());
-    for (int data : {0, 2, 4, 6, 0x80, 0x86}) {
-        m_.w(data);
-        int expect = ((data & 0x80) ? 0 : 0x80) | ((data & 2) ? 0x40 : 0);
-        EXPECT_EQ(m_.status(), expect) << data;  // other status bits read 0
-    }
-    rm("plugged");
-    m_.power_cycle();
-    EXPECT_FALSE(m_.adapter());
-}
-
-TEST_F(PortioSim, OnlyThePluggedAdapterAndItsBoardAcknowledge) {
+// The adapter's loop-back answers only while "plugged" exists, and the EEPROM
+// (device 0xA0, no other) only while "board" exists as well. Both files are
+// looked at again at each START and adapter test, without a power cycle.
+TEST_F(PortioSim, PlugAndBoardFilesDecideLoopBackAndAcknowledge) {
     struct Case {
-        bool plugged, board, ack;
+        bool plugged, board;
     };
-    for (Case c : {Case{false, false, false}, Case{true, false, false}, Case{false, true, false},
-                   Case{true, true, true}}) {
+    for (Case c : {Case{false, false}, Case{true, false}, Case{false, true}, Case{true, true}}) {
         SCOPED_TRACE(testing::Message() << "plugged " << c.plugged << " board " << c.board);
         rm("plugged");
         rm("board");
-        if (c.plugged) touch("plugged");
-        if (c.board) touch("board");
         m_.power_cycle();
+        if (c.plugged) touch("plugged");
+        EXPECT_EQ(m_.adapter(), c.plugged);
+        m_.power_on();
+        if (c.board) touch("board");  // no power cycle: the next START sees it
         m_.start();
-        EXPECT_EQ(m_.put(0xA0), c.ack);
+        EXPECT_EQ(m_.put(0xA0), c.plugged && c.board);
         m_.stop();
         m_.start();
         EXPECT_FALSE(m_.put(0xA6));  // another device address
         m_.stop();
     }
+    // Plugged: status bit 7 reads the inverse of data bit 7, bit 6 data bit 1; unplugged
+    // the inputs float high.
+    rm("board");
+    for (int data : {0, 2, 4, 6, 0x80, 0x86}) {
+        m_.w(data);
+        EXPECT_EQ(m_.status(), ((data & 0x80) ? 0 : 0x80) | ((data & 2) ? 0x40 : 0)) << data;
+    }
+    rm("plugged");
+    EXPECT_FALSE(m_.adapter());
+    m_.w(128);
+    EXPECT_EQ(m_.status(), 0xC0);
 }
 
-TEST_F(PortioSim, BoardFilesAreRecheckedAtStart) {
-    touch("plugged");
-    m_.power_on();
-    m_.start();
-    EXPECT_FALSE(m_.put(0xA0));
-    m_.stop();
-    touch("board");  // no power cycle: the next START sees it
-    m_.start();
-    EXPECT_TRUE(m_.put(0xA0));
-    m_.stop();
-}
-
-TEST_F(PortioSim, WrittenByteReadsBackAfterTheWriteCycle) {
+// A byte written is stored once the 5 ms write cycle is over, during which the
+// device ignores its address; it is then in the state directory, replaced
+// whole. Every transaction is logged.
+TEST_F(PortioSim, WrittenByteIsStoredAfterTheWriteCycleAndLogged) {
+    touch("log");
     connected();
     auto begun = Clock::now();
     ASSERT_TRUE(m_.write(0x12, {0x34}));
-    // Storing: the device ignores its address for 5 ms.
     m_.start();
     EXPECT_FALSE(m_.put(0xA0));
     m_.stop();
     ASSERT_TRUE(m_.wait_ready(std::chrono::milliseconds(1000)));
     EXPECT_GE(Clock::now() - begun, std::chrono::milliseconds(5));
-    EXPECT_EQ(m_.read(0x12, 1), Bytes{0x34});
-    EXPECT_EQ(m_.read(0x13, 1), Bytes{0xFF});
-    // Persisted in the state directory once the cycle is over.
+    EXPECT_EQ(m_.read(0x12, 2), (Bytes{0x34, 0xFF}));
     Bytes disk = file(dir_ / "eeprom.bin");
     ASSERT_EQ(disk.size(), 128u);
     EXPECT_EQ(disk[0x12], 0x34);
     EXPECT_FALSE(fs::exists(dir_ / "eeprom.bin.new"));
+    std::ifstream in(dir_ / "log");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "W A0 12 34");
+    EXPECT_EQ(lines[1], "NAK A0");
+    EXPECT_EQ(lines.back(), "R A0 12 -> 34 FF");
+    EXPECT_EQ(lines[lines.size() - 2], "W A0");  // the poll that was acknowledged
 }
 
 TEST_F(PortioSim, SequentialAndCurrentAddressReads) {
@@ -248,23 +237,28 @@ TEST_F(PortioSim, SequentialAndCurrentAddressReads) {
     EXPECT_EQ(m_.read(0x85, 1), Bytes{content[5]});
 }
 
-TEST_F(PortioSim, PageWriteWrapsWithinItsEightBytes) {
+// A page write wraps within its eight bytes; a 256-byte EEPROM keeps its size.
+TEST_F(PortioSim, PageWriteWrapsAndALargeEepromKeepsItsSize) {
     connected();
     ASSERT_TRUE(m_.write(0x06, {0xA1, 0xA2, 0xA3}));
     ASSERT_TRUE(m_.wait_ready(std::chrono::milliseconds(1000)));
     EXPECT_EQ(m_.read(0x00, 9), (Bytes{0xA3, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xA1, 0xA2, 0xFF}));
+
+    Bytes content(256);
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<unsigned char>(255 - i);
+    put_file(dir_ / "eeprom.bin", content);
+    m_.power_cycle();
+    EXPECT_EQ(m_.read(0xC8, 1), Bytes{content[0xC8]});
+    ASSERT_TRUE(m_.write(0xF0, {0x01}));
+    ASSERT_TRUE(m_.wait_ready(std::chrono::milliseconds(1000)));
+    content[0xF0] = 0x01;
+    EXPECT_EQ(file(dir_ / "eeprom.bin"), content);
 }
 
-TEST_F(PortioSim, WriteProtectedEepromAcknowledgesButKeepsItsContents) {
-    touch("wp");
-    connected();
-    EXPECT_TRUE(m_.write(0x20, {0x55, 0x66}));
-    // No write cycle: the device answers at once.
-    EXPECT_EQ(m_.read(0x20, 2), (Bytes{0xFF, 0xFF}));
-    EXPECT_EQ(file(dir_ / "eeprom.bin"), Bytes(128, 0xFF));
-}
-
-TEST_F(PortioSim, WriteAbandonedByRepeatedStartIsNotStored) {
+// Writes that store nothing: to a write-protected EEPROM (acknowledged, no
+// write cycle), and one abandoned by a repeated start.
+TEST_F(PortioSim, ProtectedAndAbandonedWritesStoreNothing) {
     connected();
     m_.start();
     ASSERT_TRUE(m_.put(0xA0));
@@ -274,21 +268,15 @@ TEST_F(PortioSim, WriteAbandonedByRepeatedStartIsNotStored) {
     ASSERT_TRUE(m_.put(0xA0));  // no write cycle was started
     m_.stop();
     EXPECT_EQ(m_.read(0x30, 1), Bytes{0xFF});
+
+    touch("wp");
+    EXPECT_TRUE(m_.write(0x20, {0x55, 0x66}));
+    EXPECT_EQ(m_.read(0x20, 2), (Bytes{0xFF, 0xFF}));  // answered at once: no write cycle
+    EXPECT_EQ(file(dir_ / "eeprom.bin"), Bytes(128, 0xFF));
 }
 
-TEST_F(PortioSim, LargeEepromKeepsItsSize) {
-    Bytes content(256);
-    for (std::size_t i = 0; i < content.size(); ++i)
-        content[i] = static_cast<unsigned char>(255 - i);
-    put_file(dir_ / "eeprom.bin", content);
-    connected();
-    EXPECT_EQ(m_.read(0xC8, 1), Bytes{content[0xC8]});
-    ASSERT_TRUE(m_.write(0xF0, {0x01}));
-    ASSERT_TRUE(m_.wait_ready(std::chrono::milliseconds(1000)));
-    content[0xF0] = 0x01;
-    EXPECT_EQ(file(dir_ / "eeprom.bin"), content);
-}
-
+// Switching the supply off resets a half-done write (nothing stored) and
+// releases SDA in the middle of a read; the EEPROM then answers afresh.
 TEST_F(PortioSim, SupplyOffResetsAHalfDoneTransfer) {
     connected();
     m_.start();
@@ -303,38 +291,16 @@ TEST_F(PortioSim, SupplyOffResetsAHalfDoneTransfer) {
     m_.stop();
     EXPECT_EQ(m_.read(0x40, 1), Bytes{0xFF});
     EXPECT_EQ(file(dir_ / "eeprom.bin"), Bytes(128, 0xFF));
-}
 
-TEST_F(PortioSim, SupplyOffDuringAReadReleasesTheBus) {
-    Bytes content(128, 0x00);  // the EEPROM would drive every bit low
-    put_file(dir_ / "eeprom.bin", content);
-    connected();
+    put_file(dir_ / "eeprom.bin", Bytes(128, 0x00));  // every bit would be driven low
+    m_.power_cycle();
     m_.start();
     ASSERT_TRUE(m_.put(0xA1));
     m_.ws({6, 6, 7});
     EXPECT_FALSE(m_.sda());
     m_.power_cycle();
     EXPECT_TRUE(m_.sda());
-    EXPECT_EQ(m_.read(0x10, 2), (Bytes{0, 0}));  // and it answers afresh
-}
-
-TEST_F(PortioSim, TransactionsAreLogged) {
-    touch("log");
-    connected();
-    ASSERT_TRUE(m_.write(0x12, {0x34}));
-    m_.start();
-    EXPECT_FALSE(m_.put(0xA0));
-    m_.stop();
-    ASSERT_TRUE(m_.wait_ready(std::chrono::milliseconds(1000)));
-    EXPECT_EQ(m_.read(0x12, 2), (Bytes{0x34, 0xFF}));
-    std::ifstream in(dir_ / "log");
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "W A0 12 34");
-    EXPECT_EQ(lines[1], "NAK A0");
-    EXPECT_EQ(lines.back(), "R A0 12 -> 34 FF");
-    EXPECT_EQ(lines[lines.size() - 2], "W A0");  // the poll that was acknowledged
+    EXPECT_EQ(m_.read(0x10, 2), (Bytes{0, 0}));
 }
 
 TEST_F(PortioSim, SupplyOnSwitchesToTheDirectoryOfTheVariable) {
@@ -358,28 +324,24 @@ TEST_F(PortioSim, SupplyOnSwitchesToTheDirectoryOfTheVariable) {
     EXPECT_EQ(file(other / "eeprom.bin"), Bytes(128, 0x22));
 }
 
-TEST_F(PortioSim, OtherPortsFloat) {
+// Other ports float; the built library exports the simulation under the C
+// names only.
+TEST_F(PortioSim, OtherPortsFloatAndTheLibraryExportsTheSimulation) {
     connected();
     m_.w(0x86);
-    EXPECT_EQ(vqportio::sim::inp(0x378), 0x86);
     for (short port : {short{0x37A}, short{0x279}, short{0x3BD}}) {
         vqportio::sim::out(port, 0);
         EXPECT_EQ(vqportio::sim::inp(port), 0xFF) << port;
     }
     EXPECT_EQ(vqportio::sim::inp(0x378), 0x86);
-}
 
-TEST_F(PortioSim, BuiltLibraryExportsTheSimulation) {
-    touch("plugged");
     void *lib = dlopen(VQ_PORTIO_SIM_LIB, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << dlerror();
     Master lm;
     lm.inp = reinterpret_cast<short (*)(short)>(dlsym(lib, "Inp32"));
     lm.out = reinterpret_cast<void (*)(short, short)>(dlsym(lib, "Out32"));
     auto status = reinterpret_cast<const char *(*)()>(dlsym(lib, "vqportio_status"));
-    ASSERT_NE(lm.inp, nullptr);
-    ASSERT_NE(lm.out, nullptr);
-    ASSERT_NE(status, nullptr);
+    ASSERT_TRUE(lm.inp && lm.out && status);
     EXPECT_EQ(dlsym(lib, "_ZN8vqportio3sim3inpEs"), nullptr);
     lm.power_on();
     EXPECT_TRUE(lm.adapter());

@@ -82,51 +82,6 @@ TEST_F(Ui, EveryControlAndMenuCommandIsDispatched) {
     }
 }
 
-// Typing into a field and pressing a button stores the text by the field's
-// rules; the rebuilt field shows the stored value.
-TEST_F(Ui, FieldsStoreByTheirRules) {
-    struct Row {
-        int n;
-        int32_t link;
-        int32_t ix;
-        const char *typed;
-        const char *shown;  // field text after the rebuild
-    } rows[] = {
-        {1, 238, ix_ed_com, "0", "1"},  // below the COM range: default 1
-        {2, 238, ix_ed_com, "7", "7"},
-        {3, 238, ix_ed_com, "x", "1"},      // not a number: default
-        {4, 238, ix_ed_to, "61", "5"},      // above 60: default 5
-        {5, 238, ix_ed_zelb_nr, "0", "0"},  // 0 is a monitor number (all)
-        {6, 238, ix_ed_zelb_nr, "256", "1"},
-        {7, 245, ix_ed_ipl, "3", "3"},  // stored 0-based as 2
-        {8, 245, ix_ed_ipl, "0", "1"},  // default index 1 (stored 0)
-        {9, 237, ix_ed_ip, "1.2.3", "0.0.0.0"},
-        {10, 237, ix_ed_ip, "10.0.0.5", "10.0.0.5"},
-        {11, 238, ix_ed_f_fs, "File:", "/tmp/old.vqf"},  // not a file name: kept
-        {12, 238, ix_ed_f_fs, "Datei:", "/tmp/old.vqf"},
-        {13, 238, ix_ed_f_fs, "", "/tmp/old.vqf"},
-        {14, 238, ix_ed_f_fs, "/tmp/x y.vqf", "/tmp/x y.vqf"},
-    };
-    for (const Row &r : rows) {
-        SCOPED_TRACE(r.n);
-        strcpy(fname1, "/tmp/old.vqf");
-        if (com_mode != r.link) {
-            ASSERT_TRUE(plat::win_click_menu(hwndMain, r.link));
-        }
-        ASSERT_NE(scr_getwnd_ix(r.ix), -1);
-        ASSERT_TRUE(plat::win_type_text(scr_getwnd_ix(r.ix), r.typed));
-        // No Parity stores every field, toggles and rebuilds.
-        ASSERT_TRUE(plat::win_click(scr_getwnd_ix(ix_parno)));
-        EXPECT_EQ(text_of(r.ix), r.shown);
-    }
-    EXPECT_EQ(sys_ipx, 0);  // row 8 was the last IP-index row
-    ASSERT_TRUE(plat::win_click_menu(hwndMain, 245));
-    plat::win_type_text(scr_getwnd_ix(ix_ed_ipl), "3");
-    plat::win_click(scr_getwnd_ix(ix_parno));
-    EXPECT_EQ(sys_ipx, 2);
-    EXPECT_STREQ(fname1, "/tmp/x y.vqf");
-}
-
 // Which elements each view builds, by link.
 TEST_F(Ui, ViewContentsFollowViewAndLink) {
     struct Row {
@@ -134,43 +89,27 @@ TEST_F(Ui, ViewContentsFollowViewAndLink) {
         int32_t view, link;
         std::set<int32_t> has, hasnt;
     } rows[] = {
-        {1,
-         129,
-         238,
-         {ix_fill, ix_key_grp, ix_key_lf, ix_mak_grp, ix_mak_5, ix_grp_info, ix_tx_com, ix_ed_com,
-          ix_bt_ping, ix_bt_test, ix_grp_fs, ix_fs_er},
-         {ix_ed_ip, ix_ed_ipl, ix_broad, ix_tx_com_ddc, ix_grp_firm}},
+        // clang-format off
+        {1, 129, 238, {ix_fill, ix_key_grp, ix_key_lf, ix_mak_grp, ix_mak_5, ix_grp_info, ix_tx_com,
+                       ix_ed_com, ix_bt_ping, ix_bt_test, ix_grp_fs, ix_fs_er},
+                      {ix_ed_ip, ix_ed_ipl, ix_broad, ix_tx_com_ddc, ix_grp_firm}},
         {2, 129, 237, {ix_tx_ip, ix_ed_ip}, {ix_ed_com, ix_bt_test, ix_broad}},
         {3, 129, 245, {ix_tx_ipl, ix_ed_ipl, ix_broad}, {ix_ed_com, ix_ed_ip}},
-        {4,
-         130,
-         238,
-         {ix_tx_com_ddc, ix_ed_com_ddc, ix_grp_ddc, ix_ddc_dnl, ix_ddc_upl, ix_grp_com},
-         {ix_key_grp, ix_key_lf, ix_mak_grp, ix_mak_1, ix_grp_info, ix_tx_com, ix_ed_com, ix_tx_to,
-          ix_ed_to, ix_ed_to_ddc, ix_tx_nr_i2c, ix_ed_nr_i2c, ix_ed_zelb_nr, ix_bt_ping}},
-        {5,
-         127,
-         238,
-         {ix_grp_firm, ix_firm_bd96, ix_firm_bd192, ix_firm_bd5760, ix_firm_hi_to},
-         {ix_grp_fs}},
-        {6,
-         127,
-         245,
-         {ix_firm_bd96},
-         {ix_firm_bd192, ix_firm_bd384, ix_firm_bd1152, ix_firm_bd2880, ix_firm_bd3840,
-          ix_firm_bd5760}},
-        {7,
-         128,
-         238,
-         {ix_grp_boot, ix_rd_boot_zelb3, ix_firm_boot, ix_ed_com, ix_ed_to, ix_bt_test},
-         {ix_key_grp, ix_mak_grp, ix_grp_info, ix_ed_zelb_nr, ix_parno, ix_bt_ping}},
-        {8,
-         221,
-         238,
-         {ix_sc_intf_grp, ix_ed_sc_intf_s, ix_sc_parno, ix_sc_tv, ix_bt_scan},
-         {ix_key_grp, ix_key_lf, ix_mak_grp, ix_grp_com, ix_grp_scopts, ix_sc_fs}},
+        {4, 130, 238, {ix_tx_com_ddc, ix_ed_com_ddc, ix_grp_ddc, ix_ddc_dnl, ix_ddc_upl, ix_grp_com},
+                      {ix_key_grp, ix_key_lf, ix_mak_grp, ix_mak_1, ix_grp_info, ix_tx_com, ix_ed_com,
+                       ix_tx_to, ix_ed_to, ix_ed_to_ddc, ix_tx_nr_i2c, ix_ed_nr_i2c, ix_ed_zelb_nr,
+                       ix_bt_ping}},
+        {5, 127, 238, {ix_grp_firm, ix_firm_bd96, ix_firm_bd192, ix_firm_bd5760, ix_firm_hi_to},
+                      {ix_grp_fs}},
+        {6, 127, 245, {ix_firm_bd96}, {ix_firm_bd192, ix_firm_bd384, ix_firm_bd1152, ix_firm_bd2880,
+                                       ix_firm_bd3840, ix_firm_bd5760}},
+        {7, 128, 238, {ix_grp_boot, ix_rd_boot_zelb3, ix_firm_boot, ix_ed_com, ix_ed_to, ix_bt_test},
+                      {ix_key_grp, ix_mak_grp, ix_grp_info, ix_ed_zelb_nr, ix_parno, ix_bt_ping}},
+        {8, 221, 238, {ix_sc_intf_grp, ix_ed_sc_intf_s, ix_sc_parno, ix_sc_tv, ix_bt_scan},
+                      {ix_key_grp, ix_key_lf, ix_mak_grp, ix_grp_com, ix_grp_scopts, ix_sc_fs}},
         {9, 261, 238, {ix_grp_debug, ix_debug_memo, ix_key_up, ix_grp_com}, {ix_grp_fs}},
         {10, 999, 238, {ix_grp_fs, ix_fs_res}, {ix_grp_debug}},  // no such view: File System
+        // clang-format on
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(r.n);
@@ -399,32 +338,50 @@ TEST_F(Ui, GroupBoxesOfAViewStandApart) {
     }
 }
 
-// A refused value is replaced when the fields are stored (before every
-// command): the field then shows the value in use, without a rebuild. A
-// value taken as typed stays as typed.
-TEST_F(Ui, RefusedFieldValueShowsTheValueInUse) {
+// The value in use behind a field, as text.
+std::string value_of(int32_t ix) {
+    switch (ix) {
+    case ix_ed_com: return std::to_string(sys_intf);
+    case ix_ed_to: return std::to_string(sys_to);
+    case ix_ed_zelb_nr: return std::to_string(sys_zelb_nr);
+    case ix_ed_ipl: return std::to_string(sys_ipx + 1);  // stored 0-based
+    case ix_ed_ip: return sys_ip;
+    default: return fname1;
+    }
+}
+
+// Typed text is stored by the field's rules when the fields are stored (before
+// every command); a refused number is replaced by the value in use, which the
+// field then shows without a rebuild. A value taken as typed stays as typed.
+TEST_F(Ui, FieldsStoreByTheirRulesAndShowTheValueInUse) {
     struct Row {
         int n;
-        int32_t link;
-        int32_t ix;
-        const char *typed;
-        const char *shown;  // field text after storing
-        std::string (*used)();
+        int32_t link, ix;
+        const char *typed, *shown;
     } rows[] = {
-        {1, 238, ix_ed_zelb_nr, "300", "1", [] { return std::to_string(sys_zelb_nr); }},
-        {2, 238, ix_ed_zelb_nr, "12", "12", [] { return std::to_string(sys_zelb_nr); }},
-        {3, 238, ix_ed_zelb_nr, "7x", "7", [] { return std::to_string(sys_zelb_nr); }},
-        {4, 238, ix_ed_com, "0", "1", [] { return std::to_string(sys_intf); }},
-        {5, 238, ix_ed_com, "x", "1", [] { return std::to_string(sys_intf); }},
-        {6, 238, ix_ed_to, "61", "5", [] { return std::to_string(sys_to); }},
-        {7, 238, ix_ed_to, "", "5", [] { return std::to_string(sys_to); }},
-        {8, 245, ix_ed_ipl, "10", "1", [] { return std::to_string(sys_ipx + 1); }},
-        {9, 245, ix_ed_ipl, "4", "4", [] { return std::to_string(sys_ipx + 1); }},
-        {10, 237, ix_ed_ip, "10.0.0.256", "0.0.0.0", [] { return std::string(sys_ip); }},
-        {11, 237, ix_ed_ip, "10.0.0.5", "10.0.0.5", [] { return std::string(sys_ip); }},
+        {1, 238, ix_ed_com, "0", "1"},  // below the COM range: default 1
+        {2, 238, ix_ed_com, "7", "7"},
+        {3, 238, ix_ed_com, "x", "1"},  // not a number: default
+        {4, 238, ix_ed_to, "61", "5"},  // above 60: default 5
+        {5, 238, ix_ed_to, "", "5"},
+        {6, 238, ix_ed_zelb_nr, "0", "0"},  // 0 is a monitor number (all)
+        {7, 238, ix_ed_zelb_nr, "256", "1"},
+        {8, 238, ix_ed_zelb_nr, "12", "12"},
+        {9, 238, ix_ed_zelb_nr, "7x", "7"},
+        {10, 238, ix_ed_f_fs, "File:", "/tmp/old.vqf"},  // not a file name: kept
+        {11, 238, ix_ed_f_fs, "Datei:", "/tmp/old.vqf"},
+        {12, 238, ix_ed_f_fs, "", "/tmp/old.vqf"},
+        {13, 238, ix_ed_f_fs, "/tmp/x y.vqf", "/tmp/x y.vqf"},
+        {14, 245, ix_ed_ipl, "3", "3"},
+        {15, 245, ix_ed_ipl, "0", "1"},  // default index 1 (stored 0)
+        {16, 245, ix_ed_ipl, "10", "1"},
+        {17, 237, ix_ed_ip, "1.2.3", "0.0.0.0"},
+        {18, 237, ix_ed_ip, "10.0.0.256", "0.0.0.0"},
+        {19, 237, ix_ed_ip, "10.0.0.5", "10.0.0.5"},
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(r.n);
+        strcpy(fname1, "/tmp/old.vqf");
         if (com_mode != r.link) {
             ASSERT_TRUE(plat::win_click_menu(hwndMain, r.link));
         }
@@ -433,9 +390,18 @@ TEST_F(Ui, RefusedFieldValueShowsTheValueInUse) {
         ASSERT_TRUE(plat::win_type_text(field, r.typed));
         CreateWindowContents(cw_store);
         EXPECT_EQ(scr_getwnd_ix(r.ix), field) << "stored without a rebuild";
-        EXPECT_EQ(plat::win_text(field), r.shown);
-        EXPECT_EQ(r.used(), r.shown);
+        EXPECT_EQ(value_of(r.ix), r.shown);
+        // A refused file name stays in the field as typed: nothing replaces it.
+        if (r.ix != ix_ed_f_fs) {
+            EXPECT_EQ(plat::win_text(field), r.shown);
+        }
     }
+    // No Parity stores every field, toggles and rebuilds: the new field shows the value.
+    ASSERT_TRUE(plat::win_click_menu(hwndMain, 245));
+    plat::win_type_text(scr_getwnd_ix(ix_ed_ipl), "3");
+    ASSERT_TRUE(plat::win_click(scr_getwnd_ix(ix_parno)));
+    EXPECT_EQ(sys_ipx, 2);
+    EXPECT_EQ(text_of(ix_ed_ipl), "3");
     // The operator's case: Monitor-No. 300, then a command that stores the
     // fields and rebuilds nothing (a rate radio of the Firmware-Update view).
     ASSERT_TRUE(plat::win_click_menu(hwndMain, 238));

@@ -22,26 +22,15 @@
 
 namespace {
 
-const char *const kExports[] = {"mc_opencom_rs232",
-                                "mc_CloseCom_rs232",
-                                "set_comm_timeouts_zelb",
-                                "mc_writecom_buff_rs232",
-                                "mc_read_com_buff_rs232",
-                                "dll_get_main_ver",
-                                "dll_get_sub_ver",
-                                "mw_butt_is_checked",
-                                "mw_enab_butt",
-                                "mw_alert",
-                                "mw_quest",
-                                "mw_select_menu",
-                                "mw_check_menu",
-                                "ms_is_not_uchar_li",
-                                "ms_is_not_uint_li",
-                                "ms_get_ipv4_4b",
-                                "ms_get_ipv4_str",
-                                "ms_swap_buffer",
-                                "ms_swap_buffer_uc",
-                                "ms_swap_buffer_li"};
+const char *const kExports[] = {
+    // clang-format off
+    "mc_opencom_rs232", "mc_CloseCom_rs232", "set_comm_timeouts_zelb", "mc_writecom_buff_rs232",
+    "mc_read_com_buff_rs232", "dll_get_main_ver", "dll_get_sub_ver", "mw_butt_is_checked",
+    "mw_enab_butt", "mw_alert", "mw_quest", "mw_select_menu", "mw_check_menu", "ms_is_not_uchar_li",
+    "ms_is_not_uint_li", "ms_get_ipv4_4b", "ms_get_ipv4_str", "ms_swap_buffer", "ms_swap_buffer_uc",
+    "ms_swap_buffer_li",
+    // clang-format on
+};
 
 // The library, opened once, and its exports by name.
 void *lib = nullptr;

@@ -6,10 +6,7 @@
 #include "support/zs_client.h"
 #include "zs_internal.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -320,21 +317,12 @@ TEST(ZelbsimFs, DumpFilesRoundTripAndTheReaderTakesWhatItShould) {
 TEST(ZelbsimFs, TheProgramWritesTheFileSystemsOnSignalAndOnExit) {
     const std::string dir = tu_make_temp_dir("zs_fs_save_");
     ASSERT_FALSE(dir.empty());
-    const std::string bin = VQ_BINARY_DIR "/bin/zelbsim", link = dir + "/tty", save = dir + "/out",
-                      log = dir + "/stdout";
-    auto printed = [&](const char *text) {
-        return tu_wait_until([&] { return tu_read_file(log).find(text) != std::string::npos; });
-    };
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const char *argv[] = {bin.c_str(),   "--pty", link.c_str(), "--monitors", "2",
-                          "--fs-random", "2:3",   "--fs-save",  save.c_str(), nullptr};
+    const std::string bin = VQ_BINARY_DIR "/bin/zelbsim", link = dir + "/tty", save = dir + "/out";
     tu_child child;
-    ASSERT_EQ(
-        posix_spawn(&child.pid, bin.c_str(), &fa, nullptr, const_cast<char **>(argv), environ), 0);
-    posix_spawn_file_actions_destroy(&fa);
-    ASSERT_TRUE(printed("ready")) << tu_read_file(log);
+    ASSERT_TRUE(child.spawn(
+        {bin, "--pty", link, "--monitors", "2", "--fs-random", "2:3", "--fs-save", save},
+        dir + "/stdout"));
+    ASSERT_TRUE(child.printed("ready")) << tu_read_file(child.out);
     const int fd = zc_open_port(link);
     ASSERT_GE(fd, 0);
     auto ask = [&](const zc_bytes &q) {
@@ -344,7 +332,7 @@ TEST(ZelbsimFs, TheProgramWritesTheFileSystemsOnSignalAndOnExit) {
     EXPECT_EQ(ask(zc_frame(1, 0x6002, 7)), zc_ack(1, 0x6002, 7));
     close(fd);
     kill(child.pid, SIGUSR1);
-    ASSERT_TRUE(printed("written")) << tu_read_file(log);
+    ASSERT_TRUE(child.printed("written")) << tu_read_file(child.out);
     zs_fs one, two;
     std::string err;
     ASSERT_EQ(zs_fs_read_file(save + "/line1-mon1.vqf", &one, &err), ZS_OK) << err;
@@ -352,12 +340,8 @@ TEST(ZelbsimFs, TheProgramWritesTheFileSystemsOnSignalAndOnExit) {
     EXPECT_EQ(one.entries, std::vector<entry>{make_entry({0x0AAC, 7})});
     EXPECT_EQ(two.entries.size(), 3u);
 
-    kill(child.pid, SIGTERM);
-    int status = -1;
-    ASSERT_EQ(waitpid(child.pid, &status, 0), child.pid);
-    child.pid = -1;
-    const std::string out = tu_read_file(log);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
+    EXPECT_TRUE(child.stop()) << tu_read_file(child.out);
+    const std::string out = tu_read_file(child.out);
     EXPECT_NE(out.find("monitor 2: file system 3 entries, 0 gamma tables"), std::string::npos)
         << out;
     EXPECT_NE(out.find("written", out.find("written") + 1), std::string::npos) << "on exit too";

@@ -3,15 +3,11 @@
 // test builds from the absolute addresses it meant; refusals in both loaders; the pace of the
 // loader's answers on the line's own clock; and the files the program writes.
 #include "support/test_util.h"
+#include "support/zs_client.h"
 #include "zelbsim.h"
 #include "zs_internal.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <climits>
@@ -27,14 +23,6 @@ using bytes = std::vector<uint8_t>;
 using byte_map = std::map<uint32_t, uint8_t>;
 
 namespace {
-
-bytes frame(uint8_t addr, uint16_t cmd, uint16_t val, uint8_t end = 0xFF) {
-    bytes f = {0xAA, 0x55, addr, uint8_t(cmd), uint8_t(cmd >> 8), uint8_t(val), uint8_t(val >> 8)};
-    f.push_back(uint8_t(f[2] + f[3] + f[4] + f[5] + f[6]));
-    f.push_back(end);
-    f.push_back(0x00);
-    return f;
-}
 
 // A binary firmware record whose bytes sum to 0; `spoil` puts its checksum off by one.
 bytes record(uint8_t type, uint16_t addr, const bytes &data, bool spoil = false) {
@@ -111,28 +99,6 @@ std::string hex(uint64_t v, int digits) {
     return b;
 }
 
-int open_port(const std::string &path, speed_t speed) {
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
-    termios t{};
-    tcgetattr(fd, &t);
-    cfmakeraw(&t);
-    cfsetispeed(&t, speed);
-    cfsetospeed(&t, speed);
-    t.c_cflag |= CLOCAL | CREAD | PARENB;
-    tcsetattr(fd, TCSANOW, &t);
-    return fd;
-}
-void set_rate(int fd, speed_t speed) {
-    termios t{};
-    tcgetattr(fd, &t);
-    cfsetispeed(&t, speed);
-    cfsetospeed(&t, speed);
-    tcsetattr(fd, TCSANOW, &t);
-}
-bytes ask(int fd, const bytes &req, size_t n) {
-    return tu_write_all(fd, req.data(), req.size()) ? tu_read_n(fd, n) : bytes{};
-}
-
 // The answers of a loader to a record: one byte, or for a ring the record, a refused one with
 // its last byte changed.
 enum Loader { FW_ONE, FW_RING, BOOT };
@@ -143,30 +109,6 @@ bytes answer(Loader k, const bytes &rec, bool good) {
     if (!good) a.back() = uint8_t(~a.back());
     return a;
 }
-
-// A simulation from command-line options, its first line's slave open at `speed`.
-struct Sim {
-    zs_sim *sim = nullptr;
-    int fd = -1;
-    Sim(std::vector<const char *> args, speed_t speed) {
-        args.insert(args.begin(), "zelbsim");
-        zs_config c;
-        std::string err;
-        EXPECT_EQ(zs_parse_args(int(args.size()), args.data(), &c, &err), ZS_OK) << err;
-        EXPECT_EQ(zs_start(c, &sim, &err), ZS_OK) << err;
-        if (sim) fd = open_port(zs_slave_path(sim, 0), speed);
-        EXPECT_GE(fd, 0);
-    }
-    ~Sim() {
-        if (fd >= 0) close(fd);
-        zs_stop(&sim);
-    }
-    zs_image image() {
-        zs_image img;
-        EXPECT_EQ(zs_get_image(sim, 0, &img), ZS_OK);
-        return img;
-    }
-};
 
 }  // namespace
 
@@ -186,16 +128,16 @@ TEST(ZelbsimImage, LoadKeepsTheBytesAtTheirAddresses) {
         std::vector<const char *> args = {"--pty",        "-", "--monitors", r.monitors,
                                           "--restart-ms", "0"};
         if (r.pace) args.push_back("--pace");
-        Sim s(args, B9600);
+        zc_sim s(args, B9600);
         const uint8_t last = uint8_t(std::stoi(r.monitors)), code = uint8_t(std::stoi(r.code));
-        ASSERT_EQ(ask(s.fd, frame(0, 0x7000, code), 10), frame(last, 0x7000, code, 0xFE));
-        set_rate(s.fd, r.speed);
+        ASSERT_EQ(s.ask(zc_frame(0, 0x7000, code), 10), zc_frame(last, 0x7000, code, 0xFE));
+        ASSERT_TRUE(zc_set_rate(s.fd, r.speed));
         for (size_t i = 0; i < kFirmware.size(); ++i) {
             const bytes &rec = kFirmware[i].rec;
-            EXPECT_EQ(ask(s.fd, rec, answer(r.kind, rec, true).size()), answer(r.kind, rec, true))
+            EXPECT_EQ(s.ask(rec, answer(r.kind, rec, true).size()), answer(r.kind, rec, true))
                 << r.monitors << " record " << i;
             if (i != 2) continue;
-            EXPECT_EQ(ask(s.fd, damaged, answer(r.kind, damaged, false).size()),
+            EXPECT_EQ(s.ask(damaged, answer(r.kind, damaged, false).size()),
                       answer(r.kind, damaged, false));
         }
         const zs_image img = s.image();
@@ -214,8 +156,8 @@ TEST(ZelbsimImage, LoadKeepsTheBytesAtTheirAddresses) {
                   std::string::npos)
             << sum;
 
-        set_rate(s.fd, B9600);
-        ASSERT_EQ(ask(s.fd, frame(0, 0x7000, 0), 10), frame(last, 0x7000, 0, 0xFE));
+        ASSERT_TRUE(zc_set_rate(s.fd, B9600));
+        ASSERT_EQ(s.ask(zc_frame(0, 0x7000, 0), 10), zc_frame(last, 0x7000, 0, 0xFE));
         const zs_image next = s.image();
         EXPECT_TRUE(next.spans.empty() && !next.complete && next.records == 0);
     }
@@ -239,23 +181,23 @@ TEST(ZelbsimImage, FaultRulesRefuseRecordsInBothLoaders) {
         std::vector<const char *> args = {"--pty", "-", "--fault", r.fault};
         if (r.kind == FW_RING) args.insert(args.end(), {"--monitors", "3"});
         if (r.kind == BOOT) args.insert(args.end(), {"--bootstrap", "--boot-ack", "0xFE"});
-        Sim s(args, r.kind == BOOT ? B57600 : B9600);
+        zc_sim s(args, r.kind == BOOT ? B57600 : B9600);
         if (r.kind == BOOT) {
-            ASSERT_EQ(ask(s.fd, {0x00}, 1), bytes{0xD5}) << what;
+            ASSERT_EQ(s.ask({0x00}, 1), bytes{0xD5}) << what;
             bytes primary(32, 0x90);
             primary[6] = primary[24] = 0x10;
             primary[7] = primary[25] = 0xE1;  // a secondary loader of one byte at E110
             ASSERT_TRUE(tu_write_all(s.fd, primary.data(), primary.size()));
-            ASSERT_EQ(ask(s.fd, {0x22}, 2), (bytes{0x22, 0xCC})) << what;
+            ASSERT_EQ(s.ask({0x22}, 2), (bytes{0x22, 0xCC})) << what;
         } else {
             const uint8_t last = r.kind == FW_RING ? 3 : 1;
-            ASSERT_EQ(ask(s.fd, frame(0, 0x7000, 4), 10), frame(last, 0x7000, 4, 0xFE)) << what;
-            set_rate(s.fd, B19200);
+            ASSERT_EQ(s.ask(zc_frame(0, 0x7000, 4), 10), zc_frame(last, 0x7000, 4, 0xFE)) << what;
+            ASSERT_TRUE(zc_set_rate(s.fd, B19200));
         }
         const std::vector<std::pair<bytes, bool>> sent = {
             {a, true}, {b, false}, {c, false}, {eof, true}};
         for (const auto &[rec, good] : sent)
-            EXPECT_EQ(ask(s.fd, rec, answer(r.kind, rec, good).size()), answer(r.kind, rec, good))
+            EXPECT_EQ(s.ask(rec, answer(r.kind, rec, good).size()), answer(r.kind, rec, good))
                 << what << " record " << int(rec[2]);
         const zs_image img = s.image();
         byte_map want = {{0x40, 0x11}, {0x41, 0x22}};
@@ -297,7 +239,7 @@ TEST(ZelbsimImage, PacedAnswersKeepTheRateTheyWereGivenIn) {
             for (size_t k = 0; k < when.size(); ++k)
                 EXPECT_EQ(when[k], first + int64_t(k) * bt) << monitors << " byte " << k;
         };
-        check(frame(0, 0x7000, 24), 0, frame(uint8_t(monitors), 0x7000, 24, 0xFE), 11 * b9600,
+        check(zc_frame(0, 0x7000, 24), 0, zc_frame(uint8_t(monitors), 0x7000, 24, 0xFE), 11 * b9600,
               b9600);
         l.set.baud = 576000;  // the program follows
         const bytes rec = record(0x00, 0x0100, run(20, 1)), eof = record(0x01, 0, {});
@@ -352,17 +294,6 @@ TEST(ZelbsimImage, RunsMergeAndFlatFilesAreChecked) {
 }
 
 namespace {
-bool read_until(int fd, const std::string &text, std::string *seen) {
-    return tu_wait_until([&] {
-        char b[512];
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 0) == 1) {
-            const ssize_t n = read(fd, b, sizeof b);
-            if (n > 0) seen->append(b, size_t(n));
-        }
-        return seen->find(text) != std::string::npos;
-    });
-}
 bytes file_bytes(const std::string &path) {
     const std::string s = tu_read_file(path);
     return bytes(s.begin(), s.end());
@@ -374,29 +305,22 @@ bytes file_bytes(const std::string &path) {
 TEST(ZelbsimImage, TheProgramWritesTheImagesOnSignalAndOnExit) {
     const std::string dir = tu_make_temp_dir("zs_fw_save_");
     ASSERT_FALSE(dir.empty());
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-    posix_spawn_file_actions_addclose(&fa, out[0]);
     const std::string bin = VQ_BINARY_DIR "/bin/zelbsim", link = dir + "/tty", save = dir + "/out";
-    const char *argv[] = {bin.c_str(),    "--pty", link.c_str(),   "--pty",      "-",
-                          "--restart-ms", "0",     "--image-save", save.c_str(), nullptr};
     tu_child child;
-    ASSERT_EQ(
-        posix_spawn(&child.pid, bin.c_str(), &fa, nullptr, const_cast<char **>(argv), environ), 0);
-    posix_spawn_file_actions_destroy(&fa);
-    close(out[1]);
-    std::string seen;
-    ASSERT_TRUE(read_until(out[0], "ready", &seen)) << seen;
-    const int fd = open_port(link, B9600);
+    ASSERT_TRUE(
+        child.spawn({bin, "--pty", link, "--pty", "-", "--restart-ms", "0", "--image-save", save},
+                    dir + "/stdout"));
+    ASSERT_TRUE(child.printed("ready")) << tu_read_file(child.out);
+    const int fd = zc_open_port(link);
+    const auto ask = [fd](const bytes &q, size_t n) {
+        return tu_write_all(fd, q.data(), q.size()) ? tu_read_n(fd, n) : bytes{};
+    };
     ASSERT_GE(fd, 0);
-    ASSERT_EQ(ask(fd, frame(1, 0x7000, 12), 10), frame(1, 0x7000, 12, 0xFE));
-    set_rate(fd, B115200);
-    for (const Piece &p : kFirmware) EXPECT_EQ(ask(fd, p.rec, 1), bytes{0xFF});
+    ASSERT_EQ(ask(zc_frame(1, 0x7000, 12), 10), zc_frame(1, 0x7000, 12, 0xFE));
+    ASSERT_TRUE(zc_set_rate(fd, B115200));
+    for (const Piece &p : kFirmware) EXPECT_EQ(ask(p.rec, 1), bytes{0xFF});
     kill(child.pid, SIGUSR1);
-    ASSERT_TRUE(read_until(out[0], "firmware images written", &seen)) << seen;
+    ASSERT_TRUE(child.printed("firmware images written")) << tu_read_file(child.out);
     const byte_map want = expected_bytes(kFirmware);
     EXPECT_EQ(file_bytes(save + "/line1.bin"), flat_of(want));
     EXPECT_EQ(tu_read_file(save + "/line1.txt"),
@@ -409,18 +333,12 @@ TEST(ZelbsimImage, TheProgramWritesTheImagesOnSignalAndOnExit) {
               "records=0 data_bytes=0 low=0x00000000 high=0x00000000 digest=0xCBF29CE484222325 "
               "complete=0\n");
 
-    set_rate(fd, B9600);
-    ASSERT_EQ(ask(fd, frame(1, 0x7000, 0), 10), frame(1, 0x7000, 0, 0xFE));
-    EXPECT_EQ(ask(fd, record(0x00, 0x0030, {0x02, 0x33, 0x7A}), 1), bytes{0xFF});
+    ASSERT_TRUE(zc_set_rate(fd, B9600));
+    ASSERT_EQ(ask(zc_frame(1, 0x7000, 0), 10), zc_frame(1, 0x7000, 0, 0xFE));
+    EXPECT_EQ(ask(record(0x00, 0x0030, {0x02, 0x33, 0x7A}), 1), bytes{0xFF});
     close(fd);
-    kill(child.pid, SIGTERM);
-    int status = -1;
-    ASSERT_EQ(waitpid(child.pid, &status, 0), child.pid);
-    child.pid = -1;
-    char b[512];
-    for (ssize_t n; (n = read(out[0], b, sizeof b)) > 0;) seen.append(b, size_t(n));
-    close(out[0]);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;
+    EXPECT_TRUE(child.stop());
+    const std::string seen = tu_read_file(child.out);
     const byte_map second = {{0x30, 0x02}, {0x31, 0x33}, {0x32, 0x7A}};
     EXPECT_EQ(file_bytes(save + "/line1.bin"), (bytes{0x02, 0x33, 0x7A}));
     EXPECT_EQ(tu_read_file(save + "/line1.txt"),

@@ -2,10 +2,12 @@
 #include "test_util.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -126,6 +128,33 @@ int tu_connect(const char *addr, uint16_t port) {
         return -1;
     }
     return fd;
+}
+
+bool tu_child::spawn(const std::vector<std::string> &argv, const std::string &out_file) {
+    out = out_file;
+    std::vector<char *> a;
+    for (const std::string &s : argv) a.push_back(const_cast<char *>(s.c_str()));
+    a.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int rc = posix_spawn(&pid, a[0], &fa, nullptr, a.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    if (rc != 0) pid = -1;
+    return rc == 0;
+}
+
+bool tu_child::printed(const char *text) const {
+    return tu_wait_until([&] { return tu_read_file(out).find(text) != std::string::npos; });
+}
+
+bool tu_child::stop() {
+    if (pid <= 0) return false;
+    kill(pid, SIGTERM);
+    int status = -1;
+    const bool waited = waitpid(pid, &status, 0) == pid;
+    pid = -1;
+    return waited && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 tu_child::~tu_child() {

@@ -30,6 +30,13 @@ std::string tu_make_temp_dir(const char *prefix);
 // waited for already (pid set back to -1).
 struct tu_child {
     pid_t pid = -1;
+    // Starts argv[0] with its standard output going to the file `out`.
+    bool spawn(const std::vector<std::string> &argv, const std::string &out);
+    // Waits until the file `out` holds `text`.
+    bool printed(const char *text) const;
+    // Sends SIGTERM and waits for the end: true when the child exited with 0.
+    bool stop();
+    std::string out;
     tu_child() = default;
     tu_child(const tu_child &) = delete;
     tu_child &operator=(const tu_child &) = delete;

@@ -47,6 +47,13 @@ bool ui_wait_idle(int timeout_ms) { return plat::win_pump_until(ui_idle, timeout
 
 std::string ui_item(int dlg, int id) { return plat::win_text(plat::win_find_child(dlg, id)); }
 
+std::vector<std::string> ui_boxes(void) {
+    std::vector<std::string> b;
+    for (const plat::WinBoxRecord &r : plat::win_boxes_shown()) b.push_back(r.body);
+    plat::win_boxes_clear();
+    return b;
+}
+
 void UiTest::SetUp() {
     plat::win_use_headless();
     plat::win_boxes_clear();

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 // Window procedure that hands the sequencer's two timers to it, and the
 // status dialog's idle timer to the dialogs, as the program's window does.
@@ -20,6 +21,8 @@ bool ui_idle(void);
 bool ui_wait_idle(int timeout_ms);
 // The text of item id of a dialog.
 std::string ui_item(int dlg, int id);
+// The bodies of the boxes shown since the last call, which are forgotten.
+std::vector<std::string> ui_boxes(void);
 
 // The program's settings at the tests' start values: File System view, RS232,
 // English, networking available, idle; open() builds the program's window.

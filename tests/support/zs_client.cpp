@@ -66,6 +66,17 @@ zc_sim::zc_sim(std::vector<zs_line_cfg> lines, speed_t speed) {
     EXPECT_GE(fd, 0);
 }
 
+namespace {
+std::vector<zs_line_cfg> lines_of(const std::vector<const char *> &args) {
+    zs_config c;
+    std::string err;
+    EXPECT_EQ(zc_parse(args, &c, &err), ZS_OK) << err;
+    return c.lines;
+}
+}  // namespace
+
+zc_sim::zc_sim(std::vector<const char *> args, speed_t speed) : zc_sim(lines_of(args), speed) {}
+
 zc_sim::~zc_sim() {
     if (fd >= 0) close(fd);
     zs_stop(&sim);
@@ -107,4 +118,10 @@ void zc_sim::run(const std::vector<zc_step> &steps) {
         const zc_step &t = steps[i];
         EXPECT_EQ(value(t.addr, t.cmd, t.val), t.want) << "step " << i << ": " << t.what;
     }
+}
+
+zs_image zc_sim::image() {
+    zs_image img;
+    EXPECT_EQ(zs_get_image(sim, 0, &img), ZS_OK);
+    return img;
 }

@@ -54,6 +54,8 @@ struct zc_sim {
     int fd = -1;
     int monitors = 0;  // of the first line
     explicit zc_sim(std::vector<zs_line_cfg> lines, speed_t speed = B9600);
+    // The lines of zelbsim's command-line options `args` (after "zelbsim").
+    explicit zc_sim(std::vector<const char *> args, speed_t speed = B9600);
     ~zc_sim();
     zc_sim(const zc_sim &) = delete;
     zc_sim &operator=(const zc_sim &) = delete;
@@ -70,6 +72,8 @@ struct zc_sim {
     int value(uint8_t addr, uint16_t cmd, uint16_t val = 0);
     // Asks every step in turn; a failure names the step by its index and `what`.
     void run(const std::vector<zc_step> &steps);
+    // The firmware image the first line keeps.
+    zs_image image();
 };
 // A new TCP connection to the converter of `line`.
 int zc_connect(zs_sim *sim, int line);

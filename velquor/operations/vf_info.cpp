@@ -150,7 +150,10 @@ char zelb_get_dsp_num_nr_b(uint8_t nr, uint32_t *c) {
     return query_field(nr, 0xB003, 0, 0, 0x0FFF, c);
 }
 
-char zelb_get_firm_typ(uint32_t *c) { return query_field(sys_zelb_nr, 0xB002, 0, 0, 0xFF, c); }
+char zelb_get_firm_typ_nr(uint8_t nr, uint32_t *c) {
+    return query_field(nr, 0xB002, 0, 0, 0xFF, c);
+}
+char zelb_get_firm_typ(uint32_t *c) { return zelb_get_firm_typ_nr(sys_zelb_nr, c); }
 
 char zelb_get_firm_typ_nr_no_b(uint8_t nr, uint8_t *firm_typ) {
     if (!firm_typ) return mc_e_no_buff;

@@ -84,6 +84,9 @@ char zelb_get_typ_nr_b(uint8_t nr, uint32_t *c);
 char zelb_get_rev_nr_b(uint8_t nr, uint32_t *c);
 char zelb_get_dat_nr_b(uint8_t nr, uint32_t *c);
 char zelb_get_dsp_num_nr_b(uint8_t nr, uint32_t *c);
+// The firmware variant that a boot loader (or firmware with the newer query
+// set) reports for monitor nr; zelb_get_firm_typ asks sys_zelb_nr.
+char zelb_get_firm_typ_nr(uint8_t nr, uint32_t *c);
 char zelb_get_firm_typ(uint32_t *c);
 char zelb_get_typ(uint32_t *c, uint8_t b_run, uint8_t firm_typ);
 char zelb_get_rev(uint32_t *c, uint8_t b_run, uint8_t firm_typ);

@@ -5,16 +5,14 @@
 //
 // Columns: action, step, successor after verdict 1, after 2, after 0, delay
 // in ms before the successor of verdict 1. Each row ends with its number and
-// what its step does. HAVE(step) names a step that exists; TODO(step) names
-// one whose module is not built yet: the row then runs sm_step_missing, which
-// fails the operation with error 24 instead of doing nothing silently.
+// what its step does; HAVE(step) names the step.
 #include <iterator>
 
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_i2c.h"
-#include "velquor/operations/vf_ddc.h"
 #include "velquor/operations/fs_ops.h"
 #include "velquor/operations/vf_boot.h"
+#include "velquor/operations/vf_ddc.h"
 #include "velquor/operations/vf_end.h"
 #include "velquor/operations/vf_firm.h"
 #include "velquor/operations/vf_fs_dnl.h"
@@ -22,12 +20,13 @@
 #include "velquor/operations/vf_gamma.h"
 #include "velquor/operations/vf_info.h"
 #include "velquor/operations/vf_keys.h"
+#include "velquor/operations/vf_mak.h"
 #include "velquor/operations/vf_ring.h"
 #include "velquor/operations/vf_wait.h"
 #include "velquor/sequencer/sm_act.h"
+#include "velquor/ui/scan.h"
 
 #define HAVE(step) &step
-#define TODO(step) &sm_step_missing
 
 // clang-format off
 constexpr tm_func_table_t tm_func_tab[] = {
@@ -224,21 +223,21 @@ constexpr tm_func_table_t tm_func_tab[] = {
     // 96 DDC write: report the failure
     {ix_err_ddc_dnl, HAVE(ddc_dnl_err), ix_ddc_w_end, ix_sm_nix, ix_sm_nix, 0},
     // 97 macro: prepare
-    {ix_mak_init, TODO(mak_init), ix_mak_init_ipl, ix_sm_nix, ix_sm_nix, 10},
+    {ix_mak_init, HAVE(mak_init), ix_mak_init_ipl, ix_sm_nix, ix_sm_nix, 10},
     // 98 macro: prepare the IP-list walk
     {ix_mak_init_ipl, HAVE(init_ipl), ix_mak_ipl, ix_sm_nix, ix_sm_stop, 10},
     // 99 macro: next address
     {ix_mak_ipl, HAVE(ipl_control), ix_mak_run, ix_mak_end, ix_sm_stop, 10},
     // 100 macro: open the session
-    {ix_mak_run, TODO(mak_run), ix_mak_send, ix_sm_nix, ix_sm_nix, 10},
+    {ix_mak_run, HAVE(mak_run), ix_mak_send, ix_sm_nix, ix_sm_nix, 10},
     // 101 macro: send the next frame
-    {ix_mak_send, TODO(mak_get_send), ix_mak_ipl, ix_mak_end, ix_sm_nix, 1},
+    {ix_mak_send, HAVE(mak_get_send), ix_mak_ipl, ix_mak_end, ix_sm_nix, 1},
     // 102 macro: done
-    {ix_mak_end, TODO(mak_end), ix_sm_stop, ix_sm_nix, ix_sm_nix, 1},
+    {ix_mak_end, HAVE(mak_end), ix_sm_stop, ix_sm_nix, ix_sm_nix, 1},
     // 103 macro without a list: prepare
-    {ix_mak2_init, TODO(mak_init), ix_mak_send_it, ix_sm_nix, ix_sm_stop, 10},
+    {ix_mak2_init, HAVE(mak_init), ix_mak_send_it, ix_sm_nix, ix_sm_stop, 10},
     // 104 macro without a list: send the next frame
-    {ix_mak_send_it, TODO(mak_send_it), ix_mak_send_it, ix_mak_end, ix_sm_stop, 10},
+    {ix_mak_send_it, HAVE(mak_send_it), ix_mak_send_it, ix_mak_end, ix_sm_stop, 10},
     // 105 info: read the identification
     {ix_inf_init, HAVE(info_init), ix_end_com1, ix_sm_nix, ix_sm_nix, 1},
     // 106 ping: show the number
@@ -284,11 +283,11 @@ constexpr tm_func_table_t tm_func_tab[] = {
     // 126 keys: send the key
     {ix_keyb_send2, HAVE(send_my_key), ix_keyb_ipl, ix_sm_nix, ix_end_com1, 10},
     // 127 scan: prepare
-    {ix_sc_intf_init, TODO(scintf_init), ix_sc_intf_st, ix_sm_nix, ix_sm_nix, 100},
+    {ix_sc_intf_init, HAVE(scintf_init), ix_sc_intf_st, ix_sm_nix, ix_sm_nix, 100},
     // 128 scan: next port
-    {ix_sc_intf_st, TODO(scintf_scan), ix_sc_intf_st, ix_end_com, ix_sm_nix, 10},
+    {ix_sc_intf_st, HAVE(scintf_scan), ix_sc_intf_st, ix_end_com, ix_sm_nix, 10},
     // 129 scan: fill the tree
-    {ix_sc_intf_end, TODO(scintf_scan_end), ix_sm_nix, ix_sm_nix, ix_sm_nix, 100},
+    {ix_sc_intf_end, HAVE(scintf_scan_end), ix_sm_nix, ix_sm_nix, ix_sm_nix, 100},
 };
 // clang-format on
 

@@ -270,9 +270,9 @@ const elementT wndelemnts[scr_n_rows + 1] = {
      "\xdc"
      "berblick",
      "Overview", "", nullptr, 0, 0, show_enab_always, C, 2, 1, 83, 64, 0, 0, nullptr},
-    // The tree is filled by the scan module's scintf_scan_end once that lands.
-    {R(ix_sc_tv), 230, TREE, "", "", "", nullptr, 0, 0, show_enab_always_rs232, C, 5, 11, 76, 44, 0,
-     0, nullptr},
+    // The tree shows the last scan's result: scintf_scan_end fills it.
+    {R(ix_sc_tv), scan_tree_id, TREE, "", "", "", nullptr, 0, 0, show_enab_always_rs232, C, 5, 11,
+     76, 44, 0, 0, scintf_scan_end},
     // rows of no view: never created
     {R(ix_grp_scopts), 234, GRP, "Optionen", "Options", "", nullptr, 0, 0, show_enab_always, 0, 86,
      1, 40, 64, 0, 0, nullptr},

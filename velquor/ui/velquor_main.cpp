@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/io_stop.h"
+#include "platform/serial.h"
 #include "platform/win.h"
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
@@ -36,6 +37,7 @@
 #include "velquor/operations/vf_wait.h"
 #include "velquor/sequencer/sm_act.h"
 #include "velquor/ui/conf.h"
+#include "velquor/ui/scan.h"
 #include "velquor/ui/screen.h"
 #include "velquor/ui/text_ar.h"
 #include "velquor/ui/velquor_cfg.h"
@@ -86,19 +88,19 @@ void busy_contents(int mode) {
     CreateWindowContents(mode);
 }
 
-// The operation of this command is not built yet: it ends at once through its
-// end step, which shows error 24 and makes the window idle again.
-void not_built(void) {
-    sys_rv = mc_e_err;
-    end_com();
-}
-
 // What the lower layers ask of the window through the seam.
 void seam_ask(int what) {
-    if (what == wa_zelb_nr || what == wa_info)
+    if (what == wa_zelb_nr || what == wa_info) {
         scr_show_result(what);
-    else
+    } else if (what == wa_scan_denied) {
+        // The ports the scan was refused, with the group to join: an
+        // information, not an error, since the scan itself went through.
+        char text[256];
+        scan_denied_text(text, sizeof text);
+        if (text[0]) mw_alert(hwndMain, VER_APP_NAME, text, 0);
+    } else {
         stat_dlg_window(what);
+    }
 }
 
 }  // namespace
@@ -137,6 +139,7 @@ int vq_startup(const char *cmdline) {
         return 1;
     }
     dlg_set_dll_version(dll_ver);  // the about box names the library bound now
+    reset_scanvals();
     reset_ip_list_start();
     mak_reset_all();
     scr_reset_elem(screen, scr_n_slots);
@@ -146,6 +149,8 @@ int vq_startup(const char *cmdline) {
     is_inet = eth_probe();
     ms_get_byteorder2();
     load_conf();
+    // USB serial adapters get the COM numbers the configuration leaves free.
+    plat::ser_find_ports(nullptr, nullptr);
     // A file that is no configuration, or a value that could not be taken: say
     // so before the window opens.
     if (conf_problem[0])
@@ -306,11 +311,10 @@ void cmd_view(int, int id) {
     if (changed) CreateWindowContents(cw_store_full);
 }
 
-// Commands whose operations are not built yet, with the window state their
-// operation starts with.
-void cmd_not_built_store(int, int) {  // macro buttons
+// The five macro buttons: the button's current step.
+void cmd_mak_fn(int, int id) {
     busy_contents(cw_store);
-    not_built();
+    if (mak_action(id - cmd_mak_1) != 0) end_com1();
 }
 
 // DDC -> PC and PC -> DDC, once no operation runs.
@@ -568,11 +572,11 @@ constexpr cmd_row cmd_tab[] = {
     {cmd_view_boot, cmd_view},
     {cmd_view_fs, cmd_view},
     {cmd_view_ddc, cmd_view},
-    {cmd_mak_1, cmd_not_built_store},
-    {cmd_mak_1 + 1, cmd_not_built_store},
-    {cmd_mak_1 + 2, cmd_not_built_store},
-    {cmd_mak_1 + 3, cmd_not_built_store},
-    {cmd_mak_5, cmd_not_built_store},
+    {cmd_mak_1, cmd_mak_fn},
+    {cmd_mak_1 + 1, cmd_mak_fn},
+    {cmd_mak_1 + 2, cmd_mak_fn},
+    {cmd_mak_1 + 3, cmd_mak_fn},
+    {cmd_mak_5, cmd_mak_fn},
     {cmd_fs_dnl, cmd_fs_transfer},
     {cmd_fs_reset, cmd_reset},
     {cmd_fs_erase, cmd_fs_erase_fn},

@@ -3,8 +3,9 @@
 // A few calls of the system run upward by design: the end of an operation
 // rebuilds the window's contents and repaints its enable states, the link
 // appends its traffic lines to the Debug view, a ping and an identification
-// show their results in the window's fields, and the status dialog's setters
-// ask for a redraw. The layers below the window call these wrappers; the
+// show their results in the window's fields, the interface scan has the
+// window tell which ports it was refused, and the status dialog's setters ask
+// for a redraw. The layers below the window call these wrappers; the
 // window fills win_seam with its own functions at start-up (vq_wire). Until
 // then, and in programs that have no window, every call does nothing.
 //
@@ -23,6 +24,7 @@ enum win_ask_t : int {
     wa_stat_hide,    // hide the status dialog
     wa_stop_on,      // enable the Cancel buttons of the status dialogs
     wa_stop_off,     // disable them
+    wa_scan_denied,  // tell once that the scan was refused ports (scan_denied_text)
 };
 
 struct win_seam_T {
