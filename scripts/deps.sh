@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
   nlohmann-json3-dev
+  clang libclang-rt-dev
 )
 
 missing=()
