@@ -67,7 +67,8 @@ std::string fz_write_file(const char *name, const uint8_t *data, size_t size) {
     FILE *f = std::fopen(path.c_str(), "wb");
     if (!f) return "";
     temp_files.insert(path);
-    const bool ok = std::fwrite(data, 1, size, f) == size;
+    // An empty input may come without bytes behind it (a null pointer).
+    const bool ok = size == 0 || (data && std::fwrite(data, 1, size, f) == size);
     return std::fclose(f) == 0 && ok ? path : "";
 }
 
