@@ -46,6 +46,7 @@ bool measure(const char *what, const std::vector<std::string> &args, int runs, d
 }  // namespace
 
 int main(int argc, char **argv) {
+    // NOLINTNEXTLINE(cert-err34-c): a count typed by hand; what is no number counts as 1
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 50;
     const std::string dir = "/tmp/vq_bench_cli";
     std::string err;

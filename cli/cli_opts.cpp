@@ -205,7 +205,7 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
                     {"--from", 1, 99, &o->scan_from},    {"--to", 1, 99, &o->scan_to}};
         bool done = false;
         for (const num_opt &n : nums) {
-            if (strcmp(a, n.name)) continue;
+            if (strcmp(a, n.name) != 0) continue;
             const char *s = need();
             if (!s) return fail(std::string(a) + " needs a value");
             if (!parse_num(s, n.lo, n.hi, n.dst))

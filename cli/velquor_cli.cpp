@@ -22,6 +22,7 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -117,7 +118,7 @@ std::string rate_text(const stat_dlg_view &v) {
     if (s < 1.0 || v.act <= rate.act0) return std::string();
     const double r = (v.act - rate.act0) / s;
     char buf[96];
-    const long left = v.max > v.act ? static_cast<long>((v.max - v.act) / r + 0.5) : 0;
+    const long left = v.max > v.act ? std::lround((v.max - v.act) / r) : 0;
     int k = snprintf(buf, sizeof buf, "  %.1f/s", r);
     // Firmware lines differ in length: their bytes too, from the line table.
     if (progress_lines && firm_buff && v.act <= n_fsent + 1) {
@@ -1262,7 +1263,10 @@ int cli_run(const cli_opts &o) {
     return rc;
 }
 
-int main(int argc, char **argv) {
+// An exception that reaches main (out of memory, say) ends the program in
+// std::terminate on purpose: a worker may be inside a step, and returning from
+// main would run the static destructors under it.
+int main(int argc, char **argv) {  // NOLINT(bugprone-exception-escape): see above
     cli_opts o;
     std::string err;
     switch (cli_parse(argc, argv, &o, &err)) {

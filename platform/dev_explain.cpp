@@ -22,7 +22,13 @@ void explain_open_dev(const char *path, int err, const char *kind, char *out, si
     case EACCES:
     case EPERM: {
         // The group that may use the device, when it has one with a name.
-        const struct group *g = exists ? ::getgrgid(st.st_gid) : nullptr;
+        // getgrgid_r: the worker explains its failures while the main thread
+        // may look up a group too; a group too large for the buffer goes
+        // without its name.
+        struct group gr;
+        struct group *g = nullptr;
+        char buf[16384];
+        if (exists && ::getgrgid_r(st.st_gid, &gr, buf, sizeof buf, &g) != 0) g = nullptr;
         if (g && g->gr_name && st.st_gid != 0)
             std::snprintf(out, n, "permission denied (join group %s)", g->gr_name);
         else

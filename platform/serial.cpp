@@ -427,7 +427,7 @@ bool ser_resolve_name(const char *name, char *out, size_t outsz) {
         const char *d = name + 3;
         size_t nd = strspn(d, "0123456789");
         if (nd < 1 || nd > 2 || d[nd] != 0) return false;
-        int n = atoi(d);
+        int n = atoi(d);  // NOLINT(cert-err34-c): d is one or two digits, checked above
         if (n < 1 || n > 99) return false;
         std::lock_guard<std::mutex> lk(g_com_mu);
         snprintf(tmp, sizeof tmp, "%s", com_path_locked(n));

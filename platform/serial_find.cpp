@@ -72,10 +72,15 @@ bool uart_behind(const std::string &sys_root, const std::string &tty) {
     if (!exists(dir + "/device")) return false;
     FILE *f = std::fopen((dir + "/type").c_str(), "r");
     if (!f) return true;
-    int type = -1;
-    const bool read = std::fscanf(f, "%d", &type) == 1;
+    // Read as text and converted by strtol: a number beyond int stays a
+    // number other than 0, where fscanf's "%d" would be undefined.
+    char text[64];
+    const bool read = std::fgets(text, sizeof text, f) != nullptr;
     std::fclose(f);
-    return !read || type != 0;
+    if (!read) return true;
+    char *end = nullptr;
+    const long type = std::strtol(text, &end, 10);
+    return end == text || type != 0;
 }
 
 // An adapter found in /dev: its kind (0 ttyUSB, 1 ttyACM), number and path.

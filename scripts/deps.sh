@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
   nlohmann-json3-dev
   clang libclang-rt-dev
+  clang-tidy cppcheck
 )
 
 missing=()

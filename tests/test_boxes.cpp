@@ -82,8 +82,10 @@ TEST_F(Boxes, ResultsRefusalsAndBodies) {
         int got = -1;
         switch (r.kind) {
         case ALERT: mw_alert(h, r.title, r.text, r.style); break;
+        // NOLINTNEXTLINE(bugprone-signed-char-misuse): the answer is 0, 1 or 2
         case QUEST: got = mw_quest(h, r.title, r.text, r.style); break;
         case ALERT2: mw_alert_str(h, r.title, r.text, r.text2, r.style); break;
+        // NOLINTNEXTLINE(bugprone-signed-char-misuse): the answer is 0, 1 or 2
         case QUEST2: got = mw_quest_str(h, r.title, r.text, r.text2, r.style); break;
         case ERR: mw_showerror(h, r.text); break;
         case ERR2: mw_showerror_str(h, r.text, r.text2); break;

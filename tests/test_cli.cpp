@@ -24,7 +24,7 @@ namespace {
 
 // ---------------------------------------------------------------- options
 
-int parse(std::vector<const char *> args, cli_opts *o, std::string *err) {
+int parse(const std::vector<const char *> &args, cli_opts *o, std::string *err) {
     std::vector<char *> argv;
     argv.push_back(const_cast<char *>("velquor-cli"));
     for (const char *a : args) argv.push_back(const_cast<char *>(a));

@@ -27,6 +27,7 @@ void put_text(Block &b, int off, uint8_t tag, const char *text) {
     d[3] = tag;
     std::memset(d + 5, ' ', 13);
     const size_t n = std::strlen(text);
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result): EDID texts end in 0x0A, not NUL
     std::memcpy(d + 5, text, n);
     if (n < 13) d[5 + n] = 0x0A;
 }
@@ -110,6 +111,7 @@ TEST(Edid, ValidBlockDecodesLineByLine) {
         "standard timing 1: 1280x1024 at 60 Hz (5:4)",
         "standard timing 2: 1920x1080 at 60 Hz (16:9)",
         "preferred timing: 1920x1080 at 60.00 Hz, pixel clock 148.50 MHz",
+        // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): long lines are split on purpose
         "preferred timing horizontal: active 1920, blanking 280, sync offset 88, sync width 44, "
         "border 0",
         "preferred timing vertical: active 1080, blanking 45, sync offset 4, sync width 5, border "
@@ -274,6 +276,7 @@ TEST(Edid, DetailedTimingsUseEveryHighBit) {
          {0x10, 0x27, 0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0x01, 0x02, 0x34, 0xFF, 0x00, 0x00, 0xA5,
           0x03, 0x04, 0x0A},
          {"detailed timing 4: 3840x3840 at 1.70 Hz, pixel clock 100.00 MHz",
+          // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): long lines are split on purpose
           "detailed timing 4 horizontal: active 3840, blanking 3840, sync offset 769, "
           "sync width 770, border 3",
           "detailed timing 4 vertical: active 3840, blanking 3840, sync offset 51, "

@@ -81,7 +81,7 @@ struct Fs : Ops {
     }
 
     // Lines of the simulator from zelbsim's own options (after "zelbsim").
-    void start_with(std::vector<std::string> args, const char *addr) {
+    void start_with(const std::vector<std::string> &args, const char *addr) {
         std::vector<const char *> argv = {"zelbsim"};
         for (const std::string &a : args) argv.push_back(a.c_str());
         zs_config cfg;

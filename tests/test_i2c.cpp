@@ -89,7 +89,7 @@ TEST_F(I2c, PortSelection) {
     ASSERT_EQ(mc_open_ddc(3, 0, 0), 0);
     I2C_pw_on();
     I2C_get_cable();
-    ASSERT_GE(trace.size(), 2u);
+    ASSERT_GE(trace.size(), 3u);
     EXPECT_EQ(trace[0], (Access{0x3BC, 4}));
     EXPECT_EQ(trace[2].port, 0x3BE);  // the read
 }

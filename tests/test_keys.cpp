@@ -130,13 +130,16 @@ TEST_F(Keys, AKeyAnsweredLateIsNotTakenForTheNextPingOverRs232) {
     start_pty_sim(2);
     const int holder =
         ::open(zs_slave_path(sim, 0).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // cppcheck-suppress resourceLeak ; when this fails, nothing was opened
     ASSERT_GE(holder, 0);
     answer_key_late(sim);
     const uint64_t before = zs_last_seq(sim);
     EXPECT_EQ(press(cmd_key_left).size(), 1u);
     const std::vector<plat::WinBoxRecord> boxes = plat::win_boxes_shown();
+    // cppcheck-suppress resourceLeak ; only a failed test leaves it open, until the program ends
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].body, "Timeout");
+    // cppcheck-suppress resourceLeak ; only a failed test leaves it open, until the program ends
     ASSERT_EQ(zs_wait_event(sim, ZS_EV_TX, 1, before, tu_wait_ms), ZS_OK);
     ASSERT_TRUE(input_waits(holder, int(zelb_frame_len)));
 

@@ -114,6 +114,7 @@ protected:
     void SetUp() override {
         char tmpl[] = "/tmp/vq_files_XXXXXX";
         int fd = mkstemp(tmpl);
+        // cppcheck-suppress resourceLeak ; when this fails, nothing was opened
         ASSERT_GE(fd, 0);
         close(fd);
         path = tmpl;

@@ -173,7 +173,7 @@ TEST(ZelbsimFs, FaultRulesApplyAndARestartEndsTheSession) {
 // ---- seeding options ----------------------------------------------------------------------
 
 TEST(ZelbsimFs, RandomContentIsPlausibleAndReproducible) {
-    auto fs_of_args = [](std::vector<const char *> args) {
+    auto fs_of_args = [](const std::vector<const char *> &args) {
         zs_config c;
         std::string err;
         EXPECT_EQ(zc_parse(args, &c, &err), ZS_OK) << err;

@@ -206,6 +206,9 @@ public:
         timer_->setTimerType(Qt::PreciseTimer);
         QObject::connect(timer_, &QTimer::timeout, ctx_, [this] { dispatch(); });
     }
+    // One backend per view: its timer and queued calls point back at it.
+    QtLoop(const QtLoop &) = delete;
+    QtLoop &operator=(const QtLoop &) = delete;
     void wake() override {
         if (pending_.exchange(true)) return;
         QMetaObject::invokeMethod(
@@ -244,6 +247,9 @@ class QtView : public View {
 public:
     QtView() : ctx_(new QObject), loop(ctx_) {}
     ~QtView() override { delete ctx_; }
+    // The view owns ctx_: a copy would delete it twice.
+    QtView(const QtView &) = delete;
+    QtView &operator=(const QtView &) = delete;
 
     QObject *ctx_;
     QtLoop loop;

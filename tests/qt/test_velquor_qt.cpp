@@ -29,6 +29,7 @@
 #include "zelbsim.h"
 
 // Under the leak checker: fontconfig keeps a few blocks for the whole process.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the name the leak checker calls.
 extern "C" const char *__lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 namespace {

@@ -75,7 +75,8 @@ std::vector<zs_line_cfg> lines_of(const std::vector<const char *> &args) {
 }
 }  // namespace
 
-zc_sim::zc_sim(std::vector<const char *> args, speed_t speed) : zc_sim(lines_of(args), speed) {}
+zc_sim::zc_sim(const std::vector<const char *> &args, speed_t speed)
+    : zc_sim(lines_of(args), speed) {}
 
 zc_sim::~zc_sim() {
     if (fd >= 0) close(fd);

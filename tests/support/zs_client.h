@@ -55,7 +55,7 @@ struct zc_sim {
     int monitors = 0;  // of the first line
     explicit zc_sim(std::vector<zs_line_cfg> lines, speed_t speed = B9600);
     // The lines of zelbsim's command-line options `args` (after "zelbsim").
-    explicit zc_sim(std::vector<const char *> args, speed_t speed = B9600);
+    explicit zc_sim(const std::vector<const char *> &args, speed_t speed = B9600);
     ~zc_sim();
     zc_sim(const zc_sim &) = delete;
     zc_sim &operator=(const zc_sim &) = delete;

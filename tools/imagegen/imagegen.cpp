@@ -355,6 +355,7 @@ void put_descriptor_text(uint8_t *b, int off, uint8_t tag, const char *text) {
     d[3] = tag;
     std::memset(d + 5, ' ', 13);
     const size_t n = std::strlen(text) < 13 ? std::strlen(text) : 13;
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result): EDID texts end in 0x0A, not NUL
     std::memcpy(d + 5, text, n);
     if (n < 13) d[5 + n] = 0x0A;
 }

@@ -169,7 +169,9 @@ enum : size_t {
     ZS_GAMMA_WORDS = 73,   // most words of a gamma table: identifier, 8 colour, 32 points
     ZS_FS_CAPACITY = 255,  // default capacity: entries a monitor holds at most
 };
-struct zs_fs {
+// The reserved-identifier check sees clang's own loop index (__i0) of the
+// implicit copy of the array member gamma.
+struct zs_fs {  // NOLINT(bugprone-reserved-identifier)
     std::vector<std::array<uint16_t, ZS_FS_WORDS>> entries;
     // Index 0..3 = tables 0xC1, 0x41, 0xC9, 0x49; empty = absent, else word 0 is 0xFF00 + number.
     std::vector<uint16_t> gamma[ZS_GAMMA_TABLES];

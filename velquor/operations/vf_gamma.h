@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <cstdio>
 
-struct gamma_tab_entry__T {
+struct gamma_tab_entry__T {  // NOLINT(bugprone-reserved-identifier): the system's name
     uint8_t x, r, g, b;
 };
 

@@ -109,7 +109,12 @@ char save_ip_list(FILE *f) {
 char load_ip_list(const char *ind, const char *val) {
     if (!ind || !val) return 1;
     if (strcasecmp(ind, "ik_sys_broad") == 0) {
-        broad = uint8_t(std::atoi(val));
+        // A flag, written as 0 or 1 (blanks and the line's end around it, as
+        // the lists' values may have); any other text leaves it as it is: a
+        // wrapped or garbled number must not switch the group walk.
+        const char *v = val + std::strspn(val, " \t");
+        if ((v[0] == '0' || v[0] == '1') && v[1 + std::strspn(v + 1, " \t\r\n")] == 0)
+            broad = uint8_t(v[0] - '0');
         return 1;
     }
     char key[32];
