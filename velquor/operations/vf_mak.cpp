@@ -251,6 +251,15 @@ char mak_get_send(void) {
         }
         if (plat::io_stop_raised()) return 0;  // Stop: no further frames
     }
+    // A converter that closed the connection took the frames not yet on the
+    // line with it, though every write went into the socket: unlike a silent
+    // monitor, that is a failed step.
+    if (com_mode == com_mode_ip || com_mode == com_mode_ipl) {
+        if (mc_discard_syscom() != mc_e_ok) {
+            sys_rv = mc_e_w_dat;
+            return 0;
+        }
+    }
     mc_close_syscom();
     return 1;
 }
