@@ -33,6 +33,7 @@
 #include "platform/loop.h"
 #include "platform/serial.h"
 #include "platform/win.h"
+#include "support/hex_files.h"
 #include "velquor/link/com_action.h"
 #include "velquor/link/com_link.h"
 #include "velquor/link/com_poi.h"
@@ -241,36 +242,6 @@ bool write_dump(const std::string &path, const std::vector<entry> &es) {
     return std::fclose(f) == 0;
 }
 
-std::string hex_record(uint8_t type, uint16_t addr, const std::vector<uint8_t> &data) {
-    std::vector<uint8_t> r = {uint8_t(data.size()), uint8_t(addr >> 8), uint8_t(addr), type};
-    r.insert(r.end(), data.begin(), data.end());
-    uint8_t sum = 0;
-    for (uint8_t b : r) sum = uint8_t(sum + b);
-    r.push_back(uint8_t(0x100 - sum));
-    std::string s = ":";
-    char h[3];
-    for (uint8_t b : r) {
-        std::snprintf(h, sizeof h, "%02X", b);
-        s += h;
-    }
-    return s + "\r\n";
-}
-
-// A small firmware file: a segment record, n data records of 16 bytes from
-// address 0, the end record. Its bytes by address go to *image.
-std::string make_hex(int n, std::mt19937_64 &rng, std::map<uint32_t, uint8_t> *image) {
-    std::string text = hex_record(2, 0, {0x00, 0x00});
-    for (int i = 0; i < n; ++i) {
-        std::vector<uint8_t> d(16);
-        for (size_t k = 0; k < d.size(); ++k) {
-            d[k] = uint8_t(rng());
-            (*image)[uint32_t(i * 16 + int(k))] = d[k];
-        }
-        text += hex_record(0, uint16_t(i * 16), d);
-    }
-    return text + ":00000001FF\r\n";
-}
-
 std::string hex16(uint32_t v) {
     char t[16];
     std::snprintf(t, sizeof t, "0x%04X", unsigned(v & 0xFFFF));
@@ -452,7 +423,7 @@ void start_op(op_ctx &c, std::mt19937_64 &rng) {
     case OP_FIRM: {
         const int recs = 16 + int(rng() % 48);
         c.file = g_dir + "/fw_v5.h86";  // a type-5 file, as the simulated boards are
-        const std::string text = make_hex(recs, rng, &c.image);
+        const std::string text = make_hex(recs, uint32_t(rng()), &c.image);
         FILE *f = std::fopen(c.file.c_str(), "wb");
         if (f) {
             std::fputs(text.c_str(), f);
@@ -536,10 +507,7 @@ std::string check_success(const op_ctx &c) {
     case OP_FIRM: {
         zs_image img;
         if (zs_get_image(g_sim, c.line, &img) != ZS_OK) return "no image";
-        std::map<uint32_t, uint8_t> got;
-        for (const auto &span : img.spans)
-            for (size_t k = 0; k < span.second.size(); ++k)
-                got[span.first + uint32_t(k)] = span.second[k];
+        const std::map<uint32_t, uint8_t> got = image_bytes(img);
         if (img.complete && got == c.image) return "";
         // What the line saw of this update: its start commands and mode changes.
         std::string seen;
