@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 #include "cli/cli.h"
+#include "platform/cp1252.h"
 #include "velquor/ui/velquor_ids.h"
 #include "velquor/util/velq_str.h"
 
@@ -100,7 +102,7 @@ const char *cli_usage(void) {
            "  --quiet               print only the value: ping's number, info's lines\n"
            "  --json                ping, info, scan, check-dump, firmware --check: print\n"
            "                        one JSON document with the result or the error\n"
-           "  --help, --version\n"
+           "  --help, --version     print this text, or the version and the built-in images\n"
            "\n"
            "exit status: 0 no error, 1 the operation reported an error or a file could not\n"
            "be written, 2 usage error, 130 (143) stopped by Ctrl-C (SIGTERM)\n";
@@ -234,8 +236,11 @@ int cli_parse(int argc, char **argv, cli_opts *o, std::string *err) {
             continue;
         }
         if (o->cmd == cli_macro && o->button.empty()) {
-            if (strlen(a) > 25) return fail(std::string("no button is named ") + a);
-            o->button = a;
+            // The terminal's UTF-8 into the file's Windows-1252, as the
+            // listing converts the other way: a listed name can be given back.
+            std::string name = plat::utf8_to_cp1252(a);
+            if (name.empty() || name.size() > 25) return fail(std::string("no button is named ") + a);
+            o->button = std::move(name);
             continue;
         }
         if (o->cmd != cli_none) return fail(std::string("one command only: ") + a);

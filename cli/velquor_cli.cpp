@@ -899,12 +899,12 @@ int macro_command(const cli_opts &o) {
     else
         b = mak_is_grp(o.button.c_str());
     if (b < 0 || mak_is_empty(&makros[b])) {
-        fprintf(stderr, "velquor-cli: %s has no button %s\n", o.file.c_str(), o.button.c_str());
+        fprintf(stderr, "velquor-cli: %s has no button %s\n", o.file.c_str(), utf8(o.button).c_str());
         return 2;
     }
     makroT &m = makros[b];
     if (o.step > m.cnt) {
-        fprintf(stderr, "velquor-cli: button %s has %s\n", o.button.c_str(),
+        fprintf(stderr, "velquor-cli: button %s has %s\n", utf8(o.button).c_str(),
                 plural(m.cnt, "step", "steps").c_str());
         return 2;
     }

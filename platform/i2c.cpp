@@ -91,7 +91,7 @@ int i2c_transfer(int fd, uint8_t addr, const uint8_t *w, size_t wn, uint8_t *r, 
 int i2c_last_errno() { return t_errno; }
 
 void i2c_explain_open(const char *path, int err, char *out, size_t n) {
-    explain_open_dev(path, err, "an I2C bus", out, n);
+    explain_open_dev(path, err, "an I2C bus", "i2c", out, n);
 }
 
 I2cSys &i2c_sys() { return g_sys; }

@@ -34,7 +34,8 @@ int i2c_transfer(int fd, uint8_t addr, const uint8_t *w, size_t wn, uint8_t *r, 
 // errno of the last failing system call in this thread, 0 if none.
 int i2c_last_errno();
 // Why `path` could not be opened as a bus, in words for the operator ("no such
-// device", "permission denied (join group i2c)", "not an I2C bus", ...).
+// device", "permission denied (join group i2c)" or the like (explain_permission),
+// "not an I2C bus", ...).
 void i2c_explain_open(const char *path, int err, char *out, size_t n);
 
 // System calls used by this layer, swappable by tests (i2c_sys_reset restores).

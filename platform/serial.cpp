@@ -377,7 +377,7 @@ int ser_discard_input(int fd, uint8_t *buf, size_t n, size_t *got) {
 int ser_last_errno() { return t_errno; }
 
 void ser_explain_open(const char *path, int err, char *out, size_t n) {
-    explain_open_dev(path, err, "a serial port", out, n);
+    explain_open_dev(path, err, "a serial port", "dialout", out, n);
 }
 
 bool ser_set_com_path(int n, const char *path) {

@@ -78,7 +78,7 @@ int ser_discard_input(int fd, uint8_t *buf, size_t n, size_t *got);
 int ser_last_errno();
 // Why `path` could not be opened as a port, in words for the operator, from
 // the errno of the failed ser_open: "no such device", "permission denied
-// (join group dialout)" with the device's group, "in use by another program",
+// (join group dialout)" or the like (explain_permission), "in use by another program",
 // "not a serial port" and the like. Writes at most n - 1 characters.
 void ser_explain_open(const char *path, int err, char *out, size_t n);
 

@@ -51,6 +51,14 @@ void win_use_headless();
 // (neither QT_QPA_PLATFORM nor DISPLAY nor WAYLAND_DISPLAY is set).
 bool win_use_qt(int &argc, char **argv);
 
+// The program's identity on the desktop (Qt backend only, after win_use_qt):
+// `desktop_name` names its desktop entry (the shell matches windows to the
+// entry's icon by it) and `svg` is the icon's SVG text, drawn at the sizes a
+// window manager picks from and given to every window. False when no
+// application exists or the SVG does not read; the windows then keep the
+// toolkit's default icon.
+bool win_set_app_icon(const char *desktop_name, const char *svg);
+
 // True when the Qt backend is the active one.
 bool win_is_qt();
 

@@ -114,11 +114,16 @@ private:
     static std::string describe_open_error(const char *path, int err) {
         std::string msg = std::string(path) + ": " + error_text(err);
         if (err == EACCES || err == EPERM) {
-            std::string group = g_sys.owner_group(path);
+            // The same words as the program's own for its serial ports and
+            // I2C buses: the group to join, or that the port is root's where
+            // parallel ports normally belong to group lp.
+            const std::string group = g_sys.owner_group(path);
             if (group.empty())
-                msg += " (add the user to the group that owns the device)";
+                msg += " (join the group that owns the device)";
+            else if (group == "root")
+                msg += " (the device is root's, not group lp's)";
             else
-                msg += " (the device belongs to group " + group + ": add the user to it)";
+                msg += " (join group " + group + ")";
         } else if (err == ENOENT || err == ENODEV || err == ENXIO) {
             msg += " (no such parallel port, or the ppdev module is not loaded)";
         }

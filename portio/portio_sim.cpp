@@ -320,7 +320,8 @@ private:
             page_base_ = addr_ & ~(kPageSize - 1);
             page_off_ = addr_ & (kPageSize - 1);
             if (log_) {
-                tx_ += " " + hex(byte);
+                tx_ += ' ';
+                tx_ += hex(byte);
                 tx_address_only_ = true;
             }
         } else {
@@ -331,7 +332,8 @@ private:
             page_off_ = (page_off_ + 1) & (kPageSize - 1);
             addr_ = page_base_ + page_off_;
             if (log_) {
-                tx_ += " " + hex(byte);
+                tx_ += ' ';
+                tx_ += hex(byte);
                 tx_address_only_ = false;
             }
         }

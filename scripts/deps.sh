@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev
   clang libclang-rt-dev
   clang-tidy cppcheck
+  qt6-svg-dev dpkg-dev file binutils groff-base desktop-file-utils
 )
 
 missing=()

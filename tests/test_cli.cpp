@@ -452,6 +452,13 @@ TEST_F(CliSim, MacroListsAndSendsSteps) {
             got.push_back({e.mon, e.val});
     EXPECT_EQ(got, (std::vector<std::pair<int, uint16_t>>{{0, 0}, {1, 7}, {3, 8}}));
 
+    // A name beyond ASCII, as the listing shows it in UTF-8, names the
+    // button the Windows-1252 file holds.
+    tu_write_file(dir + "/de.vqm", "Gr\xF6\xDF" "e <Auf>\n:255 0x1234 1\n");
+    r = run_cli(dir, {"--port", pty, "macro", "de.vqm", "Gr\xC3\xB6\xC3\x9F" "e"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Gr\xC3\xB6\xC3\x9F" "e: step 1 Auf sent to " + pty + ": 1 frame\n");
+
     r = run_cli(dir, {"--port", pty, "macro", "m.vqm", "Dark"});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("m.vqm has no button Dark"), std::string::npos) << r.err;

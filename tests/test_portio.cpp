@@ -72,6 +72,7 @@ int fake_close(int fd) {
 
 std::string fake_group(const char *) { return "lp"; }
 std::string no_group(const char *) { return ""; }
+std::string root_group(const char *) { return "root"; }
 
 class PortioDev : public ::testing::Test {
 protected:
@@ -154,10 +155,12 @@ TEST_F(PortioDev, UnusableDeviceIsReportedOnceAndFloats) {
     const std::vector<std::string> open = {"open /dev/parport0 rw"};
     const Case cases[] = {
         // clang-format off
-        {"denied", EACCES, 0, fake_group, "vqportio: /dev/parport0: Permission denied (the device "
-         "belongs to group lp: add the user to it)", open},
+        {"denied", EACCES, 0, fake_group, "vqportio: /dev/parport0: Permission denied (join group "
+         "lp)", open},
+        {"denied, root's", EPERM, 0, root_group, "vqportio: /dev/parport0: Operation not permitted "
+         "(the device is root's, not group lp's)", open},
         {"denied, group unknown", EACCES, 0, no_group, "vqportio: /dev/parport0: Permission denied "
-         "(add the user to the group that owns the device)", open},
+         "(join the group that owns the device)", open},
         {"missing", ENOENT, 0, fake_group, "vqportio: /dev/parport0: No such file or directory (no "
          "such parallel port, or the ppdev module is not loaded)", open},
         {"claimed elsewhere", 0, EBUSY, fake_group, "vqportio: /dev/parport0: cannot claim the port: "

@@ -15,6 +15,7 @@
 #include "velquor/operations/vf_images.h"
 #include "velquor/ui/text_ar.h"
 #include "velquor/ui/velquor_main.h"
+#include "velquor_icon.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ int main(int argc, char **argv) {
         fprintf(stderr, "velquor: no display (set DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM)\n");
         return 1;
     }
+    plat::win_set_app_icon("velquor", velquor_icon_svg);
     std::string cmdline;
     for (int i = 1; i < argc; i++) {
         if (argv[i][0] == '-') {  // what the toolkit left is no option of ours

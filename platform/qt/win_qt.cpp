@@ -30,6 +30,7 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,6 +38,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
@@ -45,6 +48,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QSvgRenderer>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QValidator>
@@ -772,6 +776,26 @@ private:
 };
 
 }  // namespace
+
+bool win_set_app_icon(const char *desktop_name, const char *svg) {
+    if (!QCoreApplication::instance() || !svg) return false;
+    if (desktop_name && *desktop_name) QGuiApplication::setDesktopFileName(QString::fromUtf8(desktop_name));
+    // Drawn here rather than by the toolkit's SVG icon plug-in, which a
+    // system may lack: the renderer comes with the library the program links.
+    QSvgRenderer renderer{QByteArray(svg)};
+    if (!renderer.isValid()) return false;
+    QIcon icon;
+    for (const int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        renderer.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    QApplication::setWindowIcon(icon);
+    return true;
+}
 
 bool win_use_qt(int &argc, char **argv) {
     if (win_is_qt()) return true;

@@ -372,4 +372,30 @@ TEST_F(WinQt, WorkerChangesReachTheWidgets) {
     EXPECT_TRUE(win_exists(dlg));
 }
 
+// The icon is drawn from the SVG text: a red square comes out red at every
+// size, text that is no SVG leaves the icon as it was, and the program's own
+// icon file reads.
+TEST_F(WinQt, AppIconIsDrawnFromSvgText) {
+    const char red[] =
+        "<svg xmlns='http://www.w3.org/2000/svg' width='8' height='8' viewBox='0 0 8 8'>"
+        "<rect width='8' height='8' fill='#ff0000'/></svg>";
+    ASSERT_TRUE(win_set_app_icon("velquor-test", red));
+    EXPECT_EQ(QGuiApplication::desktopFileName(), QString("velquor-test"));
+    for (const int side : {16, 48}) {
+        const QImage img = QApplication::windowIcon().pixmap(side, side).toImage();
+        ASSERT_FALSE(img.isNull());
+        EXPECT_EQ(img.pixelColor(side / 2, side / 2), QColor(255, 0, 0)) << side;
+    }
+    EXPECT_FALSE(win_set_app_icon(nullptr, "not an svg"));
+    EXPECT_EQ(QApplication::windowIcon().pixmap(16, 16).toImage().pixelColor(8, 8), QColor(255, 0, 0));
+
+    std::string svg;
+    FILE *f = std::fopen(VQ_SOURCE_DIR "/packaging/velquor.svg", "rb");
+    ASSERT_NE(f, nullptr);
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) svg.append(buf, n);
+    std::fclose(f);
+    EXPECT_TRUE(win_set_app_icon(nullptr, svg.c_str()));
+}
+
 }  // namespace
