@@ -40,8 +40,8 @@ _velquor_cli_dequote() {
 # work; sets _velquor_cli_path.
 _velquor_cli_expand() {
     case $1 in
-    \~) _velquor_cli_path=$HOME ;;
-    \~/*) _velquor_cli_path=$HOME/${1#\~/} ;;
+    \~) _velquor_cli_path=${HOME-} ;;
+    \~/*) _velquor_cli_path=${HOME-}/${1#\~/} ;;
     *) _velquor_cli_path=$1 ;;
     esac
 }
@@ -131,8 +131,44 @@ _velquor_cli_buttons() {
     done < <("${run[@]}" </dev/null 2>/dev/null)
 }
 
+# The words of the line as velquor-cli will get them. Bash also splits its
+# words at ":" and "=" (COMP_WORDBREAKS), which file names may hold; pieces
+# that touch in the line are joined again. Sets _velquor_cli_wordv and
+# _velquor_cli_cword.
+_velquor_cli_words() {
+    local line=${COMP_LINE-} pos=0 i w gap end=${COMP_POINT-}
+    [[ -n $end ]] || end=${#line}
+    _velquor_cli_wordv=()
+    _velquor_cli_cword=0
+    for ((i = 0; i < ${#COMP_WORDS[@]}; i++)); do
+        w=${COMP_WORDS[i]}
+        if [[ -n $w ]]; then
+            gap=${line:pos}
+            gap=${gap%%"$w"*}
+        elif ((end > pos)); then
+            gap=${line:pos:end-pos}
+        else
+            gap=''
+        fi
+        if ((i > 0)) && [[ -z $gap ]] &&
+            [[ $w == [:=]* || ${_velquor_cli_wordv[-1]} == *[:=] ]]; then
+            _velquor_cli_wordv[-1]+=$w
+        else
+            _velquor_cli_wordv+=("$w")
+        fi
+        pos=$((pos + ${#gap} + ${#w}))
+        ((i == COMP_CWORD)) && _velquor_cli_cword=$((${#_velquor_cli_wordv[@]} - 1))
+    done
+}
+
 _velquor_cli() {
-    local cur=${2-${COMP_WORDS[COMP_CWORD]}}
+    _velquor_cli_words
+    local -a words=("${_velquor_cli_wordv[@]}")
+    local cword=$_velquor_cli_cword
+    local cur=${words[cword]-}
+    # What bash replaces with a reply (its $2): the piece after the last ":"
+    # or "=" of the word.
+    local piece=${2-${COMP_WORDS[COMP_CWORD]-}}
     local commands='ping key info reset erase upload download check-dump firmware
         bootstrap ddc-read ddc-write ddc-convert edid scan macro'
     local options='--config --save --port --com --ip --ip-list --group --monitor
@@ -147,10 +183,10 @@ _velquor_cli() {
     # What the words before the cursor are: the command, its file and button,
     # and whether the current word is an option's (or key's) value.
     local cmd='' file='' button='' needs_file=0 value_of='' w i
-    for ((i = 1; i < COMP_CWORD; i++)); do
-        w=${COMP_WORDS[i]}
+    for ((i = 1; i < cword; i++)); do
+        w=${words[i]}
         if [[ $valued == *" $w "* ]]; then
-            if ((i + 1 == COMP_CWORD)); then value_of=$w; fi
+            if ((i + 1 == cword)); then value_of=$w; fi
             ((i++))
             continue
         fi
@@ -166,7 +202,7 @@ _velquor_cli() {
             upload | download | check-dump | firmware | bootstrap | ddc-read | ddc-write | \
                 ddc-convert | edid | macro) needs_file=1 ;;
             key)
-                if ((i + 1 == COMP_CWORD)); then value_of=key; fi
+                if ((i + 1 == cword)); then value_of=key; fi
                 ((i++))
                 ;;
             esac
@@ -229,6 +265,15 @@ _velquor_cli() {
         fi
         ;;
     esac
+    # Replies for a word that bash split at ":" or "=" stand for its last
+    # piece only.
+    if [[ $cur != "$piece" && $cur == *"$piece" ]]; then
+        _velquor_cli_dequote "${cur%"$piece"}"
+        local head=$_velquor_cli_word
+        for i in "${!COMPREPLY[@]}"; do
+            COMPREPLY[i]=${COMPREPLY[i]#"$head"}
+        done
+    fi
     return 0
 } && complete -F _velquor_cli velquor-cli
 

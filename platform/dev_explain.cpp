@@ -7,35 +7,55 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace plat {
 
 namespace {
 
 // True when this process holds group `gid`, as its effective group or one of
-// its supplementary groups.
+// its supplementary groups (as many as it has).
 bool holds_group(gid_t gid) {
     if (::getegid() == gid) return true;
-    gid_t groups[256];
-    const int k = ::getgroups(static_cast<int>(sizeof groups / sizeof groups[0]), groups);
-    for (int i = 0; i < k; i++)
-        if (groups[i] == gid) return true;
-    return false;
+    const int count = ::getgroups(0, nullptr);
+    if (count <= 0) return false;
+    std::vector<gid_t> groups(static_cast<size_t>(count));
+    const int k = ::getgroups(count, groups.data());
+    return k > 0 && std::find(groups.begin(), groups.begin() + k, gid) != groups.begin() + k;
+}
+
+// Runs a getgrgid_r/getpwuid_r style lookup with a buffer that grows while the
+// entry does not fit (large directory-service groups); false when there is no
+// entry or it cannot be read.
+template <class Entry, class Lookup>
+bool lookup_entry(Entry *entry, std::vector<char> *buf, Lookup lookup) {
+    buf->resize(4096);
+    for (;;) {
+        Entry *found = nullptr;
+        const int rc = lookup(entry, buf->data(), buf->size(), &found);
+        if (rc == 0) return found != nullptr;
+        if (rc != ERANGE || buf->size() >= (size_t{1} << 24)) return false;
+        buf->resize(buf->size() * 2);
+    }
 }
 
 // True when the user who runs the process is a member of `gr` in the group
 // database (its member list, or the user's primary group).
 bool user_listed(const struct group &gr) {
     struct passwd pw;
-    struct passwd *p = nullptr;
-    char buf[4096];
-    if (::getpwuid_r(::getuid(), &pw, buf, sizeof buf, &p) != 0 || !p || !p->pw_name) return false;
-    if (p->pw_gid == gr.gr_gid) return true;
+    std::vector<char> buf;
+    const uid_t uid = ::getuid();
+    if (!lookup_entry(&pw, &buf, [uid](struct passwd *e, char *b, size_t n, struct passwd **f) {
+            return ::getpwuid_r(uid, e, b, n, f);
+        }) || !pw.pw_name)
+        return false;
+    if (pw.pw_gid == gr.gr_gid) return true;
     for (char **m = gr.gr_mem; m && *m; m++)
-        if (std::strcmp(*m, p->pw_name) == 0) return true;
+        if (std::strcmp(*m, pw.pw_name) == 0) return true;
     return false;
 }
 
@@ -72,16 +92,20 @@ void explain_open_dev(const char *path, int err, const char *kind, const char *u
     case EPERM: {
         // The group that may use the device, when it has one with a name.
         // getgrgid_r: the worker explains its failures while the main thread
-        // may look up a group too; a group too large for the buffer goes
-        // without its name.
+        // may look up a group too.
         struct group gr;
-        struct group *g = nullptr;
-        char buf[16384];
-        if (exists && ::getgrgid_r(st.st_gid, &gr, buf, sizeof buf, &g) != 0) g = nullptr;
+        std::vector<char> buf;
+        const gid_t gid = exists ? st.st_gid : 0;
+        const bool named =
+            exists && gid != 0 &&
+            lookup_entry(&gr, &buf, [gid](struct group *e, char *b, size_t k, struct group **f) {
+                return ::getgrgid_r(gid, e, b, k, f);
+            }) &&
+            gr.gr_name;
         if (!exists) {
             explain_permission(nullptr, false, false, nullptr, out, n);
-        } else if (g && g->gr_name && st.st_gid != 0) {
-            explain_permission(g->gr_name, holds_group(st.st_gid), user_listed(*g), usual_group, out, n);
+        } else if (named) {
+            explain_permission(gr.gr_name, holds_group(gid), user_listed(gr), usual_group, out, n);
         } else {
             explain_permission(nullptr, false, false, st.st_gid == 0 ? usual_group : nullptr, out, n);
         }

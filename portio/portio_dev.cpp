@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "portio/portio_sys.h"
 
@@ -22,13 +23,17 @@ namespace {
 std::string group_of(const char *path) {
     struct stat st {};
     if (::stat(path, &st) != 0) return "";
-    // getgrgid_r: the library may be called from several threads.
-    std::array<char, 4096> buf{};
-    struct group gr {};
-    struct group *found = nullptr;
-    if (::getgrgid_r(st.st_gid, &gr, buf.data(), buf.size(), &found) != 0 || found == nullptr)
-        return "";
-    return found->gr_name;
+    // getgrgid_r: the library may be called from several threads. The buffer
+    // grows while a large group does not fit.
+    std::vector<char> buf(4096);
+    for (;;) {
+        struct group gr {};
+        struct group *found = nullptr;
+        const int rc = ::getgrgid_r(st.st_gid, &gr, buf.data(), buf.size(), &found);
+        if (rc == 0) return found && found->gr_name ? found->gr_name : "";
+        if (rc != ERANGE || buf.size() >= (size_t{1} << 24)) return "";
+        buf.resize(buf.size() * 2);
+    }
 }
 
 int sys_open(const char *path, int flags) { return ::open(path, flags); }
@@ -114,16 +119,17 @@ private:
     static std::string describe_open_error(const char *path, int err) {
         std::string msg = std::string(path) + ": " + error_text(err);
         if (err == EACCES || err == EPERM) {
-            // The same words as the program's own for its serial ports and
-            // I2C buses: the group to join, or that the port is root's where
-            // parallel ports normally belong to group lp.
+            // Words like the program's own for its serial ports and I2C
+            // buses: the group to join (a membership counts from the next
+            // login), or that the port is root's where parallel ports
+            // normally belong to group lp.
             const std::string group = g_sys.owner_group(path);
             if (group.empty())
-                msg += " (join the group that owns the device)";
+                msg += " (join the group that owns the device, then log in again)";
             else if (group == "root")
                 msg += " (the device is root's, not group lp's)";
             else
-                msg += " (join group " + group + ")";
+                msg += " (join group " + group + ", then log in again)";
         } else if (err == ENOENT || err == ENODEV || err == ENXIO) {
             msg += " (no such parallel port, or the ppdev module is not loaded)";
         }

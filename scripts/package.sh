@@ -10,22 +10,31 @@
 #   --out DIR                                  where the package goes (default
 #                                              BUILD/package)
 set -euo pipefail
-cd "$(dirname "$0")/.."
+usage="usage: scripts/package.sh [--build-dir DIR] [--out DIR] [-- CMAKE-OPTIONS...]"
 
-build=build-pkg
-own_build=1
+# Folders given on the command line are the caller's, before the cd below.
+build=""
 out=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --build-dir) [ $# -ge 2 ] || { echo "package.sh: --build-dir needs a folder" >&2; exit 2; }
-                 build=$2; own_build=0; shift 2 ;;
+                 build=$(readlink -m -- "$2"); shift 2 ;;
     --out)       [ $# -ge 2 ] || { echo "package.sh: --out needs a folder" >&2; exit 2; }
-                 out=$2; shift 2 ;;
+                 out=$(readlink -m -- "$2"); shift 2 ;;
     --)          shift; break ;;
-    *)           echo "usage: scripts/package.sh [--build-dir DIR] [--out DIR] [-- CMAKE-OPTIONS...]" >&2
-                 exit 2 ;;
+    *)           echo "$usage" >&2; exit 2 ;;
   esac
 done
+if [ -n "$build" ] && [ $# -gt 0 ]; then
+  echo "package.sh: CMake options configure build-pkg/, not an existing build" >&2
+  exit 2
+fi
+cd "$(dirname "$0")/.."
+own_build=0
+if [ -z "$build" ]; then
+  build=$PWD/build-pkg
+  own_build=1
+fi
 out=${out:-$build/package}
 
 if [ "$own_build" = 1 ]; then

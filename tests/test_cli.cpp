@@ -455,9 +455,10 @@ TEST_F(CliSim, MacroListsAndSendsSteps) {
     // A name beyond ASCII, as the listing shows it in UTF-8, names the
     // button the Windows-1252 file holds.
     tu_write_file(dir + "/de.vqm", "Gr\xF6\xDF" "e <Auf>\n:255 0x1234 1\n");
-    r = run_cli(dir, {"--port", pty, "macro", "de.vqm", "Gr\xC3\xB6\xC3\x9F" "e"});
+    const std::string name = "Gr\u00F6\u00DFe";  // UTF-8
+    r = run_cli(dir, {"--port", pty, "macro", "de.vqm", name});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Gr\xC3\xB6\xC3\x9F" "e: step 1 Auf sent to " + pty + ": 1 frame\n");
+    EXPECT_EQ(r.out, name + ": step 1 Auf sent to " + pty + ": 1 frame\n");
 
     r = run_cli(dir, {"--port", pty, "macro", "m.vqm", "Dark"});
     EXPECT_EQ(r.status, 2);

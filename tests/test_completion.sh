@@ -84,6 +84,35 @@ expect "--config " k.cfg sub
 expect "--log f" f.txt
 expect "--backup " sub
 
+# A file name with ":" or "=", which bash splits into words of their own: the
+# line reads on as velquor-cli will read it, and the reply stands for the
+# piece after the last split.
+split_complete() {  # LINE: the words as bash makes them, then the replies
+    local line="velquor-cli $1" t text
+    COMP_WORDS=()
+    for t in $line; do
+        while [[ $t =~ ^([^:=]*)([:=]+)(.*)$ ]]; do
+            [[ -n ${BASH_REMATCH[1]} ]] && COMP_WORDS+=("${BASH_REMATCH[1]}")
+            COMP_WORDS+=("${BASH_REMATCH[2]}")
+            t=${BASH_REMATCH[3]}
+        done
+        [[ -n $t ]] && COMP_WORDS+=("$t")
+    done
+    [[ $line == *' ' ]] && COMP_WORDS+=('')
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    COMP_LINE=$line
+    COMP_POINT=${#line}
+    COMPREPLY=()
+    text=${line##*[ :=]}  # what readline completes: behind the last break
+    _velquor_cli velquor-cli "$text" "${COMP_WORDS[COMP_CWORD - 1]}"
+    printf '%s\n' "${COMPREPLY[@]}"
+}
+touch 'm:1.vqf' 'n=2.h86'
+[[ $(split_complete 'upload m:1.vqf --mo') == --monitor ]] || fail "upload m:1.vqf --mo<TAB>"
+[[ $(split_complete '--config m:1.cfg pi') == ping ]] || fail "--config m:1.cfg pi<TAB>"
+[[ $(split_complete 'upload m:1.v') == 1.vqf ]] || fail "upload m:1.v<TAB>: $(split_complete 'upload m:1.v')"
+[[ $(split_complete 'firmware n=') == 2.h86 ]] || fail "firmware n=<TAB>: $(split_complete 'firmware n=')"
+
 # Option values.
 expect "--port $tmp/pt/" "$tmp/pt/ttyV0" "$tmp/pt/ttyV1"
 for w in $(complete_words --port ''); do

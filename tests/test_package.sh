@@ -16,6 +16,8 @@ cleanup() {
   rm -rf "$tmp"
 }
 trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }

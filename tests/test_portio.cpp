@@ -156,11 +156,11 @@ TEST_F(PortioDev, UnusableDeviceIsReportedOnceAndFloats) {
     const Case cases[] = {
         // clang-format off
         {"denied", EACCES, 0, fake_group, "vqportio: /dev/parport0: Permission denied (join group "
-         "lp)", open},
+         "lp, then log in again)", open},
         {"denied, root's", EPERM, 0, root_group, "vqportio: /dev/parport0: Operation not permitted "
          "(the device is root's, not group lp's)", open},
         {"denied, group unknown", EACCES, 0, no_group, "vqportio: /dev/parport0: Permission denied "
-         "(join the group that owns the device)", open},
+         "(join the group that owns the device, then log in again)", open},
         {"missing", ENOENT, 0, fake_group, "vqportio: /dev/parport0: No such file or directory (no "
          "such parallel port, or the ppdev module is not loaded)", open},
         {"claimed elsewhere", 0, EBUSY, fake_group, "vqportio: /dev/parport0: cannot claim the port: "

@@ -4,14 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/dev_explain.h"
 #include "platform/i2c.h"
@@ -254,24 +259,68 @@ TEST(Serial, ReasonsOfAFailedOpen) {
         plat::i2c_explain_open(file.c_str(), EPERM, why, sizeof why);
         EXPECT_STREQ(why, "permission denied (the device is root's, not group i2c's)");
     }
-    struct Words {
-        const char *group;
-        bool active, listed;
-        const char *usual, *why;
-    } words[] = {
-        {"dialout", false, false, "dialout", "permission denied (join group dialout)"},
-        {"uucp", false, false, "dialout", "permission denied (join group uucp)"},
-        {"dialout", false, true, "dialout", "permission denied (log in again to use group dialout)"},
-        {"dialout", true, true, "dialout", "permission denied (not even for group dialout)"},
-        {"", false, false, "i2c", "permission denied (the device is root's, not group i2c's)"},
-        {nullptr, false, false, nullptr, "permission denied"},
-    };
-    for (const Words &w : words) {
-        char why[128];
-        plat::explain_permission(w.group, w.active, w.listed, w.usual, why, sizeof why);
-        EXPECT_STREQ(why, w.why);
-    }
     char small[12];
     plat::explain_permission("dialout", false, false, "dialout", small, sizeof small);
     EXPECT_STREQ(small, "permission ");  // cut, never overrun
+}
+
+// The words for a refused device follow the groups of the user who meets it:
+// a child process becomes the user nobody with chosen groups and explains a
+// refusal by a device of group dialout (or of nobody's own primary group).
+// Changing groups needs root; the CI runs the tests as root.
+TEST(Serial, PermissionWordsFollowTheUsersGroups) {
+    if (geteuid() != 0) return;
+    const struct passwd *nobody = getpwnam("nobody");
+    const struct group *dialout = getgrnam("dialout");
+    ASSERT_NE(nobody, nullptr);
+    ASSERT_NE(dialout, nullptr);
+    const uid_t uid = nobody->pw_uid;
+    const gid_t own = nobody->pw_gid, dial = dialout->gr_gid;
+    const struct group *own_group = getgrgid(own);
+    ASSERT_NE(own_group, nullptr);
+    const std::string own_name = own_group->gr_name;
+    ASSERT_NE(own, dial);
+
+    const std::string dir = tu_make_temp_dir("vq_perm_");
+    ASSERT_EQ(chmod(dir.c_str(), 0755), 0);  // nobody may look at the device
+    const std::string dev = dir + "/dev";
+    tu_write_file(dev, "");
+    ASSERT_EQ(chmod(dev.c_str(), 0600), 0);
+
+    // What the child, with `groups` and the primary group `gid`, is told.
+    auto told = [&](gid_t owner, std::vector<gid_t> groups, gid_t gid) {
+        if (chown(dev.c_str(), 0, owner) != 0) return std::string("chown failed");
+        int fds[2];
+        if (pipe(fds) != 0) return std::string("pipe failed");
+        const pid_t pid = fork();
+        if (pid == 0) {
+            close(fds[0]);
+            if (setgroups(groups.size(), groups.data()) != 0 || setgid(gid) != 0 || setuid(uid) != 0)
+                _exit(3);
+            char why[160];
+            plat::ser_explain_open(dev.c_str(), EACCES, why, sizeof why);
+            const ssize_t w = write(fds[1], why, strlen(why));
+            _exit(w > 0 ? 0 : 4);
+        }
+        close(fds[1]);
+        std::string text;
+        char buf[160];
+        for (ssize_t k; (k = read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, size_t(k));
+        close(fds[0]);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "child failed: " + text;
+        return text;
+    };
+    std::vector<gid_t> many;  // more groups than a small fixed table holds
+    for (gid_t g = 40000; g < 40300; g++) many.push_back(g);
+    many.push_back(dial);
+
+    EXPECT_EQ(told(dial, {}, own), "permission denied (join group dialout)");
+    EXPECT_EQ(told(dial, {dial}, own), "permission denied (not even for group dialout)");
+    EXPECT_EQ(told(dial, many, own), "permission denied (not even for group dialout)");
+    // nobody's primary group in the user database, not held by the process:
+    // a membership that the next login brings.
+    EXPECT_EQ(told(own, {}, dial), "permission denied (log in again to use group " + own_name + ")");
+    EXPECT_EQ(told(0, {}, own), "permission denied (the device is root's, not group dialout's)");
 }

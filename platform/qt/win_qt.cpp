@@ -48,7 +48,9 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#ifdef VQ_HAVE_QT_SVG
 #include <QSvgRenderer>
+#endif
 #include <QTimer>
 #include <QTreeWidget>
 #include <QValidator>
@@ -778,8 +780,10 @@ private:
 }  // namespace
 
 bool win_set_app_icon(const char *desktop_name, const char *svg) {
-    if (!QCoreApplication::instance() || !svg) return false;
+    // Pixmaps need a GUI application, not a bare core one.
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()) || !svg) return false;
     if (desktop_name && *desktop_name) QGuiApplication::setDesktopFileName(QString::fromUtf8(desktop_name));
+#ifdef VQ_HAVE_QT_SVG
     // Drawn here rather than by the toolkit's SVG icon plug-in, which a
     // system may lack: the renderer comes with the library the program links.
     QSvgRenderer renderer{QByteArray(svg)};
@@ -795,6 +799,9 @@ bool win_set_app_icon(const char *desktop_name, const char *svg) {
     }
     QApplication::setWindowIcon(icon);
     return true;
+#else
+    return false;
+#endif
 }
 
 bool win_use_qt(int &argc, char **argv) {
