@@ -270,15 +270,19 @@ TEST(Serial, ReasonsOfAFailedOpen) {
 // Changing groups needs root; the CI runs the tests as root.
 TEST(Serial, PermissionWordsFollowTheUsersGroups) {
     if (geteuid() != 0) return;
-    const struct passwd *nobody = getpwnam("nobody");
-    const struct group *dialout = getgrnam("dialout");
+    char buf[4096];
+    struct passwd pw, *nobody = nullptr;
+    struct group gr, *found = nullptr;
+    ASSERT_EQ(getpwnam_r("nobody", &pw, buf, sizeof buf, &nobody), 0);
     ASSERT_NE(nobody, nullptr);
-    ASSERT_NE(dialout, nullptr);
     const uid_t uid = nobody->pw_uid;
-    const gid_t own = nobody->pw_gid, dial = dialout->gr_gid;
-    const struct group *own_group = getgrgid(own);
-    ASSERT_NE(own_group, nullptr);
-    const std::string own_name = own_group->gr_name;
+    const gid_t own = nobody->pw_gid;
+    ASSERT_EQ(getgrnam_r("dialout", &gr, buf, sizeof buf, &found), 0);
+    ASSERT_NE(found, nullptr);
+    const gid_t dial = found->gr_gid;
+    ASSERT_EQ(getgrgid_r(own, &gr, buf, sizeof buf, &found), 0);
+    ASSERT_NE(found, nullptr);
+    const std::string own_name = found->gr_name;
     ASSERT_NE(own, dial);
 
     const std::string dir = tu_make_temp_dir("vq_perm_");
