@@ -266,8 +266,9 @@ uint8_t sm_get_stop_enabled(void);
 // main window (endcom_cwcall = 2). Verdict 0.
 char sm_stopme(void);
 
-// Stand-in for the step functions of modules not yet written: records error 24
-// ("unknown error while operating with interface") and fails.
+// Stand-in for a row without a step function (the action table has none; its
+// test checks that every row has its step): records error 24 ("unknown error
+// while operating with interface") and fails.
 char sm_step_missing(void);
 
 // Runs the step of action a of the installed table (the end steps, from the

@@ -6,8 +6,7 @@
 // check_cmd turns each command id into its operation through the dispatch
 // table: a row sets the busy state, stores the edit fields and starts the
 // operation's chain or function. The operation ends through its end step,
-// which makes the window idle again. Operations whose modules are not built
-// yet end at once through the same end step with error 24.
+// which makes the window idle again.
 //
 // Index: state; wiring; start-up and end; window procedure; command handlers;
 // dispatch table; files and viewers.
