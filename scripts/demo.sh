@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build >/dev/null
-cmake --build build -j"$jobs" --target velquor velquor-cli zelbsim velq vq_imagegen vqportio vqportio_sim
+cmake --build build -j"$jobs" --target velquor velquor-cli zelbsim velq vq_imagegen vqportio vqportio_sim man_pages
 # This build's firmware 5.068 and boot loaders are stand-ins: allowed for the simulator.
 export VELQUOR_TEST_IMAGES=1
 
