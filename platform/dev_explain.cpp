@@ -95,20 +95,17 @@ void explain_open_dev(const char *path, int err, const char *kind, const char *u
         // may look up a group too.
         struct group gr;
         std::vector<char> buf;
-        const gid_t gid = exists ? st.st_gid : 0;
         const bool named =
-            exists && gid != 0 &&
-            lookup_entry(&gr, &buf, [gid](struct group *e, char *b, size_t k, struct group **f) {
-                return ::getgrgid_r(gid, e, b, k, f);
+            exists && st.st_gid != 0 &&
+            lookup_entry(&gr, &buf, [&st](struct group *e, char *b, size_t k, struct group **f) {
+                return ::getgrgid_r(st.st_gid, e, b, k, f);
             }) &&
             gr.gr_name;
-        if (!exists) {
-            explain_permission(nullptr, false, false, nullptr, out, n);
-        } else if (named) {
-            explain_permission(gr.gr_name, holds_group(gid), user_listed(gr), usual_group, out, n);
-        } else {
-            explain_permission(nullptr, false, false, st.st_gid == 0 ? usual_group : nullptr, out, n);
-        }
+        if (named)
+            explain_permission(gr.gr_name, holds_group(st.st_gid), user_listed(gr), usual_group, out, n);
+        else  // root's, or a group without a name, or no device to look at
+            explain_permission(nullptr, false, false, exists && st.st_gid == 0 ? usual_group : nullptr,
+                               out, n);
         return;
     }
     case EBUSY:

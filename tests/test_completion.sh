@@ -18,12 +18,17 @@ fail() {
 # is the one being completed, with the cursor at its end.
 complete_words() {
     COMP_WORDS=(velquor-cli "$@")
-    COMP_CWORD=$#
-    COMP_LINE="${COMP_WORDS[*]}"
+    call_completion "${COMP_WORDS[*]}" "${COMP_WORDS[-1]}"
+    ((${#COMPREPLY[@]})) && printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort
+}
+# Calls the completion as bash does for COMP_WORDS, the line LINE and the
+# cursor at its end; TEXT is the piece readline completes.
+call_completion() {  # LINE TEXT
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    COMP_LINE=$1
     COMP_POINT=${#COMP_LINE}
     COMPREPLY=()
-    _velquor_cli velquor-cli "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
-    ((${#COMPREPLY[@]})) && printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort
+    _velquor_cli velquor-cli "$2" "${COMP_WORDS[COMP_CWORD - 1]}"
 }
 # expect "WORD..." EXPECTED...: the replies are exactly the EXPECTED ones.
 expect() {
@@ -88,7 +93,7 @@ expect "--backup " sub
 # line reads on as velquor-cli will read it, and the reply stands for the
 # piece after the last split.
 split_complete() {  # LINE: the words as bash makes them, then the replies
-    local line="velquor-cli $1" t text
+    local line="velquor-cli $1" t
     COMP_WORDS=()
     for t in $line; do
         while [[ $t =~ ^([^:=]*)([:=]+)(.*)$ ]]; do
@@ -99,12 +104,7 @@ split_complete() {  # LINE: the words as bash makes them, then the replies
         [[ -n $t ]] && COMP_WORDS+=("$t")
     done
     [[ $line == *' ' ]] && COMP_WORDS+=('')
-    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
-    COMP_LINE=$line
-    COMP_POINT=${#line}
-    COMPREPLY=()
-    text=${line##*[ :=]}  # what readline completes: behind the last break
-    _velquor_cli velquor-cli "$text" "${COMP_WORDS[COMP_CWORD - 1]}"
+    call_completion "$line" "${line##*[ :=]}"  # readline completes behind the last break
     printf '%s\n' "${COMPREPLY[@]}"
 }
 touch 'm:1.vqf' 'n=2.h86'

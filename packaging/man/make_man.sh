@@ -98,12 +98,11 @@ function arg(s,    i, c, r) {
     }
     return "\"" r "\""
 }
-function lower(s) { return tolower(s) }
 # Ends a block of kept lines.
 function close_verb() { if (verb) { print ".fi"; verb = 0 } }
 function heading(h,    l) {
     close_verb()
-    h = trim(h); l = lower(h)
+    h = trim(h); l = tolower(h)
     in_examples = (l ~ /^examples?$/)
     if (l in known) {
         print ".SH " arg(toupper(h)); opened = 1
@@ -129,7 +128,7 @@ END {
 
     i = 1
     while (i <= n && L[i] == "") i++
-    if (i > n || lower(L[i]) !~ /^usage:/) {
+    if (i > n || tolower(L[i]) !~ /^usage:/) {
         print "make_man.sh: the help does not begin with \"usage:\"" > "/dev/stderr"
         exit 1
     }

@@ -789,7 +789,8 @@ bool win_set_app_icon(const char *desktop_name, const char *svg) {
     QSvgRenderer renderer{QByteArray(svg)};
     if (!renderer.isValid()) return false;
     QIcon icon;
-    for (const int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    // A few sizes; the toolkit scales the nearest larger one for the rest.
+    for (const int side : {16, 32, 64, 256}) {
         QPixmap pixmap(side, side);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
